@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "link/controller_link.hpp"
+#include "link/parameter_map.hpp"
+
+namespace korvel {
+
+// The 31 expected strings of a configuration file: three header lines, then the 28 keys with "=".
+constexpr int kExpectedStringCount = 31;
+struct ExpectedStrings {
+  char entries[kExpectedStringCount][30];
+};
+void BuildExpectedStrings(ExpectedStrings& strings);
+
+// Saving writes a temporary file beside the target and renames it over the target, so an existing
+// file is never truncated by a failed save.
+struct SaveResult {
+  bool ok;
+  std::string error;  // what failed, for the message shown to the fitter
+};
+SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
+
+enum class LoadStatus { kOk, kCannotOpen, kKeyMismatch };
+struct LoadedConfiguration {
+  LoadStatus status = LoadStatus::kCannotOpen;
+  uint8_t values[kParameterCount] = {};
+  std::string reason;  // for kKeyMismatch: which token was wrong or missing
+};
+// Reads and validates the whole file; nothing is sent to the controller.
+LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path);
+
+// Sends the 28 values in file order to their addresses; stops at the first write that does not
+// return 3. Returns the index of the failed parameter, or -1 when all 28 were acknowledged.
+int WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]);
+
+}  // namespace korvel

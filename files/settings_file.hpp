@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+
+namespace korvel {
+
+// The two choices kept between runs.
+struct SettingsState {
+  int32_t stored_port_number = 0;  // 1..4 for COM1..COM4
+  char language_code[32] = {};     // "pol" or "ang" in practice
+};
+
+// Reads "Korvel.ini" (positional tokens), creating it with the defaults (port 1, "pol") when it does
+// not exist. The caller maps the port number to a port name.
+void ReadSettingsFile(SettingsState& settings, const char* path = "Korvel.ini");
+// Rewrites the file: "[Ustawienia]", "CommPort= n", "Language= code". Silent on failure.
+void WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
+
+// 1..4 -> "COM1:".."COM4:", anything else -> "COM1:"; also the port number actually chosen.
+const char* PortNameFromNumber(int32_t number);
+int32_t PortNumberChosen(int32_t number);
+
+}  // namespace korvel

@@ -1,0 +1,121 @@
+#include "link/controller_link.hpp"
+
+#include <cstring>
+
+namespace korvel {
+
+uint8_t FrameChecksum(const uint8_t* bytes, int count) {
+  unsigned sum = 0;
+  for (int i = 0; i < count; ++i) sum += bytes[i];
+  return static_cast<uint8_t>(sum & 0xFF);
+}
+
+void ControllerLink::SetPortName(const char* name) {
+  std::strncpy(state.port_name, name, sizeof state.port_name - 1);
+  state.port_name[sizeof state.port_name - 1] = '\0';
+}
+
+void ControllerLink::OpenIfClosed() {
+  if (state.port_open) return;
+  // The result is not examined: a port that could not be opened yields no replies, and the
+  // identity failure rule closes and retries it.
+  port_.Open(state.port_name);
+  state.port_open = true;
+}
+
+void ControllerLink::ClosePort() {
+  if (!state.port_open) return;
+  port_.Close();
+  state.port_open = false;
+}
+
+ControllerLink::ReplyOutcome ControllerLink::Exchange(uint8_t request, uint8_t* reply, int length) {
+  OpenIfClosed();
+  port_.PurgeOutput();
+  if (request == 1) port_.PurgeInput();
+  const uint8_t frame[4] = {kLeadByte, request, request,
+                            static_cast<uint8_t>(kLeadByte + 2 * request)};
+  port_.Write(frame, 4);
+  std::memset(reply, 0, static_cast<size_t>(length));
+  const int received = port_.Read(reply, length);
+  // A short reply is still tested: the zero-filled tail normally fails the checksum.
+  if (received < length) port_.PurgeInput();
+  if (reply[0] != kLeadByte) return ReplyOutcome::kNoLeadByte;
+  if (FrameChecksum(reply, length - 1) != reply[length - 1]) return ReplyOutcome::kBadChecksum;
+  return ReplyOutcome::kGood;
+}
+
+void ControllerLink::ReadIdentity() {
+  uint8_t reply[4];
+  switch (Exchange(1, reply, 4)) {
+    case ReplyOutcome::kNoLeadByte:
+      state.failure_count += 1;
+      if (state.failure_count >= 3) {
+        port_.PurgeInput();
+        port_.PurgeOutput();
+        port_.Close();
+        state.port_open = false;
+        state.not_connected = true;
+        // Stays at 2, so every further silent poll repeats the close and the reopen.
+        state.failure_count -= 1;
+        state.poll_period = kLostPollPeriodMs;
+        std::memset(LiveDataRecord, 0, sizeof LiveDataRecord);
+        std::memset(ConfigRecord, 0, sizeof ConfigRecord);
+        std::memset(OptionsRecord, 0, sizeof OptionsRecord);
+      }
+      break;
+    case ReplyOutcome::kBadChecksum:
+      port_.PurgeInput();
+      port_.Close();
+      state.port_open = false;
+      break;
+    case ReplyOutcome::kGood:
+      state.not_connected = false;
+      state.failure_count = 0;
+      state.poll_period = kConnectedPollPeriodMs;
+      std::memcpy(IdentityRecord, reply, sizeof IdentityRecord);
+      break;
+  }
+}
+
+void ControllerLink::PollRecord(uint8_t request, uint8_t* record, int length) {
+  uint8_t reply[16];
+  switch (Exchange(request, reply, length)) {
+    case ReplyOutcome::kNoLeadByte:
+      break;
+    case ReplyOutcome::kBadChecksum:
+      port_.PurgeInput();
+      port_.Close();
+      state.port_open = false;
+      break;
+    case ReplyOutcome::kGood:
+      std::memcpy(record, reply, static_cast<size_t>(length));
+      break;
+  }
+}
+
+void ControllerLink::ReadLiveData() { PollRecord(2, LiveDataRecord, sizeof LiveDataRecord); }
+void ControllerLink::ReadConfig() { PollRecord(3, ConfigRecord, sizeof ConfigRecord); }
+void ControllerLink::ReadOptions() { PollRecord(4, OptionsRecord, sizeof OptionsRecord); }
+
+uint32_t ControllerLink::GetControllerVariant() {
+  state.variant = static_cast<uint32_t>(IdentityRecord[2] >> 5) + 1;
+  state.firmware_version = IdentityRecord[2] & 0x1F;
+  return state.variant;
+}
+
+int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
+  if (GetControllerVariant() != 2) return -1;
+  uint8_t frame[4] = {kLeadByte, address, value, 0};
+  frame[3] = FrameChecksum(frame, 3);
+  OpenIfClosed();
+  port_.PurgeInput();
+  port_.PurgeOutput();
+  port_.Write(frame, 4);
+  if (state.WriteDelay != 0) port_.Sleep(state.WriteDelay);
+  const int received = port_.Read(WriteAcknowledgement, 3);
+  port_.PurgeInput();
+  return received;
+}
+
+}  // namespace korvel

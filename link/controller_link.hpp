@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+
+#include "link/serial_port.hpp"
+
+namespace korvel {
+
+constexpr uint8_t kLeadByte = 0x65;
+constexpr uint32_t kConnectedPollPeriodMs = 50;
+constexpr uint32_t kLostPollPeriodMs = 500;
+
+// Low 8 bits of the sum of the first `count` bytes.
+uint8_t FrameChecksum(const uint8_t* bytes, int count);
+
+// Process-wide state of the link, shared by every page.
+struct LinkState {
+  char port_name[8] = "COM1:";
+  bool port_open = false;
+  bool not_connected = true;
+  int32_t failure_count = 0;
+  uint32_t poll_period = kConnectedPollPeriodMs;
+  uint32_t WriteDelay = 0;
+  // Refreshed by GetControllerVariant from IdentityRecord byte 2.
+  uint32_t variant = 1;
+  uint32_t firmware_version = 0;
+};
+
+// The only code that talks to the controller: the four polls, the single-parameter write and the
+// connection state. The reply records hold each good reply exactly as received (lead byte at 0,
+// checksum last); pages read them directly after their own polls.
+class ControllerLink {
+ public:
+  explicit ControllerLink(SerialPort& port) : port_(port) {}
+
+  void ReadIdentity();
+  void ReadLiveData();
+  void ReadConfig();
+  void ReadOptions();
+  // Number of acknowledgement bytes received (0..3), or -1 when nothing was sent because the
+  // controller variant is not 2.
+  int WriteParameter(uint8_t address, uint8_t value);
+  uint32_t GetControllerVariant();
+  void ClosePort();
+  // Selects the port that the next exchange opens (the caller closes the current one first).
+  void SetPortName(const char* name);
+
+  bool Connected() const { return !state.not_connected; }
+
+  LinkState state;
+  uint8_t IdentityRecord[4] = {};
+  uint8_t LiveDataRecord[11] = {};
+  uint8_t ConfigRecord[15] = {};
+  uint8_t OptionsRecord[16] = {};
+  uint8_t WriteAcknowledgement[3] = {};
+
+ private:
+  void OpenIfClosed();
+  // Sends request `request` and reads `length` bytes into a zero-filled buffer; returns false when
+  // the checksum failed (the caller then leaves its record alone).
+  enum class ReplyOutcome { kNoLeadByte, kBadChecksum, kGood };
+  ReplyOutcome Exchange(uint8_t request, uint8_t* reply, int length);
+  void PollRecord(uint8_t request, uint8_t* record, int length);
+
+  SerialPort& port_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,79 @@
+#pragma once
+#include <cstdint>
+
+#include "link/controller_link.hpp"
+
+namespace korvel {
+
+// Write address 30 carries a one-byte command instead of a parameter.
+constexpr uint8_t CommandAddress = 30;
+constexpr uint8_t kLearnCommand = 50;
+constexpr uint8_t kFactoryResetCommand = 51;
+
+enum class RecordKind { kConfig, kOptions, kLiveData };
+
+// How an editing list position k becomes the byte that is written.
+enum class Encoding {
+  kPlain,          // k
+  kPlainPlusOne,   // k + 1
+  kLambdaPoint,    // k + offset of the lambda range (20, 50, 100)
+  kTpsJump,        // 5 * k
+  kCutOffSteps,    // 2 * k + 2
+  kTemperature,    // RawFromTemperature(2 * k + 10)
+  kSpeedPairLo,    // LowByte of 15000000 / rpm, sent first
+  kSpeedPairHi,    // HighByte of the same period, sent second
+  kBitField,       // stored byte with the edited field replaced
+};
+
+struct ParameterInfo {
+  const char* name;     // configuration-file key without "="
+  RecordKind record;
+  int byte;             // index in its record (lead byte is 0)
+  uint8_t address;      // write address
+  Encoding encoding;
+};
+
+constexpr int kParameterCount = 28;
+// The 28 parameters in configuration-file order.
+extern const ParameterInfo ParameterMap[kParameterCount];
+
+// Index in ParameterMap of a key (without "="), or -1.
+int FindParameter(const char* name);
+// The stored byte of parameter `index` in the link's records.
+uint8_t StoredParameterValue(const ControllerLink& link, int index);
+
+// Offset of the LambdaPoint list for a lambda range: 20 (range 0), 50 (range 5), 100 (others).
+uint8_t LambdaPointOffset(uint8_t range);
+// Default LambdaPoint written after a range change: 22, 60 or 127.
+uint8_t DefaultLambdaPoint(uint8_t range);
+
+// Base engine speed of the three speed lists.
+constexpr uint32_t kLpgOnSpeedBase = 1500;
+constexpr uint32_t kCutOffSpeedBase = 1000;
+constexpr uint32_t kLpgOffSpeedBase = 4000;
+
+// List positions shown for stored bytes (the inverse rules the pages apply on every refresh).
+int PlainPlusOnePosition(uint8_t raw);
+int LambdaPointPosition(uint8_t raw, uint8_t range);
+int TpsJumpPosition(uint8_t raw);
+int CutOffStepsPosition(uint8_t raw);
+int LpgOnTempPosition(uint8_t raw);
+int SpeedPairPosition(uint8_t hi, uint8_t lo, uint32_t base);
+
+// Bytes written for list positions.
+uint8_t LpgOnTempValue(int k);
+uint8_t CutOffStepsValue(int k);
+uint8_t TpsJumpValue(int k);
+
+// Writes an engine speed as its period: low byte to lo_address, then high byte to lo_address + 1.
+// Returns the results of the two writes.
+struct PairWriteResult {
+  int low;
+  int high;
+};
+PairWriteResult WriteEngineSpeedPair(ControllerLink& link, uint8_t lo_address, uint32_t rpm);
+
+// Read-modify-write of a bit field: (stored & keep_mask) | field, sent to address.
+int WriteBitField(ControllerLink& link, uint8_t address, uint8_t stored, uint8_t keep_mask, uint8_t field);
+
+}  // namespace korvel

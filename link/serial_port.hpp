@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace korvel {
+
+// The serial line to the controller. Every exchange of the link goes through this interface;
+// the operating-system backends and the simulator's in-memory port implement it.
+//
+// Time-out rule of Read(n): the call returns after at most 100 + 10 * n ms, or earlier when more
+// than 50 ms pass between two received bytes (the first byte included: a silent line ends the read
+// after the total time-out, not after 50 ms). The result is the number of bytes stored.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  // Opens "COM1:" .. "COM4:" (or, on POSIX, a device path). The link does not examine the result:
+  // a port that failed to open simply yields no replies.
+  virtual bool Open(const char* port_name) = 0;
+  virtual void Close() = 0;
+  virtual void PurgeInput() = 0;
+  virtual void PurgeOutput() = 0;
+  virtual int Write(const uint8_t* data, int count) = 0;
+  virtual int Read(uint8_t* buffer, int count) = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+};
+
+// Read time-outs shared by every backend.
+constexpr uint32_t kReadIntervalTimeoutMs = 50;
+constexpr uint32_t ReadTotalTimeoutMs(int count) { return 100 + 10 * static_cast<uint32_t>(count); }
+
+// The serial backend of the machine the program runs on (termios on POSIX, kernel32 on Windows).
+std::unique_ptr<SerialPort> CreateSystemSerialPort();
+
+// Where a port name leads on this machine. POSIX: "COMn:" opens the device that the symlink
+// ports/COMn in the working directory points to when it exists, otherwise /dev/ttyS<n-1>; any other
+// name is taken as a device path. Windows: "\\.\COMn".
+std::string ResolvePortDevice(const char* port_name);
+
+}  // namespace korvel
