@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+
+#include "pages/common/page_context.hpp"
+#include "platform/window.hpp"
+
+namespace korvel {
+
+// Lasting state of the Configuration page.
+struct ConfigurationState {
+  uint8_t ShownLambdaRange = 0;  // the range the LambdaPoint list (1013) was last built for
+};
+
+// Template of the Configuration page for a size class: 106, 157, 145, 151, 150.
+int ConfigurationTemplateFor(int size_class);
+
+// The Configuration page procedure.
+class ConfigurationPage : public WindowProc {
+ public:
+  ConfigurationPage(PageContext& context, ConfigurationState& state) : context_(context), state_(state) {}
+
+  void FillConfigurationPage(Window& page);
+  void LabelConfigurationPage(Window& page);
+  void RefreshConfigurationPage(Window& page);
+
+  bool OnInitDialog(Window& page) override;
+  void OnPaint(Window& page) override;
+  void OnTimer(Window& page, int timer_id) override;
+  void OnCommand(Window& page, int control_id, int code) override;
+
+ private:
+  PageContext& context_;
+  ConfigurationState& state_;
+};
+
+}  // namespace korvel
