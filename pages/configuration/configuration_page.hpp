@@ -29,6 +29,9 @@ class ConfigurationPage : public WindowProc {
   void OnCommand(Window& page, int control_id, int code) override;
 
  private:
+  // Sends the write of one editing control, from its new selection or check.
+  void WriteSelection(Window& page, int control_id);
+
   PageContext& context_;
   ConfigurationState& state_;
 };
