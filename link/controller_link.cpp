@@ -10,9 +10,11 @@ uint8_t FrameChecksum(const uint8_t* bytes, int count) {
   return static_cast<uint8_t>(sum & 0xFF);
 }
 
-void ControllerLink::SetPortName(const char* name) {
-  std::strncpy(state.port_name, name, sizeof state.port_name - 1);
-  state.port_name[sizeof state.port_name - 1] = '\0';
+bool ControllerLink::SetPortName(const char* name) {
+  const size_t length = std::strlen(name);
+  if (length >= sizeof state.port_name) return false;
+  std::memcpy(state.port_name, name, length + 1);
+  return true;
 }
 
 void ControllerLink::OpenIfClosed() {
@@ -37,7 +39,8 @@ ControllerLink::ReplyOutcome ControllerLink::Exchange(uint8_t request, uint8_t* 
                             static_cast<uint8_t>(kLeadByte + 2 * request)};
   port_.Write(frame, 4);
   std::memset(reply, 0, static_cast<size_t>(length));
-  const int received = port_.Read(reply, length);
+  int received = port_.Read(reply, length);
+  if (received < 0) received = 0;
   // A short reply is still tested: the zero-filled tail normally fails the checksum.
   if (received < length) port_.PurgeInput();
   if (reply[0] != kLeadByte) return ReplyOutcome::kNoLeadByte;
@@ -113,8 +116,11 @@ int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
   port_.PurgeOutput();
   port_.Write(frame, 4);
   if (state.WriteDelay != 0) port_.Sleep(state.WriteDelay);
-  const int received = port_.Read(WriteAcknowledgement, 3);
+  int received = port_.Read(WriteAcknowledgement, 3);
   port_.PurgeInput();
+  // A port error counts as no acknowledgement; -1 stays reserved for "not sent".
+  if (received < 0) received = 0;
+  if (received > 3) received = 3;
   return received;
 }
 

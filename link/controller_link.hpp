@@ -14,7 +14,8 @@ uint8_t FrameChecksum(const uint8_t* bytes, int count);
 
 // Process-wide state of the link, shared by every page.
 struct LinkState {
-  char port_name[8] = "COM1:";
+  // "COM1:" .. "COM4:" from the menu and the settings file; on POSIX a device path also works.
+  char port_name[64] = "COM1:";
   bool port_open = false;
   bool not_connected = true;
   int32_t failure_count = 0;
@@ -42,7 +43,9 @@ class ControllerLink {
   uint32_t GetControllerVariant();
   void ClosePort();
   // Selects the port that the next exchange opens (the caller closes the current one first).
-  void SetPortName(const char* name);
+  // A name that does not fit the state is refused (false) and the current name is kept, so a long
+  // device path is never cut down to a different device.
+  bool SetPortName(const char* name);
 
   bool Connected() const { return !state.not_connected; }
 
@@ -55,8 +58,8 @@ class ControllerLink {
 
  private:
   void OpenIfClosed();
-  // Sends request `request` and reads `length` bytes into a zero-filled buffer; returns false when
-  // the checksum failed (the caller then leaves its record alone).
+  // Sends request `request`, reads `length` bytes into a zero-filled buffer and tests the lead byte
+  // and the checksum; the caller reacts to the outcome.
   enum class ReplyOutcome { kNoLeadByte, kBadChecksum, kGood };
   ReplyOutcome Exchange(uint8_t request, uint8_t* reply, int length);
   void PollRecord(uint8_t request, uint8_t* record, int length);

@@ -1,10 +1,18 @@
 #include "link/conversions.hpp"
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace korvel {
 
 int32_t RoundValue(double x) {
+  // Values beyond the 32-bit range (never met by record bytes) saturate instead of overflowing.
+  constexpr double kHighest = std::numeric_limits<int32_t>::max();
+  constexpr double kLowest = std::numeric_limits<int32_t>::min();
+  if (std::isnan(x)) return 0;
+  if (x >= kHighest) return std::numeric_limits<int32_t>::max();
+  if (x <= kLowest) return std::numeric_limits<int32_t>::min();
   const auto n = static_cast<int32_t>(x);
   const double f = (x - n) * 100.0;
   return f > 50.0 ? n + 1 : n;
@@ -33,7 +41,9 @@ void TemperatureText(uint32_t raw, char (&buffer)[32]) {
 }
 
 uint8_t RawFromTemperature(int32_t t) {
-  if (t == 0) return 68;
+  // Below zero the first segment would leave the raw span 68..246 (and wrap around the byte for
+  // t < -26); the controller's scale starts at 0 degrees, so those temperatures write raw 68.
+  if (t <= 0) return 68;
   if (t <= 50) return static_cast<uint8_t>(RoundValue(t * 2.582 + 68.0));
   if (t <= 100) return static_cast<uint8_t>(RoundValue((t + 160.0) / 1.057));
   return 245;

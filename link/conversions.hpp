@@ -14,6 +14,7 @@ uint32_t PeriodFromEngineSpeed(uint32_t rpm);
 int32_t TemperatureFromRaw(uint32_t raw);
 // Writes the temperature of a raw byte as "%02ld", clamped to 0..100, into the 32-byte buffer.
 void TemperatureText(uint32_t raw, char (&buffer)[32]);
+// Raw byte for a temperature, 68..246: 68 at 0 degrees and below, 245 above 100 degrees.
 uint8_t RawFromTemperature(int32_t t);
 
 constexpr uint8_t LowByte(uint32_t v) { return static_cast<uint8_t>(v & 0xFF); }

@@ -45,6 +45,7 @@ int FindParameter(const char* name) {
 }
 
 uint8_t StoredParameterValue(const ControllerLink& link, int index) {
+  if (index < 0 || index >= kParameterCount) return 0;
   const ParameterInfo& p = ParameterMap[index];
   switch (p.record) {
     case RecordKind::kConfig:

@@ -39,7 +39,7 @@ extern const ParameterInfo ParameterMap[kParameterCount];
 
 // Index in ParameterMap of a key (without "="), or -1.
 int FindParameter(const char* name);
-// The stored byte of parameter `index` in the link's records.
+// The stored byte of parameter `index` in the link's records (0 for an index outside 0..27).
 uint8_t StoredParameterValue(const ControllerLink& link, int index);
 
 // Offset of the LambdaPoint list for a lambda range: 20 (range 0), 50 (range 5), 100 (others).
@@ -72,6 +72,28 @@ struct PairWriteResult {
   int high;
 };
 PairWriteResult WriteEngineSpeedPair(ControllerLink& link, uint8_t lo_address, uint32_t rpm);
+
+// Keep-masks of the bit fields the pages edit: the stored byte is ANDed with the mask and the new
+// field value ORed in, so every other bit goes back to the controller as last read.
+constexpr uint8_t kOptionsKeepBit1 = 0xFD;   // LPGOnTemp choice shown
+constexpr uint8_t kOptionsKeepBit2 = 0xFB;   // AttInit choice hidden (box 1034 is inverted)
+constexpr uint8_t kOptionsKeepBit3 = 0xF7;   // AttJump and TPSJump choices shown
+constexpr uint8_t kOptionsKeepBit4 = 0xEF;   // the two-way choice of the Configuration page
+constexpr uint8_t kOptionsKeepBit5 = 0xDF;   // cut-off active
+constexpr uint8_t kOptionsKeepBit6 = 0xBF;   // LPG-off choice shown
+constexpr uint8_t kKeepLowNibble = 0x0F;     // for an edit of the high nibble (LambdaRange, EmulDO)
+constexpr uint8_t kKeepHighNibble = 0xF0;    // for an edit of the low nibble (LambdaMode, EmulDO)
+constexpr uint8_t kEmulTypeKeepKind = 0xFC;      // bits 0-1: emulation kind 0..2
+constexpr uint8_t kEmulTypeKeepGasOpening = 0xF7;  // bit 3: Otwarcie_GAZU choice shown
+constexpr uint8_t kEmulTypeKeepDriving = 0xCF;   // bits 4-5: driving type 0..2
+
+// The four 4-bit correction fields of EmulDO_TimeHi/EmulDO_TimeLo store 15 - k for list position k
+// of 16 even corrections; field n means top - 2n, with top the largest correction of the list.
+constexpr int kEmulDoHiLowTop = 18;   // EmulDO_TimeHi bits 0-3: -12 .. +18
+constexpr int kEmulDoHiHighTop = 20;  // EmulDO_TimeHi bits 4-7: -10 .. +20
+constexpr int kEmulDoLoLowTop = 10;   // EmulDO_TimeLo bits 0-3: -20 .. +10
+constexpr int kEmulDoLoHighTop = 14;  // EmulDO_TimeLo bits 4-7: -16 .. +14
+constexpr int EmulDoCorrection(int top, uint8_t field) { return top - 2 * (field & 0x0F); }
 
 // Read-modify-write of a bit field: (stored & keep_mask) | field, sent to address.
 int WriteBitField(ControllerLink& link, uint8_t address, uint8_t stored, uint8_t keep_mask, uint8_t field);

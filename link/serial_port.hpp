@@ -30,6 +30,9 @@ class SerialPort {
 constexpr uint32_t kReadIntervalTimeoutMs = 50;
 constexpr uint32_t ReadTotalTimeoutMs(int count) { return 100 + 10 * static_cast<uint32_t>(count); }
 
+// "COMn:" (the colon may be left out) gives n, 1..255; any other name gives 0.
+int ComPortNumber(const char* port_name);
+
 // The serial backend of the machine the program runs on (termios on POSIX, kernel32 on Windows).
 std::unique_ptr<SerialPort> CreateSystemSerialPort();
 
