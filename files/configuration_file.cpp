@@ -1,0 +1,252 @@
+#include "files/configuration_file.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace korvel {
+
+namespace {
+
+constexpr const char* kHeaderLines[3] = {"[Korvel]", "Version=1.2", "[Configuration]"};
+// An expected string has at most 29 characters; a longer token cannot match any of them.
+constexpr int kMaxTokenLength = 29;
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Makes a token from a file fit for a message: control and non-ASCII bytes as \xNN.
+std::string Printable(const char* token, int length) {
+  std::string text;
+  for (int i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(token[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
+// Pushes the written bytes to the disk, so that the rename never makes an empty file visible
+// after a power cut.
+bool FlushToDisk(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+  return _commit(_fileno(file)) == 0;
+#else
+  return fsync(fileno(file)) == 0;
+#endif
+}
+
+// A name for the temporary file in the target's own directory (a rename only replaces a file
+// atomically within one file system) that no existing file carries.
+std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
+  for (int n = 0;; ++n) {
+    std::filesystem::path candidate = target;
+    candidate += ".tmp";
+    if (n > 0) candidate += std::to_string(n);
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)) || n >= 1000) return candidate;
+  }
+}
+
+// Reads whitespace-separated tokens, at most kMaxTokenLength characters kept; a longer token is
+// consumed whole and flagged, so a file without whitespace never overruns anything.
+class TokenReader {
+ public:
+  explicit TokenReader(std::FILE* file) : file_(file) {}
+
+  struct Token {
+    bool present = false;  // false at the end of the file
+    bool too_long = false;
+    int length = 0;
+    char text[kMaxTokenLength + 1] = {};
+  };
+
+  Token Next() {
+    Token token;
+    int c = std::fgetc(file_);
+    while (c != EOF && IsSeparator(c)) c = std::fgetc(file_);
+    if (c == EOF) return token;
+    token.present = true;
+    while (c != EOF && !IsSeparator(c)) {
+      if (token.length < kMaxTokenLength) {
+        token.text[token.length++] = static_cast<char>(c);
+      } else {
+        token.too_long = true;
+        // Stop at the first surplus character: the load is refused anyway, and a huge file of one
+        // token is not read to its end.
+        break;
+      }
+      c = std::fgetc(file_);
+    }
+    token.text[token.length] = '\0';
+    return token;
+  }
+
+ private:
+  // The separators of the C locale: blank, tab, line feed, vertical tab, form feed, carriage
+  // return. So both line ends are accepted.
+  static bool IsSeparator(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+  std::FILE* file_;
+};
+
+bool SameText(const TokenReader::Token& token, const char* expected) {
+  const size_t length = std::strlen(expected);
+  return !token.too_long && static_cast<size_t>(token.length) == length &&
+         std::memcmp(token.text, expected, length) == 0;
+}
+
+// A decimal integer with an optional sign, the whole token. Keeps the low 8 bits of the
+// mathematical value, so 300 gives 44 and -1 gives 255 whatever the length of the number.
+bool ParseLowByte(const TokenReader::Token& token, uint8_t& value) {
+  if (token.too_long || token.length == 0) return false;
+  int i = 0;
+  bool negative = false;
+  if (token.text[0] == '+' || token.text[0] == '-') {
+    negative = token.text[0] == '-';
+    i = 1;
+  }
+  if (i == token.length) return false;
+  unsigned low = 0;
+  for (; i < token.length; ++i) {
+    const char c = token.text[i];
+    if (c < '0' || c > '9') return false;
+    low = (low * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+  }
+  if (negative) low = (256 - low) & 0xFF;
+  value = static_cast<uint8_t>(low);
+  return true;
+}
+
+std::string DescribeMismatch(const TokenReader::Token& token, const char* expected) {
+  if (!token.present) return std::string("the file ends where \"") + expected + "\" was expected";
+  if (token.too_long) {
+    return std::string("a word longer than 29 characters (\"") + Printable(token.text, token.length) +
+           "...\") where \"" + expected + "\" was expected";
+  }
+  return std::string("\"") + Printable(token.text, token.length) + "\" where \"" + expected + "\" was expected";
+}
+
+}  // namespace
+
+void BuildExpectedStrings(ExpectedStrings& strings) {
+  for (int i = 0; i < 3; ++i) {
+    std::snprintf(strings.entries[i], sizeof strings.entries[i], "%s", kHeaderLines[i]);
+  }
+  for (int i = 0; i < kParameterCount; ++i) {
+    std::snprintf(strings.entries[3 + i], sizeof strings.entries[3 + i], "%s=", ParameterMap[i].name);
+  }
+}
+
+SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path target(path);
+  // A link to a settings file is kept a link: the new file replaces the file it points to.
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  if (fs::is_directory(target, ec)) {
+    return {false, "cannot save to \"" + target.string() + "\": it is a directory"};
+  }
+  const fs::path temporary = TemporaryPathBeside(target);
+
+  // Text mode, so the lines end as text files do on this system.
+  std::FILE* file = std::fopen(temporary.string().c_str(), "w");
+  if (file == nullptr) {
+    return {false, "cannot create \"" + temporary.string() + "\": " + ErrnoText(errno)};
+  }
+  // The first error of the writes, the flush and the close; the message names it.
+  int error = 0;
+  auto note = [&error](bool ok) {
+    if (!ok && error == 0) error = errno != 0 ? errno : EIO;
+  };
+  errno = 0;
+  for (int i = 0; i < 3; ++i) note(std::fprintf(file, "%s\n", strings.entries[i]) >= 0);
+  for (int i = 0; i < kParameterCount; ++i) {
+    note(std::fprintf(file, "%s %d\n", strings.entries[3 + i], StoredParameterValue(link, i)) >= 0);
+  }
+  if (error == 0) note(FlushToDisk(file));
+  note(std::fclose(file) == 0);
+  if (error != 0) {
+    std::remove(temporary.string().c_str());
+    return {false, "cannot write \"" + temporary.string() + "\": " + ErrnoText(error) + "; \"" + target.string() +
+                       "\" was left as it was"};
+  }
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    std::remove(temporary.string().c_str());
+    return {false, "cannot replace \"" + target.string() + "\": " + ec.message() + "; it was left as it was"};
+  }
+  return {true, std::string()};
+}
+
+LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path) {
+  LoadedConfiguration loaded;
+  // Binary mode: tokens are split at any whitespace, so carriage returns need no translation.
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    loaded.status = LoadStatus::kCannotOpen;
+    loaded.reason = std::string("cannot open \"") + path + "\": " + ErrnoText(errno);
+    return loaded;
+  }
+  TokenReader reader(file);
+  loaded.status = LoadStatus::kKeyMismatch;
+  bool good = true;
+  for (int i = 0; i < 3 && good; ++i) {
+    const TokenReader::Token token = reader.Next();
+    if (!SameText(token, strings.entries[i])) {
+      loaded.reason = DescribeMismatch(token, strings.entries[i]);
+      good = false;
+    }
+  }
+  uint8_t values[kParameterCount] = {};
+  for (int i = 0; i < kParameterCount && good; ++i) {
+    const char* key = strings.entries[3 + i];
+    const TokenReader::Token token = reader.Next();
+    if (!SameText(token, key)) {
+      loaded.reason = DescribeMismatch(token, key);
+      good = false;
+      break;
+    }
+    const TokenReader::Token number = reader.Next();
+    if (!number.present) {
+      loaded.reason = std::string("the file ends before the value of \"") + key + "\"";
+      good = false;
+    } else if (!ParseLowByte(number, values[i])) {
+      loaded.reason = std::string("the value of \"") + key + "\" is not a number: \"" +
+                      Printable(number.text, number.length) + (number.too_long ? "...\"" : "\"");
+      good = false;
+    }
+  }
+  // Whatever follows the last parameter line is not read, as before.
+  std::fclose(file);
+  if (good) {
+    loaded.status = LoadStatus::kOk;
+    std::memcpy(loaded.values, values, sizeof values);
+  }
+  return loaded;
+}
+
+int WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]) {
+  for (int i = 0; i < kParameterCount; ++i) {
+    if (link.WriteParameter(ParameterMap[i].address, values[i]) != 3) return i;
+  }
+  return -1;
+}
+
+}  // namespace korvel

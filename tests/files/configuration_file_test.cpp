@@ -1,0 +1,319 @@
+// Configuration files: the key table, the exact bytes a save writes, the way a save fails without
+// harming an existing file, and the reader's refusal of anything but a complete, exact file.
+#include "files/configuration_file.hpp"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A port that never answers: the tests here only need the link's records.
+class NullPort : public SerialPort {
+ public:
+  bool Open(const char*) override { return false; }
+  void Close() override {}
+  void PurgeInput() override {}
+  void PurgeOutput() override {}
+  int Write(const uint8_t*, int count) override { return count; }
+  int Read(uint8_t*, int) override { return 0; }
+  void Sleep(uint32_t) override {}
+};
+
+std::string ReadWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteWhole(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char name[] = "/tmp/kvs-test-XXXXXX";
+    path = mkdtemp(name);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    fs::permissions(path, fs::perms::owner_all, ec);
+    fs::remove_all(path, ec);
+  }
+  // Names of the entries, for checking that no temporary file was left behind.
+  std::string Listing() const {
+    std::string names;
+    for (const auto& entry : fs::directory_iterator(path)) names += entry.path().filename().string() + " ";
+    return names;
+  }
+  fs::path path;
+};
+
+// The file a save writes for records whose bytes are known: ConfigRecord byte b holds 10 + b,
+// OptionsRecord byte b holds 100 + b, AttInit (live byte 4) holds 200.
+void FillRecords(ControllerLink& link) {
+  for (int b = 0; b < 15; ++b) link.ConfigRecord[b] = static_cast<uint8_t>(10 + b);
+  for (int b = 0; b < 16; ++b) link.OptionsRecord[b] = static_cast<uint8_t>(100 + b);
+  link.LiveDataRecord[4] = 200;
+}
+
+const char kFilledFile[] =
+    "[Korvel]\nVersion=1.2\n[Configuration]\n"
+    "Options= 11\nLambdaType= 12\nLambdaPoint= 13\nLambdaDelay= 14\nEmulType= 15\nEmulBJ_TimeHi= 16\n"
+    "EmulBJ_TimeLo= 17\nEmulDO_TimeHi= 18\nEmulDO_TimeLo= 19\nInjectDelay= 20\nLPGOnTemp= 21\n"
+    "AttMax= 101\nAttMin= 102\nAttInit= 200\nTPSJump= 103\nAttJump= 104\nLPGOnRPMLo= 105\nLPGOnRPMHi= 106\n"
+    "IgnitionType= 107\nCutOffRPMLo= 108\nCutOffRPMHi= 109\nCutOffSteps= 110\nLPGOffRPMLo= 111\n"
+    "LPGOffRPMHi= 112\nTPSInert= 22\nAttMax_BJ= 113\nAttMin_BJ= 114\nOtwarcie_GAZU= 23\n";
+
+class ConfigurationFileTest : public ::testing::Test {
+ protected:
+  ConfigurationFileTest() : link(port) {
+    BuildExpectedStrings(strings);
+    FillRecords(link);
+  }
+  LoadedConfiguration Load(const std::string& bytes) {
+    const fs::path file = dir.path / "in.kvs";
+    WriteWhole(file, bytes);
+    return ReadConfigurationFile(strings, file.c_str());
+  }
+
+  NullPort port;
+  ControllerLink link;
+  ExpectedStrings strings;
+  ScratchDir dir;
+};
+
+TEST_F(ConfigurationFileTest, ExpectedStringsAreTheHeaderAndTheKeysInFileOrder) {
+  EXPECT_STREQ(strings.entries[0], "[Korvel]");
+  EXPECT_STREQ(strings.entries[1], "Version=1.2");
+  EXPECT_STREQ(strings.entries[2], "[Configuration]");
+  EXPECT_STREQ(strings.entries[3], "Options=");
+  EXPECT_STREQ(strings.entries[16], "AttInit=");
+  EXPECT_STREQ(strings.entries[30], "Otwarcie_GAZU=");
+  for (int i = 0; i < kParameterCount; ++i) {
+    EXPECT_EQ(std::string(ParameterMap[i].name) + "=", strings.entries[3 + i]);
+  }
+}
+
+TEST_F(ConfigurationFileTest, SaveWritesTheRecordBytesLineByLine) {
+  const fs::path file = dir.path / "car.kvs";
+  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(ReadWhole(file), kFilledFile);
+  EXPECT_EQ(dir.Listing(), "car.kvs ");
+}
+
+TEST_F(ConfigurationFileTest, SaveReplacesAnExistingFileAndKeepsALinkALink) {
+  const fs::path real = dir.path / "real.kvs";
+  const fs::path alias = dir.path / "alias.kvs";
+  WriteWhole(real, "old contents\n");
+  fs::create_symlink(real, alias);
+  ASSERT_TRUE(SaveConfigurationFile(strings, link, alias.c_str()).ok);
+  EXPECT_TRUE(fs::is_symlink(alias));
+  EXPECT_EQ(ReadWhole(real), kFilledFile);
+}
+
+TEST_F(ConfigurationFileTest, SavedFileLoadsBackToTheSameBytes) {
+  const fs::path file = dir.path / "car.kvs";
+  ASSERT_TRUE(SaveConfigurationFile(strings, link, file.c_str()).ok);
+  const LoadedConfiguration loaded = ReadConfigurationFile(strings, file.c_str());
+  ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
+  for (int i = 0; i < kParameterCount; ++i) EXPECT_EQ(loaded.values[i], StoredParameterValue(link, i)) << i;
+}
+
+TEST_F(ConfigurationFileTest, SaveIntoAMissingDirectoryOrOntoADirectoryFailsLoudly) {
+  SaveResult result = SaveConfigurationFile(strings, link, (dir.path / "no-such-dir" / "car.kvs").c_str());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("no-such-dir"), std::string::npos) << result.error;
+
+  fs::create_directory(dir.path / "folder.kvs");
+  result = SaveConfigurationFile(strings, link, (dir.path / "folder.kvs").c_str());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("directory"), std::string::npos) << result.error;
+  EXPECT_TRUE(fs::is_directory(dir.path / "folder.kvs"));
+  EXPECT_EQ(dir.Listing(), "folder.kvs ");
+}
+
+// A disk that fills up in the middle of the save: the file-size limit makes the writes fail for
+// every user, root included. The old file must survive and no temporary file may stay.
+TEST_F(ConfigurationFileTest, SaveThatCannotWriteLeavesTheOldFileIntact) {
+  const fs::path file = dir.path / "car.kvs";
+  const std::string old_contents = "[Korvel]\nVersion=1.2\n[Configuration]\nOptions= 7\n";
+  WriteWhole(file, old_contents);
+
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
+  EXPECT_EQ(ReadWhole(file), old_contents);
+  EXPECT_EQ(dir.Listing(), "car.kvs ");
+}
+
+// A read-only directory. Root ignores directory permissions, so when the tests run as root the
+// save runs in a child process that has given up root for the unprivileged "nobody" user.
+TEST_F(ConfigurationFileTest, SaveIntoAReadOnlyDirectoryFailsAndLeavesTheOldFileIntact) {
+  const fs::path folder = dir.path / "locked";
+  fs::create_directory(folder);
+  const fs::path file = folder / "car.kvs";
+  WriteWhole(file, "old contents\n");
+  fs::permissions(dir.path, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+  if (geteuid() != 0) {
+    const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("cannot create"), std::string::npos) << result.error;
+  } else {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the save as";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
+      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+      const bool reported = !result.ok && result.error.find("cannot create") != std::string::npos;
+      _exit(reported ? 0 : 11);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
+  }
+  EXPECT_EQ(ReadWhole(file), "old contents\n");
+  EXPECT_EQ(fs::directory_iterator(folder)->path().filename(), "car.kvs");
+}
+
+TEST_F(ConfigurationFileTest, ReadAcceptsAnyWhitespaceAndKeepsTheLowEightBits) {
+  std::string text(kFilledFile);
+  // Windows line ends, tabs and extra blank lines change nothing.
+  std::string windows;
+  for (char c : text) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  LoadedConfiguration loaded = Load("\t" + windows + "\r\n\r\n");
+  ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
+  EXPECT_EQ(loaded.values[0], 11);
+  EXPECT_EQ(loaded.values[13], 200);
+  EXPECT_EQ(loaded.values[27], 23);
+
+  auto with_values = [&](const char* options, const char* lambda_type, const char* gaz) {
+    std::string t(kFilledFile);
+    t.replace(t.find("Options= 11"), 11, std::string("Options= ") + options);
+    t.replace(t.find("LambdaType= 12"), 14, std::string("LambdaType= ") + lambda_type);
+    t.replace(t.find("Otwarcie_GAZU= 23"), 17, std::string("Otwarcie_GAZU= ") + gaz);
+    return t;
+  };
+  loaded = Load(with_values("300", "-1", "256"));
+  ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
+  EXPECT_EQ(loaded.values[0], 44);
+  EXPECT_EQ(loaded.values[1], 255);
+  EXPECT_EQ(loaded.values[27], 0);
+
+  // Numbers too big for any integer type still give their low eight bits; a plus sign is a sign.
+  loaded = Load(with_values("18446744073709551617", "-257", "+5"));
+  ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
+  EXPECT_EQ(loaded.values[0], 1);  // 2^64 + 1
+  EXPECT_EQ(loaded.values[1], 255);
+  EXPECT_EQ(loaded.values[27], 5);
+
+  // Whatever follows the last line is not read.
+  loaded = Load(std::string(kFilledFile) + "notes: \x01\x02\xff" + std::string(100000, 'x'));
+  EXPECT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
+}
+
+TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
+  const std::string good(kFilledFile);
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string t = good;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* reason_part;
+  };
+  const Case cases[] = {
+      {"another version", replaced("Version=1.2", "Version=1.3"), "\"Version=1.3\" where \"Version=1.2\""},
+      {"key in other case", replaced("LambdaType=", "lambdatype="), "\"lambdatype=\""},
+      {"two lines swapped", replaced("AttMax= 101\nAttMin= 102\n", "AttMin= 102\nAttMax= 101\n"), "\"AttMax=\" was"},
+      {"missing line", replaced("CutOffSteps= 110\n", ""), "where \"CutOffSteps=\""},
+      {"last line missing", replaced("Otwarcie_GAZU= 23\n", ""), "ends where \"Otwarcie_GAZU=\""},
+      {"value missing at the end", replaced("Otwarcie_GAZU= 23\n", "Otwarcie_GAZU=\n"), "ends before the value"},
+      {"unreadable number", replaced("AttJump= 104", "AttJump= x4"), "\"AttJump=\" is not a number"},
+      {"number with trailing letters", replaced("Otwarcie_GAZU= 23", "Otwarcie_GAZU= 23x"), "is not a number"},
+      {"a sign alone", replaced("AttJump= 104", "AttJump= -"), "is not a number"},
+      {"key and value without blank", replaced("Options= 11", "Options=11"), "\"Options=11\""},
+      {"long token", replaced("[Configuration]", "[Configuration]" + std::string(15, '#')), "longer than 29"},
+      {"long number", replaced("AttJump= 104", "AttJump= " + std::string(30, '1')), "is not a number"},
+      {"empty file", "", "ends where \"[Korvel]\""},
+      {"only blanks", " \n\r\n\t ", "ends where \"[Korvel]\""},
+      {"binary bytes", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 14) + good, "\\x7FELF"},
+      {"NUL inside a key", replaced("[Korvel]", std::string("[Korvel]\0x", 10)), "[Korvel]\\x00x"},
+  };
+  for (const Case& c : cases) {
+    const LoadedConfiguration loaded = Load(c.bytes);
+    EXPECT_EQ(loaded.status, LoadStatus::kKeyMismatch) << c.what;
+    EXPECT_NE(loaded.reason.find(c.reason_part), std::string::npos) << c.what << ": " << loaded.reason;
+    for (uint8_t v : loaded.values) EXPECT_EQ(v, 0) << c.what;
+  }
+}
+
+TEST_F(ConfigurationFileTest, ReadOfAMissingFileSaysItCannotOpenIt) {
+  const LoadedConfiguration loaded = ReadConfigurationFile(strings, (dir.path / "absent.kvs").c_str());
+  EXPECT_EQ(loaded.status, LoadStatus::kCannotOpen);
+  EXPECT_NE(loaded.reason.find("absent.kvs"), std::string::npos);
+}
+
+// A large file of one endless word, or of random bytes, is refused after its first few bytes.
+TEST_F(ConfigurationFileTest, ReadStopsEarlyOnHugeGarbage) {
+  const fs::path file = dir.path / "huge.kvs";
+  {
+    std::ofstream out(file, std::ios::binary);
+    std::string block(1 << 20, 'A');
+    for (int i = 0; i < 64; ++i) out << block;
+  }
+  LoadedConfiguration loaded = ReadConfigurationFile(strings, file.c_str());
+  EXPECT_EQ(loaded.status, LoadStatus::kKeyMismatch);
+
+  std::string noise;
+  uint32_t x = 12345;
+  for (int i = 0; i < 1 << 16; ++i) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  loaded = Load(noise);
+  EXPECT_EQ(loaded.status, LoadStatus::kKeyMismatch);
+}
+
+}  // namespace
+}  // namespace korvel
