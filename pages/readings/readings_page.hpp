@@ -6,6 +6,10 @@
 
 namespace korvel {
 
+constexpr int kReadingsTemplate = 101;
+constexpr int kLearnButtonId = 1005;
+constexpr int kReadingsPollTimer = 1;
+
 // Lasting state of the Readings page: it survives the page window (page switches, size and
 // language changes). One instance, owned by the application object.
 struct ReadingsState {
@@ -38,8 +42,52 @@ class ReadingsPage : public WindowProc {
   void OnCommand(Window& page, int control_id, int code) override;
 
  private:
+  // The text context and the shape context of one drawing call, with what has been selected into
+  // them, so that they can be handed back while the dial takes its own pair and then be taken
+  // again with the same selections.
+  struct Contexts {
+    Canvas* text = nullptr;
+    Canvas* shape = nullptr;
+    Font font = Font::SystemFont;
+    Rgb text_colour = kBlack;
+    Rgb background = kWhite;
+    Pen pen = Pen::DefaultPen;
+    Brush brush = Brush::DefaultBrush;
+  };
+
+  void Acquire(Window& page);
+  void Release(Window& page);
+  // Redraws the dial from inside DrawReadingsValues: the window gives out only two contexts at a
+  // time, so ours are released around it and taken back with their selections restored.
+  void DrawDialWhileDrawing(Window& page);
+
+  // Text context.
+  void SetFont(Font font);
+  void SetColours(Rgb text, Rgb background);
+  void Text(int design_x, int design_y, const char* text, int count);
+  void WholeText(int design_x, int design_y, const char* text);
+  // Shape context.
+  void SetPenBrush(Pen pen, Brush brush);
+  void Rect(int x1, int y1, int x2, int y2);  // design units
+
+  void DrawLambdaPanel();
+  void DrawIndicator();
+  void DrawSecondInput();
+  void DrawAttPanel();
+  void DrawSwitchingSpeeds(Window& page);
+  void DrawStatusLabels();
+  void DrawTemperatures();
+  void DrawControllerState();
+  void DrawFullState(uint8_t state_flags, uint8_t options);
+  void ShowMessage(int line, int slot, bool red);
+  void BlankLine(int line, int spaces);
+  void DrawStateBox(bool lpg);
+  void DrawLearningLamp();
+  void LearnAction(Window& page);
+
   PageContext& context_;
   ReadingsState& state_;
+  Contexts dc_;
 };
 
 }  // namespace korvel
