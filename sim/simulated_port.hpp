@@ -1,0 +1,61 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/clock.hpp"
+#include "link/serial_port.hpp"
+#include "sim/controller_model.hpp"
+#include "sim/frame_assembler.hpp"
+
+namespace korvel::sim {
+
+// A serial port wired straight to a ControllerModel, on a virtual clock. It keeps the time-out
+// rule of every SerialPort exactly: Read(n) returns when n bytes are in, after 100 + 10 n ms at
+// most, or 50 ms after the last byte when the next one does not follow. Time passes only inside
+// the port: writes and replies take their wire time (when the model's wire timing is on), a read
+// waits on the clock for bytes that are still on their way, a read with no reply advances the
+// clock by its whole time-out, and Sleep() advances it.
+class SimulatedPort : public SerialPort {
+ public:
+  SimulatedPort(ControllerModel& model, VirtualClock& clock);
+
+  bool Open(const char* port_name) override;
+  void Close() override;
+  void PurgeInput() override;
+  void PurgeOutput() override;
+  int Write(const uint8_t* data, int count) override;
+  int Read(uint8_t* buffer, int count) override;
+  void Sleep(uint32_t ms) override;
+
+  void ClearFrames() { frames.clear(); }
+  bool IsOpen() const { return open_; }
+  // Bytes sent by the controller that the port has not handed out yet (arrived or on their way).
+  int PendingInput() const { return static_cast<int>(input_.size()); }
+
+  // Every 4-byte frame the controller received, in order (wrong checksums included).
+  std::vector<std::array<uint8_t, kFrameLength>> frames;
+  // When not empty, only this port name opens (the controller hangs on one port only).
+  std::string device_name;
+  int open_count = 0;   // successful opens
+  int close_count = 0;  // closes of an open port
+  std::string last_open_name;
+
+ private:
+  struct Incoming {
+    uint64_t arrival_us;
+    uint8_t byte;
+  };
+  bool Alive();  // open, and the device has not been unplugged since
+
+  ControllerModel& model_;
+  VirtualClock& clock_;
+  bool open_ = false;
+  uint32_t open_generation_ = 0;
+  FrameAssembler assembler_;
+  std::deque<Incoming> input_;  // in arrival order
+};
+
+}  // namespace korvel::sim
