@@ -10,7 +10,10 @@ struct SettingsState {
 };
 
 // Reads "Korvel.ini" (positional tokens), creating it with the defaults (port 1, "pol") when it does
-// not exist. The caller maps the port number to a port name.
+// not exist. The port number is stored as read (0 when it could not be read); the caller maps it
+// with PortNameFromNumber and stores PortNumberChosen, so a later rewrite keeps the port in use. A
+// token longer than 31 characters keeps its first 31. A file that exists but cannot be opened
+// gives the defaults and is left untouched.
 void ReadSettingsFile(SettingsState& settings, const char* path = "Korvel.ini");
 // Rewrites the file: "[Ustawienia]", "CommPort= n", "Language= code". Silent on failure.
 void WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
