@@ -1,0 +1,223 @@
+#include "korvelctl/arguments.hpp"
+
+#include <cstring>
+
+#include "link/parameter_map.hpp"
+
+namespace korvel::ctl {
+
+namespace {
+
+struct CommandName {
+  const char* name;
+  Command command;
+  int operands;  // positional arguments after the command name
+};
+
+constexpr CommandName kCommands[] = {
+    {"identity", Command::kIdentity, 0}, {"save", Command::kSave, 1}, {"load", Command::kLoad, 1},
+    {"get", Command::kGet, 1},           {"set", Command::kSet, 2},   {"live", Command::kLive, 0},
+    {"learn", Command::kLearn, 0},       {"reset", Command::kReset, 0},
+};
+
+// A decimal number without sign, at most `max`.
+bool ParseUnsigned(const char* text, uint64_t max, uint64_t& value) {
+  if (text == nullptr || *text == '\0') return false;
+  uint64_t v = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(*p - '0');
+    if (v > max) return false;
+  }
+  value = v;
+  return true;
+}
+
+std::string ParameterNames() {
+  std::string names;
+  for (int i = 0; i < kParameterCount; ++i) {
+    names += i == 0 ? "" : ", ";
+    names += ParameterMap[i].name;
+  }
+  return names;
+}
+
+}  // namespace
+
+bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std::string& error) {
+  std::vector<std::string> positional;
+  bool live_options = false;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_done || arg.size() < 2 || arg[0] != '-') {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      arguments.command = Command::kHelp;
+      return true;
+    }
+    // Options with a value: "--name value" or "--name=value".
+    std::string name = arg;
+    std::string value;
+    bool has_value = false;
+    const size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+      has_value = true;
+    }
+    if (name != "--port" && name != "--period" && name != "--count" && name != "--csv") {
+      error = "unknown option " + arg;
+      return false;
+    }
+    if (!has_value) {
+      if (i + 1 >= argc) {
+        error = name + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+    if (name == "--port") {
+      if (value.empty() || value.size() >= 64) {
+        error = "--port needs COM1 to COM4 or a device path (at most 63 characters)";
+        return false;
+      }
+      arguments.port = value;
+    } else if (name == "--period") {
+      uint64_t ms = 0;
+      if (!ParseUnsigned(value.c_str(), 3600000, ms) || ms == 0) {
+        error = "--period needs milliseconds, 1 to 3600000";
+        return false;
+      }
+      arguments.period_ms = static_cast<uint32_t>(ms);
+      live_options = true;
+    } else if (name == "--count") {
+      uint64_t n = 0;
+      if (!ParseUnsigned(value.c_str(), UINT32_MAX, n) || n == 0) {
+        error = "--count needs a number of ticks, 1 or more";
+        return false;
+      }
+      arguments.count = n;
+      live_options = true;
+    } else {
+      if (value.empty()) {
+        error = "--csv needs a file name";
+        return false;
+      }
+      arguments.csv = value;
+      live_options = true;
+    }
+  }
+
+  if (positional.empty()) {
+    error = "no command given";
+    return false;
+  }
+  const CommandName* found = nullptr;
+  for (const CommandName& c : kCommands) {
+    if (positional[0] == c.name) found = &c;
+  }
+  if (found == nullptr) {
+    error = "unknown command " + positional[0];
+    return false;
+  }
+  arguments.command = found->command;
+  if (static_cast<int>(positional.size()) - 1 != found->operands) {
+    static const char* const kUsage[] = {"identity", "save FILE", "load FILE",  "get NAME",
+                                         "set NAME VALUE", "live", "learn", "reset"};
+    error = std::string("usage: korvelctl [--port P] ") + kUsage[found - kCommands];
+    return false;
+  }
+  if (live_options && found->command != Command::kLive) {
+    error = "--period, --count and --csv belong to the live command";
+    return false;
+  }
+
+  switch (found->command) {
+    case Command::kSave:
+    case Command::kLoad:
+      arguments.file = positional[1];
+      break;
+    case Command::kGet:
+    case Command::kSet: {
+      std::string key = positional[1];
+      // The file's spelling with "=" is accepted too.
+      if (!key.empty() && key.back() == '=') key.pop_back();
+      arguments.parameter = FindParameter(key.c_str());
+      if (arguments.parameter < 0) {
+        error = "unknown parameter " + positional[1] + "; the parameters are " + ParameterNames();
+        return false;
+      }
+      if (found->command == Command::kSet) {
+        uint64_t v = 0;
+        if (!ParseUnsigned(positional[2].c_str(), 255, v)) {
+          error = "the value must be a raw byte, 0 to 255: " + positional[2];
+          return false;
+        }
+        arguments.value = static_cast<uint8_t>(v);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+const char* HelpText() {
+  return "korvelctl - command-line service tool for the Korvel LPG injection controller\n"
+         "\n"
+         "usage: korvelctl [--port P] COMMAND [ARGUMENTS]\n"
+         "\n"
+         "Every command first asks the controller for its identity (three tries) and works only\n"
+         "with a controller that answers and reports variant 2.\n"
+         "\n"
+         "Commands:\n"
+         "  identity            print \"variant V, firmware F\" (F as 2.05 for firmware 5)\n"
+         "  save FILE           read the 28 parameters and write them to FILE in the\n"
+         "                      configuration-file format (*.kvs); an existing FILE is replaced\n"
+         "                      only once the new file is completely written\n"
+         "  load FILE           check FILE completely, then write its 28 parameters in file\n"
+         "                      order; a file that is not exact sends nothing\n"
+         "  get NAME            print the raw byte (0-255) of one parameter, NAME being its\n"
+         "                      file key without \"=\", e.g. LambdaType\n"
+         "  set NAME VALUE      write the raw byte VALUE (0-255) to one parameter\n"
+         "  live [--period MS] [--count N] [--csv FILE]\n"
+         "                      poll as the Readings page does and print one line per tick:\n"
+         "                      time, engine speed, lambda and second-input volts, Att, AttInit,\n"
+         "                      temperature, LPG or petrol, status bits (StateFlags and\n"
+         "                      IndicatorFlags in hexadecimal, and their meaning)\n"
+         "  learn               start the learning cycle (command 50); only while the\n"
+         "                      controller runs on LPG, as the Readings page's learn button\n"
+         "  reset               restore the factory settings (command 51, 250 ms wait for the\n"
+         "                      answer) and say whether the controller confirmed\n"
+         "\n"
+         "Options:\n"
+         "  --port P            COM1 to COM4 (ports/COMn in the working directory when that\n"
+         "                      link exists, else the system's serial device), or a device\n"
+         "                      path such as /dev/ttyUSB0; default COM1\n"
+         "  --period MS         live: milliseconds between ticks (default 50, and 500 while\n"
+         "                      the controller does not answer, as the window program polls)\n"
+         "  --count N           live: stop after N ticks (default: until Ctrl-C)\n"
+         "  --csv FILE          live: also write the ticks to FILE as CSV with a header row\n"
+         "                      and ISO-8601 UTC timestamps with milliseconds\n"
+         "  -h, --help          print this text\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done\n"
+         "  2  usage error (unknown command, option, parameter name or bad value)\n"
+         "  3  no answer from the controller\n"
+         "  4  the controller is of another variant than 2\n"
+         "  5  the configuration file is not exact (nothing was sent)\n"
+         "  6  a write was not acknowledged (load stops there), or the reset was not confirmed\n"
+         "  7  a file could not be opened, written or replaced\n"
+         "  8  learn refused: the controller is not running on LPG\n";
+}
+
+}  // namespace korvel::ctl

@@ -1,0 +1,350 @@
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "files/configuration_file.hpp"
+#include "korvelctl/arguments.hpp"
+#include "korvelctl/korvelctl.hpp"
+#include "link/controller_link.hpp"
+#include "link/conversions.hpp"
+#include "link/live_data.hpp"
+#include "link/parameter_map.hpp"
+
+namespace korvel::ctl {
+
+std::string IsoTimestamp(int64_t wall_ms) {
+  int64_t days = wall_ms >= 0 ? wall_ms / 86400000 : -((-wall_ms + 86399999) / 86400000);
+  const int64_t ms_of_day = wall_ms - days * 86400000;
+  // Civil date from a day count since 1970-01-01 (proleptic Gregorian calendar).
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t doe = days - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", static_cast<long long>(year),
+                static_cast<long long>(month), static_cast<long long>(day),
+                static_cast<long long>(ms_of_day / 3600000), static_cast<long long>(ms_of_day / 60000 % 60),
+                static_cast<long long>(ms_of_day / 1000 % 60), static_cast<long long>(ms_of_day % 1000));
+  return text;
+}
+
+std::string FirmwareText(uint32_t variant, uint32_t firmware) {
+  const float t = static_cast<float>(variant * 100 + firmware) / 100.0f;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(t));
+  return text;
+}
+
+namespace {
+
+// One korvelctl run: the link on the environment's port and the parsed command line.
+class Session {
+ public:
+  Session(Environment& env, const Arguments& arguments) : env_(env), args_(arguments), link_(env.port) {
+    link_.SetPortName(args_.port.c_str());
+  }
+  ~Session() { link_.ClosePort(); }
+
+  int Run() {
+    const int status = Connect();
+    if (status != kExitOk) return status;
+    switch (args_.command) {
+      case Command::kIdentity:
+        return Identity();
+      case Command::kSave:
+        return Save();
+      case Command::kLoad:
+        return Load();
+      case Command::kGet:
+        return Get();
+      case Command::kSet:
+        return Set();
+      case Command::kLive:
+        return Live();
+      case Command::kLearn:
+        return Learn();
+      case Command::kReset:
+        return Reset();
+      default:
+        return kExitUsage;
+    }
+  }
+
+ private:
+  __attribute__((format(printf, 2, 3))) void Error(const char* format, ...) {
+    std::fprintf(env_.err, "korvelctl: ");
+    va_list values;
+    va_start(values, format);
+    std::vfprintf(env_.err, format, values);
+    va_end(values);
+    std::fprintf(env_.err, "\n");
+  }
+
+  std::string PortDescription() const {
+    std::string text = args_.port;
+    if (env_.describe_port) {
+      const std::string device = env_.describe_port(args_.port.c_str());
+      if (!device.empty() && device != args_.port) text += " (" + device + ")";
+    }
+    return text;
+  }
+
+  // Up to three identity polls, as the link tries before it declares the controller lost.
+  int Connect() {
+    for (int attempt = 0; attempt < 3 && !link_.Connected(); ++attempt) link_.ReadIdentity();
+    if (!link_.Connected()) {
+      Error("no answer from the controller on %s", PortDescription().c_str());
+      return kExitNoAnswer;
+    }
+    const uint32_t variant = link_.GetControllerVariant();
+    if (variant != 2) {
+      Error("the controller on %s is of variant %u; korvelctl works with variant 2 only",
+            PortDescription().c_str(), static_cast<unsigned>(variant));
+      return kExitWrongVariant;
+    }
+    return kExitOk;
+  }
+
+  // Polls one record until a good reply is stored, three tries at most. The record is cleared
+  // first, so its lead byte tells whether this poll stored a reply.
+  bool PollRecord(void (ControllerLink::*poll)(), uint8_t* record, size_t size, const char* what) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      std::memset(record, 0, size);
+      (link_.*poll)();
+      if (record[0] == kLeadByte) return true;
+    }
+    Error("no answer from the controller to the %s request", what);
+    return false;
+  }
+  bool PollConfig() {
+    return PollRecord(&ControllerLink::ReadConfig, link_.ConfigRecord, sizeof link_.ConfigRecord, "configuration");
+  }
+  bool PollOptions() {
+    return PollRecord(&ControllerLink::ReadOptions, link_.OptionsRecord, sizeof link_.OptionsRecord, "options");
+  }
+  bool PollLiveData() {
+    return PollRecord(&ControllerLink::ReadLiveData, link_.LiveDataRecord, sizeof link_.LiveDataRecord,
+                      "live-data");
+  }
+  bool PollRecordOf(int parameter) {
+    switch (ParameterMap[parameter].record) {
+      case RecordKind::kConfig:
+        return PollConfig();
+      case RecordKind::kOptions:
+        return PollOptions();
+      case RecordKind::kLiveData:
+        return PollLiveData();
+    }
+    return false;
+  }
+
+  int Identity() {
+    std::fprintf(env_.out, "variant %u, firmware %s\n", static_cast<unsigned>(link_.state.variant),
+                 FirmwareText(link_.state.variant, link_.state.firmware_version).c_str());
+    return kExitOk;
+  }
+
+  int Save() {
+    if (!PollConfig() || !PollOptions() || !PollLiveData()) return kExitNoAnswer;
+    ExpectedStrings strings;
+    BuildExpectedStrings(strings);
+    const SaveResult result = SaveConfigurationFile(strings, link_, args_.file.c_str());
+    if (!result.ok) {
+      Error("%s", result.error.c_str());
+      return kExitFileError;
+    }
+    std::fprintf(env_.out, "saved %d parameters to %s\n", kParameterCount, args_.file.c_str());
+    return kExitOk;
+  }
+
+  int Load() {
+    ExpectedStrings strings;
+    BuildExpectedStrings(strings);
+    const LoadedConfiguration loaded = ReadConfigurationFile(strings, args_.file.c_str());
+    if (loaded.status == LoadStatus::kCannotOpen) {
+      Error("%s", loaded.reason.c_str());
+      return kExitFileError;
+    }
+    if (loaded.status != LoadStatus::kOk) {
+      Error("%s is not a configuration file of this controller: %s; nothing was sent", args_.file.c_str(),
+            loaded.reason.c_str());
+      return kExitMalformedFile;
+    }
+    const int failed = WriteConfiguration(link_, loaded.values);
+    if (failed >= 0) {
+      Error("the controller did not acknowledge %s (address %d); the %d parameters before it were written, "
+            "the rest were not sent",
+            ParameterMap[failed].name, ParameterMap[failed].address, failed);
+      return kExitNotAcknowledged;
+    }
+    std::fprintf(env_.out, "loaded %d parameters from %s\n", kParameterCount, args_.file.c_str());
+    return kExitOk;
+  }
+
+  int Get() {
+    if (!PollRecordOf(args_.parameter)) return kExitNoAnswer;
+    std::fprintf(env_.out, "%u\n", static_cast<unsigned>(StoredParameterValue(link_, args_.parameter)));
+    return kExitOk;
+  }
+
+  int Set() {
+    const ParameterInfo& p = ParameterMap[args_.parameter];
+    if (link_.WriteParameter(p.address, args_.value) != 3) {
+      Error("the controller did not acknowledge %s (address %d)", p.name, p.address);
+      return kExitNotAcknowledged;
+    }
+    std::fprintf(env_.out, "%s= %u written\n", p.name, static_cast<unsigned>(args_.value));
+    return kExitOk;
+  }
+
+  int Learn() {
+    if (!PollLiveData()) return kExitNoAnswer;
+    const uint8_t state = link_.LiveDataRecord[kStateFlags];
+    if ((state & 0x01) == 0) {
+      Error("the controller is running on petrol; learning starts only on LPG");
+      return kExitNotOnLpg;
+    }
+    if ((state & 0x02) != 0) std::fprintf(env_.out, "a learning cycle is already running; sending the command again\n");
+    if (link_.WriteParameter(CommandAddress, kLearnCommand) != 3) {
+      Error("the controller did not acknowledge the learning command");
+      return kExitNotAcknowledged;
+    }
+    std::fprintf(env_.out, "learning command sent; watch the progress with korvelctl live\n");
+    return kExitOk;
+  }
+
+  // As the factory-reset page: the controller answers the command only after it has rewritten its
+  // memory, so the acknowledgement is read 250 ms later; it confirmed when byte 1 repeats 51.
+  int Reset() {
+    link_.WriteAcknowledgement[1] = 0;
+    link_.state.WriteDelay = 250;
+    link_.WriteParameter(CommandAddress, kFactoryResetCommand);
+    link_.state.WriteDelay = 0;
+    if (link_.WriteAcknowledgement[1] != kFactoryResetCommand) {
+      Error("the controller did not confirm the factory reset");
+      return kExitNotAcknowledged;
+    }
+    std::fprintf(env_.out, "factory settings restored: the controller confirmed\n");
+    return kExitOk;
+  }
+
+  // The Readings page's tick: identity and live data every tick, configuration and options on every
+  // fourth tick that reads live data. LambdaType (for the second input) is read once before the
+  // first tick, so the first lines already show the second input the way the page will.
+  int Live() {
+    std::FILE* csv = nullptr;
+    if (!args_.csv.empty()) {
+      csv = std::fopen(args_.csv.c_str(), "w");
+      if (csv == nullptr) {
+        Error("cannot create %s: %s", args_.csv.c_str(), std::strerror(errno));
+        return kExitFileError;
+      }
+      std::fprintf(csv,
+                   "time,connected,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,"
+                   "state_flags,indicator_flags\n");
+      std::fflush(csv);
+    }
+    link_.ReadConfig();
+
+    uint32_t config_poll_count = 0;
+    int status = kExitOk;
+    for (uint64_t tick = 0; args_.count == 0 || tick < args_.count; ++tick) {
+      if (env_.stop_requested != nullptr && *env_.stop_requested != 0) break;
+      const uint64_t started = env_.clock.SteadyMs();
+      const int64_t wall = env_.clock.WallMs();
+
+      link_.ReadIdentity();
+      const bool polling = link_.Connected() && link_.GetControllerVariant() == 2;
+      if (polling) {
+        link_.ReadLiveData();
+        config_poll_count += 1;
+        if (config_poll_count > 3) {
+          link_.ReadConfig();
+          link_.ReadOptions();
+          config_poll_count = 0;
+        }
+      }
+      PrintTick(wall, polling, csv);
+      if (csv != nullptr && std::ferror(csv)) {
+        Error("cannot write %s", args_.csv.c_str());
+        status = kExitFileError;
+        break;
+      }
+
+      if (args_.count != 0 && tick + 1 >= args_.count) break;
+      const uint32_t period = args_.period_ms != 0 ? args_.period_ms : link_.state.poll_period;
+      const uint64_t elapsed = env_.clock.SteadyMs() - started;
+      if (elapsed < period) env_.port.Sleep(static_cast<uint32_t>(period - elapsed));
+    }
+    if (csv != nullptr && std::fclose(csv) != 0 && status == kExitOk) {
+      Error("cannot write %s", args_.csv.c_str());
+      status = kExitFileError;
+    }
+    return status;
+  }
+
+  void PrintTick(int64_t wall, bool polling, std::FILE* csv) {
+    const uint8_t(&live)[11] = link_.LiveDataRecord;
+    const std::string time = IsoTimestamp(wall);
+    const uint32_t rpm = LiveEngineSpeed(live);
+    const VoltString lambda = VoltText(VoltsFromRaw(live[kLambdaProbe]));
+    const AuxText aux = AuxInputText(live[kAuxInput], link_.ConfigRecord[2], live[kIndicatorFlags]);
+    std::string second(aux.text, static_cast<size_t>(aux.count));
+    if (!second.empty() && second[0] == ' ') second.erase(0, 1);
+    int32_t temperature = TemperatureFromRaw(live[kTempRaw]);
+    if (temperature > 100) temperature = 100;
+    const uint8_t state = live[kStateFlags];
+    const char* fuel = (state & 0x01) != 0 ? "LPG" : "petrol";
+
+    std::string notes;
+    if ((state & 0x02) != 0) notes += " learning";
+    if ((state & 0x04) != 0) notes += " LPG-OFF";
+    if ((state & 0x08) != 0) notes += " CUT-OFF";
+    if (!polling) notes += " (no answer from the controller)";
+    std::fprintf(env_.out,
+                 "%s  %5u rpm  lambda %s V  input2 %-4s  Att %3u  AttInit %3u  %3d C  %-6s  state %02X ind %02X%s\n",
+                 time.c_str(), static_cast<unsigned>(rpm), lambda.text, second.c_str(),
+                 static_cast<unsigned>(live[kAtt]), static_cast<unsigned>(live[kAttInit]),
+                 static_cast<int>(temperature), fuel, static_cast<unsigned>(state),
+                 static_cast<unsigned>(live[kIndicatorFlags]), notes.c_str());
+    std::fflush(env_.out);
+    if (csv != nullptr) {
+      std::fprintf(csv, "%s,%d,%u,%s,%s,%u,%u,%d,%s,0x%02X,0x%02X\n", time.c_str(), polling ? 1 : 0,
+                   static_cast<unsigned>(rpm), lambda.text, second.c_str(), static_cast<unsigned>(live[kAtt]),
+                   static_cast<unsigned>(live[kAttInit]), static_cast<int>(temperature), fuel,
+                   static_cast<unsigned>(state), static_cast<unsigned>(live[kIndicatorFlags]));
+      // Each row reaches the file at once: a log cut short by Ctrl-C or a crash keeps every tick.
+      std::fflush(csv);
+    }
+  }
+
+  Environment& env_;
+  const Arguments& args_;
+  ControllerLink link_;
+};
+
+}  // namespace
+
+int RunKorvelctl(int argc, const char* const* argv, Environment& env) {
+  Arguments arguments;
+  std::string error;
+  if (!ParseArguments(argc, argv, arguments, error)) {
+    std::fprintf(env.err, "korvelctl: %s\nTry korvelctl --help.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (arguments.command == Command::kHelp) {
+    std::fputs(HelpText(), env.out);
+    return kExitOk;
+  }
+  Session session(env, arguments);
+  return session.Run();
+}
+
+}  // namespace korvel::ctl

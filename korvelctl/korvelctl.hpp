@@ -1,0 +1,56 @@
+#pragma once
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "link/serial_port.hpp"
+
+namespace korvel::ctl {
+
+// Exit statuses of korvelctl (also listed by --help).
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitUsage = 2,             // unknown command or option, missing or bad argument
+  kExitNoAnswer = 3,          // the controller did not answer (identity or a poll)
+  kExitWrongVariant = 4,      // a controller of another variant than 2
+  kExitMalformedFile = 5,     // the configuration file is not exact; nothing was sent
+  kExitNotAcknowledged = 6,   // a write was not acknowledged, or the reset not confirmed
+  kExitFileError = 7,         // a file could not be opened, written or replaced
+  kExitNotOnLpg = 8,          // learn refused: the controller is not running on LPG
+};
+
+// Time as korvelctl sees it: the wall clock for the timestamps of the live log, a steady clock for
+// the tick schedule. The program uses the system clocks; tests use the simulator's virtual clock.
+class CtlClock {
+ public:
+  virtual ~CtlClock() = default;
+  virtual int64_t WallMs() = 0;     // milliseconds since 1970-01-01 00:00 UTC
+  virtual uint64_t SteadyMs() = 0;  // never goes back
+};
+
+// Everything a korvelctl run talks to. Waits go through port.Sleep(), so a simulated port moves
+// its virtual clock instead of sleeping.
+struct Environment {
+  SerialPort& port;
+  CtlClock& clock;
+  std::FILE* out;
+  std::FILE* err;
+  // Set (by a Ctrl-C handler) to end `live` after the current tick; may be null.
+  const volatile std::sig_atomic_t* stop_requested = nullptr;
+  // Where a port name leads, shown in messages (ResolvePortDevice in the program); may be empty.
+  std::function<std::string(const char*)> describe_port;
+};
+
+// Runs one korvelctl command line (argv[0] is the program name) and returns its exit status.
+int RunKorvelctl(int argc, const char* const* argv, Environment& env);
+
+// "2024-03-05T14:07:09.123Z": ISO-8601 with milliseconds, UTC.
+std::string IsoTimestamp(int64_t wall_ms);
+
+// The firmware version as the program-information box shows it: (V * 100 + F) / 100 in single
+// precision with two decimals, "2.05" for variant 2, firmware 5.
+std::string FirmwareText(uint32_t variant, uint32_t firmware);
+
+}  // namespace korvel::ctl
