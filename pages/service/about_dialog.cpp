@@ -1,0 +1,67 @@
+#include "pages/service/about_dialog.hpp"
+
+#include <cstdio>
+
+namespace korvel {
+
+namespace {
+
+constexpr int kTitleSlot = 157;
+constexpr int kNotConnectedSlot = 161;
+constexpr int kOtherVariantSlot = 162;
+// Control texts set at every paint: program name, "program version", "controller version", Close.
+constexpr int kLabelIds[4] = {1075, 1076, 1077, kIdOk};
+constexpr int kLabelSlots[4] = {156, 158, 159, 160};
+
+}  // namespace
+
+VersionText ControllerVersionText(uint32_t variant, uint32_t firmware_version) {
+  // Single precision on purpose: the read-out is the one the fitters know.
+  const float version = static_cast<float>(variant * 100 + firmware_version) / 100.0f;
+  VersionText out{};
+  std::snprintf(out.text, sizeof out.text, "%.2f", static_cast<double>(version));
+  return out;
+}
+
+bool AboutDialog::OnInitDialog(Window& dialog) {
+  // Centred on the screen, halves truncated toward zero.
+  const Size size = dialog.GetWindowSize();
+  const int x = (context_.shared.screen_width - size.width) / 2;
+  const int y = (context_.shared.screen_height - size.height) / 2;
+  dialog.MoveWindow(x, y, size.width, size.height);
+  // The period in force now stays for the life of the box.
+  dialog.SetTimer(kAboutTimer, context_.link.state.poll_period);
+  return true;
+}
+
+void AboutDialog::OnPaint(Window& dialog) {
+  dialog.SetTitle(context_.texts.Text(kTitleSlot));
+  for (int i = 0; i < 4; ++i) dialog.SetControlText(kLabelIds[i], context_.texts.Text(kLabelSlots[i]));
+}
+
+void AboutDialog::OnTimer(Window& dialog, int timer_id) {
+  if (timer_id == kAboutTimer) ShowControllerVersion(dialog);
+}
+
+void AboutDialog::ShowControllerVersion(Window& dialog) {
+  ControllerLink& link = context_.link;
+  link.ReadIdentity();
+  if (!link.Connected()) {
+    dialog.SetControlText(kControllerVersionId, context_.texts.Text(kNotConnectedSlot));
+  } else if (link.GetControllerVariant() == 2) {
+    const VersionText version = ControllerVersionText(link.state.variant, link.state.firmware_version);
+    dialog.SetControlText(kControllerVersionId, version.text);
+  } else {
+    dialog.SetControlText(kControllerVersionId, context_.texts.Text(kOtherVariantSlot));
+  }
+}
+
+void AboutDialog::OnCommand(Window& dialog, int control_id, int code) {
+  (void)code;
+  if (control_id != kIdOk && control_id != kIdCancel) return;
+  dialog.KillTimer(kAboutTimer);
+  context_.shared.BusyFlag = false;
+  dialog.EndDialog(control_id);
+}
+
+}  // namespace korvel

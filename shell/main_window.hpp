@@ -1,0 +1,103 @@
+#pragma once
+#include "pages/readings/readings_page.hpp"
+#include "platform/window.hpp"
+
+namespace korvel {
+
+class Application;
+
+// Menu commands of the main window.
+constexpr int kCommandExit = 40002;
+constexpr int kCommandAbout = 40003;
+constexpr int kCommandReadings = 40005;
+constexpr int kCommandConfiguration = 40006;
+constexpr int kCommandOptions = 40007;
+constexpr int kCommandReset = 40008;
+constexpr int kCommandOscilloscope = 40010;
+constexpr int kCommandSchema = 40013;
+constexpr int kCommandOpen = 40014;
+constexpr int kCommandSaveAs = 40015;
+constexpr int kCommandPort1 = 40019;  // .. 40022 for COM4
+constexpr int kCommandPort4 = 40022;
+constexpr int kCommandEnglish = 40034;
+constexpr int kCommandPolish = 40036;
+
+// Bitmaps of the language items: Polish unchecked / checked, English unchecked / checked.
+constexpr int kPolishMarkBitmap = 109;
+constexpr int kPolishMarkCheckedBitmap = 173;
+constexpr int kEnglishMarkBitmap = 176;
+constexpr int kEnglishMarkCheckedBitmap = 174;
+
+constexpr int kSchemaTemplate = 132;
+constexpr int kResetTemplate = 126;
+constexpr int kOscilloscopeTemplate = 159;
+
+// Page table: template by size class, menu item and caption slot of each view.
+int PageTemplateFor(int view_id, int size_class);
+int PageMenuItem(int view_id);
+int PageCaptionSlot(int view_id);
+// The view a page command selects, or 0 for any other command.
+int ViewOfCommand(int command);
+// The size class a size command selects, or 0 for any other command.
+int SizeClassOfCommand(int command);
+
+// Where the main window goes on a desktop of W x H for a window of the given size: the top-left
+// corner when the window is at most 50 pixels narrower than the desktop, centred otherwise (halves
+// rounded toward minus infinity, so a desktop lower than the window gives a negative top).
+struct WindowPosition {
+  int x, y;
+};
+WindowPosition PlaceMainWindow(int screen_width, int screen_height, int width, int height);
+
+// What the main window keeps beyond the presentation state that the pages share.
+struct MainWindowState {
+  Window* page = nullptr;       // the one page that exists
+  int menu_id = 0;              // the current menu bar
+  int size_class_enabled = 0;   // class the size items were last enabled for
+  int port_item_code = 0;       // port item last checked, 11..14
+};
+
+// The procedure of the single top-level window: size classes, menus, page switching, the port and
+// language choices, the file commands and the program-information box.
+class MainWindowProc : public MainWindowProcedure {
+ public:
+  explicit MainWindowProc(Application& app) : app_(app) {}
+
+  void OnCreate() override;
+  void OnPaint() override;
+  void OnCommand(int id) override;
+  void OnClose() override;
+  void OnExitMenuLoop() override;
+  void OnDestroy() override;
+
+  void HighlightPageItem();
+  void SetLanguageItemBitmaps();
+  void EnableSizeItems(int size_class);
+  void CheckPortItem(int code);
+  void ApplySizeLayout();
+  void ApplySizeClass();
+  void RebuildPageForLanguage();
+
+  void SwitchPage(int view_id);
+  void SelectPort(int number);
+  void SelectSizeClass(int size_class);
+  void ChangeLanguage(const char* code);
+  void ShowProgramInformation();
+
+  MainWindowState state;
+
+ private:
+  void SetSizeClass(int size_class);
+  void PlaceForScreen();
+  void ApplyClassFonts();
+  void RecreatePage(int template_id, WindowProc& procedure);
+  void BuildPage(int view_id);
+  void InstallMenuBar();
+  void SetCaption(int view_id);
+  void PlaceResetControls();
+  void CloseMainWindow();
+
+  Application& app_;
+};
+
+}  // namespace korvel
