@@ -1,0 +1,254 @@
+#include "link/parameter_map.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "link/conversions.hpp"
+#include "tests/link/scripted_port.hpp"
+
+namespace korvel {
+namespace {
+
+using testing::GoodReply;
+using testing::ScriptedPort;
+
+// --- the table --------------------------------------------------------------------------------
+
+TEST(ParameterMap, AddressesFollowTheFileOrderAndSkipTheCommandAddress) {
+  std::set<int> addresses;
+  for (int i = 0; i < kParameterCount; ++i) {
+    const int expected = i <= 24 ? 5 + i : 6 + i;
+    EXPECT_EQ(ParameterMap[i].address, expected) << ParameterMap[i].name;
+    EXPECT_NE(ParameterMap[i].address, CommandAddress);
+    addresses.insert(ParameterMap[i].address);
+  }
+  EXPECT_EQ(addresses.size(), 28u);
+}
+
+TEST(ParameterMap, EveryRecordDataByteHoldsExactlyOneParameter) {
+  std::array<int, 15> config_uses{};
+  std::array<int, 16> options_uses{};
+  for (const ParameterInfo& p : ParameterMap) {
+    switch (p.record) {
+      case RecordKind::kConfig:
+        ASSERT_TRUE(p.byte >= 1 && p.byte <= 13) << p.name;
+        ++config_uses[static_cast<size_t>(p.byte)];
+        break;
+      case RecordKind::kOptions:
+        ASSERT_TRUE(p.byte >= 1 && p.byte <= 14) << p.name;
+        ++options_uses[static_cast<size_t>(p.byte)];
+        break;
+      case RecordKind::kLiveData:
+        EXPECT_STREQ(p.name, "AttInit");
+        EXPECT_EQ(p.byte, 4);
+        break;
+    }
+  }
+  for (int b = 1; b <= 13; ++b) EXPECT_EQ(config_uses[static_cast<size_t>(b)], 1) << "config byte " << b;
+  for (int b = 1; b <= 14; ++b) EXPECT_EQ(options_uses[static_cast<size_t>(b)], 1) << "options byte " << b;
+}
+
+TEST(ParameterMap, NamedEntriesSitWhereTheControllerKeepsThem) {
+  const struct {
+    const char* name;
+    RecordKind record;
+    int byte;
+    int address;
+    Encoding encoding;
+  } cases[] = {
+      {"Options", RecordKind::kConfig, 1, 5, Encoding::kBitField},
+      {"LPGOnTemp", RecordKind::kConfig, 11, 15, Encoding::kTemperature},
+      {"AttInit", RecordKind::kLiveData, 4, 18, Encoding::kPlain},
+      {"TPSJump", RecordKind::kOptions, 3, 19, Encoding::kTpsJump},
+      {"LPGOnRPMLo", RecordKind::kOptions, 5, 21, Encoding::kSpeedPairLo},
+      {"LPGOnRPMHi", RecordKind::kOptions, 6, 22, Encoding::kSpeedPairHi},
+      {"CutOffSteps", RecordKind::kOptions, 10, 26, Encoding::kCutOffSteps},
+      {"LPGOffRPMHi", RecordKind::kOptions, 12, 28, Encoding::kSpeedPairHi},
+      {"TPSInert", RecordKind::kConfig, 12, 29, Encoding::kPlainPlusOne},
+      {"AttMax_BJ", RecordKind::kOptions, 13, 31, Encoding::kPlain},
+      {"AttMin_BJ", RecordKind::kOptions, 14, 32, Encoding::kPlain},
+      {"Otwarcie_GAZU", RecordKind::kConfig, 13, 33, Encoding::kPlainPlusOne},
+  };
+  for (const auto& c : cases) {
+    const int i = FindParameter(c.name);
+    ASSERT_GE(i, 0) << c.name;
+    EXPECT_EQ(ParameterMap[i].record, c.record) << c.name;
+    EXPECT_EQ(ParameterMap[i].byte, c.byte) << c.name;
+    EXPECT_EQ(ParameterMap[i].address, c.address) << c.name;
+    EXPECT_EQ(ParameterMap[i].encoding, c.encoding) << c.name;
+  }
+  EXPECT_EQ(FindParameter("Otwarcie_GAZU="), -1);
+  EXPECT_EQ(FindParameter("options"), -1);
+}
+
+TEST(ParameterMap, SpeedPairsAreLowByteThenHighByteAtTheNextAddress) {
+  for (int i = 0; i < kParameterCount; ++i) {
+    if (ParameterMap[i].encoding != Encoding::kSpeedPairLo) continue;
+    const ParameterInfo& lo = ParameterMap[i];
+    const ParameterInfo& hi = ParameterMap[i + 1];
+    EXPECT_EQ(hi.encoding, Encoding::kSpeedPairHi) << lo.name;
+    EXPECT_EQ(hi.address, lo.address + 1) << lo.name;
+    EXPECT_EQ(hi.byte, lo.byte + 1) << lo.name;
+    EXPECT_EQ(std::string(hi.name), std::string(lo.name, std::strlen(lo.name) - 2) + "Hi");
+  }
+}
+
+TEST(ParameterMap, StoredValuesComeFromTheirRecords) {
+  ScriptedPort port;
+  ControllerLink link(port);
+  link.ConfigRecord[12] = 7;    // TPSInert
+  link.OptionsRecord[14] = 9;   // AttMin_BJ
+  link.LiveDataRecord[4] = 128; // AttInit
+  EXPECT_EQ(StoredParameterValue(link, FindParameter("TPSInert")), 7);
+  EXPECT_EQ(StoredParameterValue(link, FindParameter("AttMin_BJ")), 9);
+  EXPECT_EQ(StoredParameterValue(link, FindParameter("AttInit")), 128);
+  EXPECT_EQ(StoredParameterValue(link, -1), 0);
+  EXPECT_EQ(StoredParameterValue(link, kParameterCount), 0);
+}
+
+// --- encodings and their inverses -------------------------------------------------------------
+
+TEST(ParameterEncoding, AllZeroRecordsShowTheFirstEntryEverywhere) {
+  EXPECT_EQ(PlainPlusOnePosition(0), 0);
+  for (uint8_t range : {0, 1, 5, 15}) EXPECT_EQ(LambdaPointPosition(0, range), 0);
+  EXPECT_EQ(TpsJumpPosition(0), 0);
+  EXPECT_EQ(CutOffStepsPosition(0), 0);
+  EXPECT_EQ(LpgOnTempPosition(0), 0);
+  EXPECT_EQ(SpeedPairPosition(0, 0, kLpgOnSpeedBase), 0);
+  EXPECT_EQ(SpeedPairPosition(0, 0, kCutOffSpeedBase), 0);
+  EXPECT_EQ(SpeedPairPosition(0, 0, kLpgOffSpeedBase), 0);
+}
+
+TEST(ParameterEncoding, LambdaPointDependsOnTheRange) {
+  EXPECT_EQ(LambdaPointPosition(25, 0), 5);  // 0,50 V
+  EXPECT_EQ(LambdaPointPosition(25, 1), 0);  // below the offset 100
+  EXPECT_EQ(LambdaPointPosition(60, 5), 10);
+  EXPECT_EQ(LambdaPointPosition(150, 4), 50);
+  EXPECT_EQ(LambdaPointOffset(0), 20);
+  EXPECT_EQ(LambdaPointOffset(5), 50);
+  EXPECT_EQ(LambdaPointOffset(3), 100);
+  EXPECT_EQ(DefaultLambdaPoint(0), 22);
+  EXPECT_EQ(DefaultLambdaPoint(5), 60);
+  EXPECT_EQ(DefaultLambdaPoint(2), 127);
+  // Each default lies inside its own range's span.
+  EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(0), 0), 2);
+  EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(5), 5), 10);
+  EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(1), 1), 27);
+}
+
+TEST(ParameterEncoding, ScaledListsRoundTrip) {
+  for (int k = 0; k <= 50; ++k) EXPECT_EQ(TpsJumpPosition(TpsJumpValue(k)), k) << k;      // 0..250
+  for (int k = 0; k <= 49; ++k) EXPECT_EQ(CutOffStepsPosition(CutOffStepsValue(k)), k) << k;  // 2..100
+  EXPECT_EQ(CutOffStepsValue(49), 100);
+  EXPECT_EQ(TpsJumpValue(50), 250);
+  for (int raw = 1; raw <= 255; ++raw) {
+    EXPECT_EQ(PlainPlusOnePosition(static_cast<uint8_t>(raw)) + 1, raw);
+  }
+}
+
+TEST(ParameterEncoding, EveryTemperatureEntryReadsBackAsItself) {
+  EXPECT_EQ(LpgOnTempValue(15), 171);  // 40 degrees
+  EXPECT_EQ(LpgOnTempPosition(171), 15);
+  for (int k = 0; k <= 25; ++k) {  // 10 .. 60 degrees in steps of 2
+    const uint8_t raw = LpgOnTempValue(k);
+    EXPECT_EQ(raw, RawFromTemperature(10 + 2 * k));
+    EXPECT_EQ(TemperatureFromRaw(raw), 10 + 2 * k) << "k " << k;
+    EXPECT_EQ(LpgOnTempPosition(raw), k) << "k " << k;
+  }
+  EXPECT_EQ(LpgOnTempPosition(RawFromTemperature(9)), 0);
+}
+
+struct SpeedList {
+  const char* name;
+  uint32_t base;
+  uint32_t top;
+};
+
+class SpeedListTest : public ::testing::TestWithParam<SpeedList> {};
+
+TEST_P(SpeedListTest, EveryEntryReadsBackAsItself) {
+  const SpeedList list = GetParam();
+  for (uint32_t rpm = list.base; rpm <= list.top; rpm += 100) {
+    const uint32_t p = PeriodFromEngineSpeed(rpm);
+    EXPECT_LT(p, 65536u);
+    EXPECT_EQ(EngineSpeedFromPeriod(HighByte(p), LowByte(p)), rpm);
+    EXPECT_EQ(SpeedPairPosition(HighByte(p), LowByte(p), list.base), static_cast<int>((rpm - list.base) / 100))
+        << rpm;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, SpeedListTest,
+                         ::testing::Values(SpeedList{"LpgOn", kLpgOnSpeedBase, 3500},
+                                           SpeedList{"CutOff", kCutOffSpeedBase, 2500},
+                                           SpeedList{"LpgOff", kLpgOffSpeedBase, 8000}),
+                         [](const ::testing::TestParamInfo<SpeedList>& param_info) { return param_info.param.name; });
+
+TEST(ParameterEncoding, SpeedBelowTheListBaseShowsTheFirstEntry) {
+  const uint32_t p = PeriodFromEngineSpeed(900);
+  EXPECT_EQ(SpeedPairPosition(HighByte(p), LowByte(p), kCutOffSpeedBase), 0);
+  EXPECT_EQ(SpeedPairPosition(HighByte(p), LowByte(p), kLpgOffSpeedBase), 0);
+}
+
+TEST(ParameterEncoding, EmulDoFieldsMeanTopMinusTwiceTheField) {
+  const uint8_t stored = 0x9A;
+  EXPECT_EQ(EmulDoCorrection(kEmulDoHiLowTop, stored & 0x0F), -2);
+  EXPECT_EQ(EmulDoCorrection(kEmulDoHiHighTop, stored >> 4), 2);
+  // Field 0 is the largest correction of each list, 15 the smallest.
+  EXPECT_EQ(EmulDoCorrection(kEmulDoHiLowTop, 15), -12);
+  EXPECT_EQ(EmulDoCorrection(kEmulDoHiHighTop, 15), -10);
+  EXPECT_EQ(EmulDoCorrection(kEmulDoLoLowTop, 15), -20);
+  EXPECT_EQ(EmulDoCorrection(kEmulDoLoHighTop, 0), 14);
+}
+
+// --- writes -------------------------------------------------------------------------------------
+
+class ParameterWriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port.Reply(GoodReply({0x00, 0x25}));  // variant 2
+    link.ReadIdentity();
+    port.ClearRecord();
+  }
+  ScriptedPort port;
+  ControllerLink link{port};
+};
+
+TEST_F(ParameterWriteTest, EngineSpeedPairGoesLowByteFirst) {
+  port.Reply({0x65, 0, 0});
+  port.Reply({0x65, 0, 0});
+  const PairWriteResult r = WriteEngineSpeedPair(link, 21, 2300);
+  EXPECT_EQ(r.low, 3);
+  EXPECT_EQ(r.high, 3);
+  ASSERT_EQ(port.frames.size(), 2u);
+  EXPECT_EQ(port.frames[0][1], 21);
+  EXPECT_EQ(port.frames[0][2], 0x79);
+  EXPECT_EQ(port.frames[1][1], 22);
+  EXPECT_EQ(port.frames[1][2], 0x19);
+  // Once the controller returns what was written, the list shows 2300 again (position 8).
+  EXPECT_EQ(SpeedPairPosition(port.frames[1][2], port.frames[0][2], kLpgOnSpeedBase), 8);
+}
+
+TEST_F(ParameterWriteTest, BitFieldWriteKeepsEveryOtherBitAsLastRead) {
+  const uint8_t options = 0x81;  // bits 0 and 7 are nobody's, yet go back as read
+  WriteBitField(link, 5, options, kOptionsKeepBit5, 0x20);
+  WriteBitField(link, 5, 0xFF, kOptionsKeepBit2, 0x00);
+  // LambdaRange change: the high nibble replaced, LambdaMode kept.
+  WriteBitField(link, 6, 0x27, kKeepLowNibble, 0x50);
+  // Driving type 2 into EmulType bits 4-5.
+  WriteBitField(link, 9, 0xDB, kEmulTypeKeepDriving, 2 << 4);
+  ASSERT_EQ(port.frames.size(), 4u);
+  EXPECT_EQ(port.frames[0][2], 0xA1);
+  EXPECT_EQ(port.frames[1][2], 0xFB);
+  EXPECT_EQ(port.frames[2][2], 0x57);
+  EXPECT_EQ(port.frames[3][2], 0xEB);
+  // A write never changes the stored record.
+  for (uint8_t b : link.ConfigRecord) EXPECT_EQ(b, 0);
+}
+
+}  // namespace
+}  // namespace korvel

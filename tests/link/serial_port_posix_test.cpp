@@ -1,0 +1,314 @@
+// The termios backend over a real pseudo-terminal: the test holds the master side (the controller's
+// end of the cable) and a second handle on the slave to look at the line settings and the input
+// queue. These tests run in real time; each wait is a few hundred milliseconds at most.
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/serial_port.hpp"
+
+namespace korvel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+class PtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
+    slave_name_ = name;
+    port_ = CreateSystemSerialPort();
+    ASSERT_TRUE(port_->Open(slave_name_.c_str()));
+  }
+  void TearDown() override {
+    port_.reset();
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+  }
+
+  void ControllerSends(const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // Waits until bytes sent by the controller are in the line's input queue.
+  bool LineHasInput(int timeout_ms) {
+    pollfd p{slave_, POLLIN, 0};
+    return poll(&p, 1, timeout_ms) == 1 && (p.revents & POLLIN) != 0;
+  }
+  std::vector<uint8_t> ControllerReceives(size_t count) {
+    std::vector<uint8_t> bytes;
+    while (bytes.size() < count) {
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 500) != 1) break;
+      uint8_t buffer[64];
+      const ssize_t r = read(master_, buffer, sizeof buffer);
+      if (r <= 0) break;
+      bytes.insert(bytes.end(), buffer, buffer + r);
+    }
+    return bytes;
+  }
+  // A silent line: the read of n bytes returns nothing after its total time-out.
+  double SilentReadMs(int n) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(n));
+    const auto start = Clock::now();
+    const int got = port_->Read(buffer.data(), n);
+    const double ms = MsSince(start);
+    EXPECT_EQ(got, 0);
+    return ms;
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slave_name_;
+  std::unique_ptr<SerialPort> port_;
+};
+
+TEST_F(PtyTest, LineIsRawNineThousandSixHundredEightNOneWithoutFlowControl) {
+  termios tio{};
+  ASSERT_EQ(tcgetattr(slave_, &tio), 0);
+  EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_cflag & (CREAD | CLOCAL), static_cast<tcflag_t>(CREAD | CLOCAL));
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY | INPCK | ISTRIP | ICRNL | INLCR | IGNCR | PARMRK), 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+
+  // Bytes that a cooked terminal would change or swallow pass untouched both ways.
+  const std::vector<uint8_t> awkward = {0x65, 0x0D, 0x0A, 0x11, 0x13, 0x03, 0x7F, 0xFF, 0x00, 0x04, 0x1A};
+  port_->Write(awkward.data(), static_cast<int>(awkward.size()));
+  EXPECT_EQ(ControllerReceives(awkward.size()), awkward);
+  ControllerSends(awkward);
+  uint8_t reply[11] = {};
+  ASSERT_EQ(port_->Read(reply, 11), 11);
+  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 11), awkward);
+}
+
+TEST_F(PtyTest, LineIsHeldExclusivelyUntilClosed) {
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+  // Closing gives the line back, so that the link's reopen after a bad reply is not refused.
+  port_->Close();
+  ASSERT_EQ(ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  EXPECT_TRUE(port_->Open(slave_name_.c_str()));
+}
+
+TEST_F(PtyTest, FullReplyIsReturnedAsSoonAsItIsComplete) {
+  const uint8_t request[4] = {0x65, 0x02, 0x02, 0x69};
+  EXPECT_EQ(port_->Write(request, 4), 4);
+  EXPECT_EQ(ControllerReceives(4), std::vector<uint8_t>(request, request + 4));
+
+  const std::vector<uint8_t> live = {0x65, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x92};
+  ControllerSends(live);
+  uint8_t reply[11] = {};
+  const auto start = Clock::now();
+  ASSERT_EQ(port_->Read(reply, 11), 11);
+  EXPECT_LT(MsSince(start), 40.0);
+  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 11), live);
+}
+
+TEST_F(PtyTest, SilentLineEndsTheReadAfterTheTotalTimeOut) {
+  const double ms = SilentReadMs(11);
+  EXPECT_NEAR(ms, 210.0, 15.0);
+}
+
+TEST_F(PtyTest, GapOfMoreThanFiftyMillisecondsReturnsTheBytesBeforeIt) {
+  Clock::time_point first_bytes;
+  std::thread controller([&] {
+    first_bytes = Clock::now();
+    ControllerSends({0x65, 0x01, 0x02});
+    std::this_thread::sleep_for(std::chrono::milliseconds(70));
+    ControllerSends({3, 4, 5, 6, 7, 8, 9, 0x70});
+  });
+  uint8_t reply[11] = {};
+  const int got = port_->Read(reply, 11);
+  const auto end = Clock::now();
+  controller.join();
+  EXPECT_EQ(got, 3);
+  EXPECT_EQ(reply[0], 0x65);
+  EXPECT_EQ(reply[2], 0x02);
+  const double after_first = std::chrono::duration<double, std::milli>(end - first_bytes).count();
+  std::printf("[ measured ] read ended %.1f ms after the bytes before a 70 ms gap\n", after_first);
+  EXPECT_GE(after_first, 49.0);
+  EXPECT_LE(after_first, 65.0);
+}
+
+TEST_F(PtyTest, ShorterGapsDoNotEndTheRead) {
+  std::thread controller([&] {
+    ControllerSends({0x65, 0x01, 0x02});
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ControllerSends({3, 4, 5});
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ControllerSends({6, 7, 8, 9, 0x70});
+  });
+  uint8_t reply[11] = {};
+  const int got = port_->Read(reply, 11);
+  controller.join();
+  EXPECT_EQ(got, 11);
+  EXPECT_EQ(reply[10], 0x70);
+}
+
+TEST_F(PtyTest, TrickleOfBytesIsCutAtTheTotalTimeOut) {
+  // One byte every 33 ms never trips the 50 ms gap; the 210 ms total still ends the read.
+  std::thread controller([&] {
+    const auto start = Clock::now();
+    for (int i = 0; i < 8; ++i) {
+      std::this_thread::sleep_until(start + std::chrono::milliseconds(33 * i));
+      ControllerSends({static_cast<uint8_t>(i)});
+    }
+  });
+  uint8_t reply[11] = {};
+  const auto start = Clock::now();
+  const int got = port_->Read(reply, 11);
+  const double ms = MsSince(start);
+  controller.join();
+  EXPECT_NEAR(ms, 210.0, 15.0);
+  EXPECT_GE(got, 5);
+  EXPECT_LE(got, 8);
+}
+
+TEST_F(PtyTest, InputPurgeDiscardsWhatIsWaiting) {
+  ControllerSends({0x65, 0x65, 0x01, 0x99, 0x42});
+  ASSERT_TRUE(LineHasInput(500));
+  port_->PurgeInput();
+  EXPECT_FALSE(LineHasInput(0));
+
+  const std::vector<uint8_t> identity = {0x65, 0x00, 0x25, 0x8A};
+  ControllerSends(identity);
+  uint8_t reply[4] = {};
+  ASSERT_EQ(port_->Read(reply, 4), 4);
+  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), identity);
+}
+
+TEST_F(PtyTest, HangUpOfTheFarEndEndsTheReadAtOnce) {
+  close(master_);
+  master_ = -1;
+  uint8_t reply[16] = {};
+  const auto start = Clock::now();
+  EXPECT_EQ(port_->Read(reply, 16), 0);
+  EXPECT_LT(MsSince(start), 50.0);
+}
+
+TEST_F(PtyTest, ClosedPortReadsAndWritesNothingWithoutWaiting) {
+  port_->Close();
+  port_->Close();
+  uint8_t bytes[4] = {0x65, 1, 1, 0x67};
+  EXPECT_EQ(port_->Write(bytes, 4), 0);
+  const auto start = Clock::now();
+  EXPECT_EQ(port_->Read(bytes, 4), 0);
+  EXPECT_LT(MsSince(start), 20.0);
+  port_->PurgeInput();
+  port_->PurgeOutput();
+}
+
+TEST_F(PtyTest, OnlyTerminalDevicesOpen) {
+  auto other = CreateSystemSerialPort();
+  EXPECT_FALSE(other->Open("/dev/null"));
+  EXPECT_FALSE(other->Open("/nonexistent/ttyS9"));
+  EXPECT_FALSE(other->Open(""));
+}
+
+// Time-outs of a silent line for the reply lengths of the protocol: 3 (acknowledgement),
+// 4 (identity), 11 (live data), 15 (configuration), 16 (options).
+class SilentLineTest : public PtyTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SilentLineTest, TotalTimeOutIsOneHundredPlusTenPerByte) {
+  const int n = GetParam();
+  const double ms = SilentReadMs(n);
+  std::printf("[ measured ] silent read of %d bytes: %.1f ms (expected %d)\n", n, ms, 100 + 10 * n);
+  RecordProperty("measured_ms", std::to_string(ms));
+  EXPECT_NEAR(ms, 100.0 + 10.0 * n, 15.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReplyLengths, SilentLineTest, ::testing::Values(3, 4, 11, 15, 16));
+
+// --- port names ---------------------------------------------------------------------------------
+
+class PortNameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    char pattern[] = "/tmp/korvel-ports-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path previous_;
+  std::filesystem::path dir_;
+};
+
+TEST_F(PortNameTest, ComNamesMapToSerialDevicesWithoutAPortsLink) {
+  EXPECT_EQ(ResolvePortDevice("COM1:"), "/dev/ttyS0");
+  EXPECT_EQ(ResolvePortDevice("COM4:"), "/dev/ttyS3");
+  EXPECT_EQ(ResolvePortDevice("COM2"), "/dev/ttyS1");
+  EXPECT_EQ(ResolvePortDevice("/dev/ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortDevice("COM0:"), "COM0:");
+  EXPECT_EQ(ResolvePortDevice("COM1:x"), "COM1:x");
+  EXPECT_EQ(ComPortNumber("COM3:"), 3);
+  EXPECT_EQ(ComPortNumber("COM255:"), 255);
+  EXPECT_EQ(ComPortNumber("COM256:"), 0);
+  EXPECT_EQ(ComPortNumber("COM0001:"), 0);
+  EXPECT_EQ(ComPortNumber("com1:"), 0);
+}
+
+TEST_F(PortNameTest, PortsLinkInTheWorkingDirectoryWins) {
+  std::filesystem::create_directory("ports");
+  std::filesystem::create_symlink("/dev/pts/77", "ports/COM2");
+  std::filesystem::create_symlink("../adapter", "ports/COM3");
+  EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/pts/77");  // even while the target is missing
+  EXPECT_EQ(ResolvePortDevice("COM3:"), "ports/../adapter");
+  EXPECT_EQ(ResolvePortDevice("COM1:"), "/dev/ttyS0");
+}
+
+TEST_F(PortNameTest, ComNameOpensThePseudoTerminalItIsLinkedTo) {
+  int master = -1;
+  int slave = -1;
+  char name[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  std::filesystem::create_directory("ports");
+  std::filesystem::create_symlink(name, "ports/COM2");
+  auto port = CreateSystemSerialPort();
+  ASSERT_TRUE(port->Open("COM2:"));
+  const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};
+  EXPECT_EQ(port->Write(request, 4), 4);
+  uint8_t seen[4] = {};
+  pollfd p{master, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 500), 1);
+  EXPECT_EQ(read(master, seen, 4), 4);
+  EXPECT_EQ(seen[3], 0x67);
+  port.reset();
+  close(master);
+  close(slave);
+}
+
+}  // namespace
+}  // namespace korvel
+
+#endif  // _WIN32
