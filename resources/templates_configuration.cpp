@@ -1,7 +1,80 @@
+#include "resources/template_layout.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
 
-std::span<const DialogTemplate> ConfigurationTemplates() { return {}; }
+namespace {
+
+constexpr auto kCombo = ControlKind::kComboBox;
+constexpr auto kLabel = ControlKind::kStatic;
+constexpr auto kRule = ControlKind::kGreyRule;
+constexpr uint32_t kHeading = kSunken | kVCentred;
+
+// Configuration page, 640 x 480 screens (template 106). Four sections: lambda and emulation,
+// ignition and LPG-on speed, lambda mode and throttle inertia, injection delay and gas opening.
+// Combo-box heights include the dropped list. Labels are overwritten from the language table.
+constexpr ControlTemplate kLayout106[] = {
+    {1130, kLabel, 8, 2, 85, 10, kHeading, "", 0},
+    {1075, kLabel, 103, 2, 119, 8, kStyleNone, "", 0},
+    {1003, kCombo, 231, 2, 48, 58, kStyleNone, "", 0},
+    {1076, kLabel, 103, 15, 119, 8, kStyleNone, "", 0},
+    {1013, kCombo, 231, 15, 48, 54, kStyleNone, "", 0},
+    {1089, kLabel, 284, 17, 17, 8, kStyleNone, "[V]     ", 0},
+    {1077, kLabel, 102, 29, 126, 8, kStyleNone, "", 0},
+    {1017, kCombo, 231, 28, 48, 53, kStyleNone, "", 0},
+    {1090, kLabel, 282, 30, 30, 8, kStyleNone, "", 0},
+    {1078, kLabel, 103, 41, 119, 8, kStyleNone, "", 0},
+    {1018, kCombo, 231, 41, 48, 51, kStyleNone, "", 0},
+    {1079, kLabel, 114, 55, 108, 8, kStyleNone, "", 0},
+    {1019, kCombo, 231, 54, 48, 52, kStyleNone, "", 0},
+    {1091, kLabel, 284, 56, 20, 8, kStyleNone, "", 0},
+    {1080, kLabel, 115, 67, 107, 8, kStyleNone, "", 0},
+    {1020, kCombo, 231, 67, 48, 61, kStyleNone, "", 0},
+    {1092, kLabel, 284, 68, 20, 8, kStyleNone, "", 0},
+    {-1, kRule, 8, 82, 309, 1, kStyleNone, "", 0},
+    {1131, kLabel, 8, 88, 84, 10, kHeading, "", 0},
+    {1081, kLabel, 103, 88, 119, 8, kStyleNone, "", 0},
+    {1021, kCombo, 231, 87, 80, 50, kStyleNone, "", 0},
+    {1082, kLabel, 104, 101, 118, 8, kStyleNone, "", 0},
+    {1022, kCombo, 231, 100, 48, 60, kStyleNone, "", 0},
+    {1087, kLabel, 284, 102, 32, 9, kStyleNone, "", 0},
+    {1083, kLabel, 104, 114, 115, 8, kStyleNone, "", 0},
+    {1023, kCombo, 231, 113, 61, 47, kStyleNone, "", 0},
+    {-1, kRule, 8, 129, 309, 1, kStyleNone, "", 0},
+    {1132, kLabel, 8, 136, 85, 10, kHeading, "", 0},
+    {1084, kLabel, 105, 136, 117, 8, kStyleNone, "", 0},
+    {1024, kCombo, 231, 134, 71, 48, kStyleNone, "", 0},
+    {1085, kLabel, 104, 149, 119, 8, kStyleNone, "", 0},
+    {1025, kCombo, 231, 147, 48, 57, kStyleNone, "", 0},
+    {1093, kLabel, 284, 149, 17, 8, kStyleNone, "[V]     ", 0},
+    {-1, kRule, 8, 163, 309, 1, kStyleNone, "", 0},
+    {1133, kLabel, 8, 170, 85, 10, kHeading, "", 0},
+    {1086, kLabel, 103, 170, 119, 8, kStyleNone, "", 0},
+    {1026, kCombo, 231, 168, 48, 55, kStyleNone, "", 0},
+    {1094, kLabel, 285, 169, 20, 8, kStyleNone, "", 0},
+    {-1, kRule, 8, 184, 309, 1, kStyleNone, "", 0},
+    {1074, ControlKind::kCheckBox, 8, 189, 85, 10, kStyleNone, "", 0},
+    {1088, kLabel, 104, 189, 116, 12, kHidden, "", 0},
+    {1027, kCombo, 231, 188, 48, 57, kHidden, "", 0},
+    {1095, kLabel, 285, 190, 20, 8, kHidden, "", 0},
+};
+constexpr int kCount = static_cast<int>(std::size(kLayout106));
+static_assert(kCount == 43);
+
+constexpr auto kLayout145 = ScaleLayout(kLayout106, 357, 227, 389, 260);
+constexpr auto kLayout151 = ScaleLayout(kLayout106, 357, 227, 399, 254);
+constexpr auto kLayout150 = ScaleLayout(kLayout106, 357, 227, 367, 272);
+
+constexpr DialogTemplate kConfiguration[] = {
+    {106, 357, 227, "MS Sans Serif", 10, false, "", kLayout106, kCount},
+    {157, 357, 227, "MS Sans Serif", 12, false, "", kLayout106, kCount},
+    {145, 389, 260, "MS Sans Serif", 14, false, "", kLayout145.data(), kCount},
+    {151, 399, 254, "MS Sans Serif", 17, false, "", kLayout151.data(), kCount},
+    {150, 367, 272, "MS Sans Serif", 17, false, "", kLayout150.data(), kCount},
+};
+
+}  // namespace
+
+std::span<const DialogTemplate> ConfigurationTemplates() { return kConfiguration; }
 
 }  // namespace korvel::templates

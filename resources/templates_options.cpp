@@ -1,7 +1,104 @@
+#include "resources/template_layout.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
 
-std::span<const DialogTemplate> OptionsTemplates() { return {}; }
+namespace {
+
+constexpr auto kCombo = ControlKind::kComboBox;
+constexpr auto kLabel = ControlKind::kStatic;
+constexpr auto kCheck = ControlKind::kCheckBox;
+constexpr auto kRule = ControlKind::kGreyRule;
+constexpr uint32_t kHeading = kSunken | kVCentred;
+
+// Options page, 640 x 480 screens (template 152): attenuation limits, cut-off, LPG off, LPG-on
+// temperature and driving type. The controls that belong to an option bit start hidden; the
+// check boxes show them.
+constexpr ControlTemplate kLayout152[] = {
+    {1134, kLabel, 2, 4, 75, 10, kHeading, "", 0},
+    {1034, kCheck, 87, 4, 138, 10, kStyleNone, "", 0},
+    {1003, kCombo, 235, 2, 48, 54, kHidden, "", 0},
+    {1057, kLabel, 287, 3, 29, 8, kHidden, "", 0},
+    {1075, kLabel, 86, 16, 139, 8, kStyleNone, "", 0},
+    {1013, kCombo, 235, 15, 48, 53, kStyleNone, "", 0},
+    {1085, kLabel, 287, 17, 29, 8, kStyleNone, "", 0},
+    {1076, kLabel, 87, 29, 138, 8, kStyleNone, "", 0},
+    {1043, kCombo, 235, 28, 48, 54, kStyleNone, "", 0},
+    {1086, kLabel, 287, 30, 29, 8, kStyleNone, "", 0},
+    {1014, ControlKind::kPushButton, 6, 31, 72, 31, kMultiLine, "", 0},
+    {1077, kLabel, 86, 42, 139, 8, kStyleNone, "", 0},
+    {1044, kCombo, 235, 41, 48, 54, kStyleNone, "", 0},
+    {1088, kLabel, 287, 42, 29, 8, kStyleNone, "", 0},
+    {1078, kLabel, 86, 55, 139, 8, kStyleNone, "", 0},
+    {1045, kCombo, 235, 54, 48, 52, kStyleNone, "", 0},
+    {1139, kLabel, 287, 56, 29, 8, kStyleNone, "", 0},
+    {1039, kCheck, 86, 69, 143, 10, kStyleNone, "", 0},
+    {1046, kCombo, 235, 76, 48, 55, kHidden, "", 0},
+    {1058, kLabel, 287, 77, 29, 8, kHidden, "", 0},
+    {1064, kLabel, 117, 79, 108, 8, kHidden, "", 0},
+    {1047, kCombo, 235, 89, 48, 56, kHidden, "", 0},
+    {1059, kLabel, 287, 90, 11, 8, kHidden, "[V] ", 0},
+    {1065, kLabel, 117, 91, 108, 8, kHidden, "", 0},
+    {-1, kRule, 2, 104, 317, 1, kStyleNone, "", 0},
+    {1135, kLabel, 2, 107, 75, 10, kHeading, "", 0},
+    {1040, kCheck, 86, 107, 139, 10, kStyleNone, "", 0},
+    {1048, kCombo, 235, 113, 48, 57, kHidden, "", 0},
+    {1060, kLabel, 287, 114, 32, 8, kHidden, "", 0},
+    {1066, kLabel, 121, 117, 104, 8, kHidden, "", 0},
+    {1049, kCombo, 235, 126, 48, 55, kHidden, "", 0},
+    {1061, kLabel, 287, 127, 17, 8, kHidden, "[%]    ", 0},
+    {1067, kLabel, 122, 128, 103, 8, kHidden, "", 0},
+    {-1, kRule, 2, 141, 317, 1, kStyleNone, "", 0},
+    {1136, kLabel, 2, 147, 75, 10, kHeading, "", 0},
+    {1041, kCheck, 88, 147, 137, 10, kStyleNone, "", 0},
+    {1050, kCombo, 235, 146, 48, 55, kHidden, "", 0},
+    {1062, kLabel, 287, 147, 32, 8, kHidden, "", 0},
+    {-1, kRule, 2, 161, 317, 1, kStyleNone, "", 0},
+    {1137, kLabel, 2, 168, 75, 10, kHeading, "", 0},
+    {1042, kCheck, 88, 168, 137, 10, kStyleNone, "", 0},
+    {1051, kCombo, 235, 166, 48, 57, kHidden, "", 0},
+    {1063, kLabel, 288, 167, 16, 8, kHidden, "[\xB0" "C]  ", 0},
+    {-1, kRule, 2, 181, 317, 1, kStyleNone, "", 0},
+    {1138, kLabel, 2, 186, 75, 10, kHeading, "", 0},
+    {1079, kLabel, 87, 186, 138, 8, kStyleNone, "", 0},
+    {1052, kCombo, 235, 185, 56, 57, kStyleNone, "", 0},
+};
+constexpr int kCount = static_cast<int>(std::size(kLayout152));
+static_assert(kCount == 47);
+
+constexpr auto kLayout153 = ScaleLayout(kLayout152, 357, 227, 385, 227);
+constexpr auto kLayout154 =
+    WithText(WithText(WithText(ScaleLayout(kLayout152, 357, 227, 380, 254), 1040, "Aktywacja Cut-Off"), 1079,
+                      "Preferowany typ jazdy     "),
+             1138, "Typ jazdy");
+constexpr auto kLayout156 = ScaleLayout(kLayout152, 357, 227, 380, 268);
+
+// Correction dialog of the Options page: four drop-down lists in a group box and an OK button.
+// The caption, labels and button text come from the language table.
+constexpr ControlTemplate kCorrections[] = {
+    {-1, ControlKind::kGroupBox, 7, 0, 243, 116, kStyleNone, "", 0},
+    {1075, kLabel, 15, 21, 141, 8, kStyleNone, "", 0},
+    {1003, kCombo, 162, 18, 75, 60, kStyleNone, "", 0},
+    {1076, kLabel, 15, 45, 141, 8, kStyleNone, "", 0},
+    {1013, kCombo, 162, 42, 75, 61, kStyleNone, "", 0},
+    {1077, kLabel, 15, 69, 141, 8, kStyleNone, "", 0},
+    {1122, kCombo, 162, 66, 75, 58, kStyleNone, "", 0},
+    {1078, kLabel, 15, 91, 141, 8, kStyleNone, "", 0},
+    {1123, kCombo, 162, 88, 75, 59, kStyleNone, "", 0},
+    {1, ControlKind::kPushButton, 103, 125, 50, 14, kStyleNone, "OK", 0},
+};
+
+constexpr DialogTemplate kOptions[] = {
+    {152, 357, 227, "MS Sans Serif", 10, false, "", kLayout152, kCount},
+    {125, 357, 227, "MS Sans Serif", 12, false, "", kLayout152, kCount},
+    {153, 385, 227, "MS Sans Serif", 14, false, "", kLayout153.data(), kCount},
+    {154, 380, 254, "MS Sans Serif", 17, false, "", kLayout154.data(), kCount},
+    {156, 380, 268, "MS Sans Serif", 17, false, "", kLayout156.data(), kCount},
+    {170, 258, 146, "MS Shell Dlg", 8, true, "", kCorrections, static_cast<int>(std::size(kCorrections))},
+};
+
+}  // namespace
+
+std::span<const DialogTemplate> OptionsTemplates() { return kOptions; }
 
 }  // namespace korvel::templates

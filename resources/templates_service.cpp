@@ -1,7 +1,60 @@
+#include <iterator>
+
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
 
-std::span<const DialogTemplate> ServiceTemplates() { return {}; }
+namespace {
+
+// Oscilloscope page: the traces are drawn by the page; the value-cursor check box and its scroll
+// bar sit above them and are moved into place for the size class when the page paints (at
+// 800 x 600 the check box keeps this position).
+constexpr ControlTemplate kOscilloscope[] = {
+    {1071, ControlKind::kCheckBox, 315, 0, 75, 10, kStyleNone, "Kursor warto\x9C" "ci", 0},
+    {1117, ControlKind::kHScrollBar, 90, 0, 220, 10, kHidden, "", 0},
+};
+
+// Wiring diagram page: scroll bars for the small screens, where the diagram does not fit.
+constexpr ControlTemplate kSchema[] = {
+    {1120, ControlKind::kHScrollBar, 0, 194, 297, 8, kStyleNone, "", 0},
+    {1121, ControlKind::kVScrollBar, 302, 0, 8, 183, kStyleNone, "", 0},
+};
+
+// Factory reset page; the texts are replaced from the language table when the page paints and
+// the controls are moved into place for the size class (here: where they go at 800 x 600, kept
+// inside the page).
+constexpr ControlTemplate kReset[] = {
+    {1104, ControlKind::kStatic, 75, 52, 283, 16, kStyleNone,
+     "PRZYWR\xD3" "CENIE USTAWIE\xD1" " FABRYCZNYCH STEROWNIKA:", 0},
+    {1105, ControlKind::kStatic, 75, 68, 283, 16, kStyleNone,
+     "-pami\xEA\xE6" " w urz\xB9" "dzeniu zostanie zapisana warto\x9C" "ciami  fabrycznymi.", 0},
+    {126, ControlKind::kPushButton, 60, 100, 275, 22, kMultiLine,
+     "ZRESETUJ   I   PRZYWR\xD3\xC6" " USTAWIENIA FABRYCZNE", 0},
+};
+
+// Program information.
+constexpr ControlTemplate kAbout[] = {
+    {-1, ControlKind::kEtchedFrame, 7, 0, 205, 162, kStyleNone, "", 0},
+    {-1, ControlKind::kEtchedFrame, 14, 7, 191, 83, kStyleNone, "", 0},
+    {-1, ControlKind::kBitmap, 50, 22, 119, 31, kStyleNone, "", 178},
+    {-1, ControlKind::kIcon, 85, 67, 20, 20, kStyleNone, "", 101},
+    {1075, ControlKind::kStatic, 109, 73, 24, 8, kStyleNone, "Korvel", 0},
+    {1076, ControlKind::kStatic, 57, 99, 73, 8, kRightAligned, "Wersja programu:", 0},
+    {-1, ControlKind::kStatic, 137, 99, 13, 8, kStyleNone, "1.03", 0},
+    {1077, ControlKind::kStatic, 65, 110, 89, 8, kCentred, "Odczytana wersja sterownika:", 0},
+    {1125, ControlKind::kStatic, 49, 121, 120, 16, kCentred | kSunken | kVCentred, "", 0},
+    {1, ControlKind::kPushButton, 85, 142, 50, 14, kStyleNone, "Zamknij", 0},
+};
+
+constexpr DialogTemplate kService[] = {
+    {159, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
+    {132, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
+    {126, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
+    {103, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},
+};
+
+}  // namespace
+
+std::span<const DialogTemplate> ServiceTemplates() { return kService; }
 
 }  // namespace korvel::templates
