@@ -247,7 +247,7 @@ class Session {
         return kExitFileError;
       }
       std::fprintf(csv,
-                   "time,connected,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,"
+                   "time,answered,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,"
                    "state_flags,indicator_flags\n");
       std::fflush(csv);
     }
@@ -260,18 +260,31 @@ class Session {
       const uint64_t started = env_.clock.SteadyMs();
       const int64_t wall = env_.clock.WallMs();
 
+      // As the page, the records keep their last contents when a reply is missing; the lead bytes
+      // are cleared first only to tell whether this tick brought fresh values.
+      const uint8_t identity_lead = link_.IdentityRecord[0];
+      link_.IdentityRecord[0] = 0;
       link_.ReadIdentity();
-      const bool polling = link_.Connected() && link_.GetControllerVariant() == 2;
-      if (polling) {
+      bool answered = link_.IdentityRecord[0] == kLeadByte;
+      if (!answered) link_.IdentityRecord[0] = identity_lead;
+      if (link_.Connected() && link_.GetControllerVariant() == 2) {
+        const uint8_t live_lead = link_.LiveDataRecord[0];
+        link_.LiveDataRecord[0] = 0;
         link_.ReadLiveData();
+        if (link_.LiveDataRecord[0] != kLeadByte) {
+          link_.LiveDataRecord[0] = live_lead;
+          answered = false;
+        }
         config_poll_count += 1;
         if (config_poll_count > 3) {
           link_.ReadConfig();
           link_.ReadOptions();
           config_poll_count = 0;
         }
+      } else {
+        answered = false;
       }
-      PrintTick(wall, polling, csv);
+      PrintTick(wall, answered, csv);
       if (csv != nullptr && std::ferror(csv)) {
         Error("cannot write %s", args_.csv.c_str());
         status = kExitFileError;
@@ -290,7 +303,7 @@ class Session {
     return status;
   }
 
-  void PrintTick(int64_t wall, bool polling, std::FILE* csv) {
+  void PrintTick(int64_t wall, bool answered, std::FILE* csv) {
     const uint8_t(&live)[11] = link_.LiveDataRecord;
     const std::string time = IsoTimestamp(wall);
     const uint32_t rpm = LiveEngineSpeed(live);
@@ -307,7 +320,7 @@ class Session {
     if ((state & 0x02) != 0) notes += " learning";
     if ((state & 0x04) != 0) notes += " LPG-OFF";
     if ((state & 0x08) != 0) notes += " CUT-OFF";
-    if (!polling) notes += " (no answer from the controller)";
+    if (!answered) notes += " (no answer from the controller)";
     std::fprintf(env_.out,
                  "%s  %5u rpm  lambda %s V  input2 %-4s  Att %3u  AttInit %3u  %3d C  %-6s  state %02X ind %02X%s\n",
                  time.c_str(), static_cast<unsigned>(rpm), lambda.text, second.c_str(),
@@ -316,7 +329,7 @@ class Session {
                  static_cast<unsigned>(live[kIndicatorFlags]), notes.c_str());
     std::fflush(env_.out);
     if (csv != nullptr) {
-      std::fprintf(csv, "%s,%d,%u,%s,%s,%u,%u,%d,%s,0x%02X,0x%02X\n", time.c_str(), polling ? 1 : 0,
+      std::fprintf(csv, "%s,%d,%u,%s,%s,%u,%u,%d,%s,0x%02X,0x%02X\n", time.c_str(), answered ? 1 : 0,
                    static_cast<unsigned>(rpm), lambda.text, second.c_str(), static_cast<unsigned>(live[kAtt]),
                    static_cast<unsigned>(live[kAttInit]), static_cast<int>(temperature), fuel,
                    static_cast<unsigned>(state), static_cast<unsigned>(live[kIndicatorFlags]));

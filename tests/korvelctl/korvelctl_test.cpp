@@ -1,0 +1,378 @@
+// korvelctl against the in-process simulator on a virtual clock: what each command prints, its
+// exit status, and the frames the controller receives.
+#include "korvelctl/korvelctl.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "link/clock.hpp"
+#include "link/controller_link.hpp"
+#include "sim/controller_model.hpp"
+#include "sim/simulated_port.hpp"
+
+namespace korvel::ctl {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kWallBase = 1709647629000;  // 2024-03-05T14:07:09.000Z
+
+class VirtualCtlClock : public CtlClock {
+ public:
+  explicit VirtualCtlClock(VirtualClock& clock) : clock_(clock) {}
+  int64_t WallMs() override { return kWallBase + static_cast<int64_t>(clock_.NowMs()); }
+  uint64_t SteadyMs() override { return clock_.NowMs(); }
+
+ private:
+  VirtualClock& clock_;
+};
+
+std::string ReadAll(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  return text;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool IsPoll(const std::array<uint8_t, 4>& f) { return f[1] == f[2] && f[1] >= 1 && f[1] <= 4; }
+
+class KorvelctlTest : public ::testing::Test {
+ protected:
+  KorvelctlTest() : port(model, clock), ctl_clock(clock) {
+    char name[] = "/tmp/korvelctl-XXXXXX";
+    dir = mkdtemp(name);
+  }
+  ~KorvelctlTest() override { fs::remove_all(dir); }
+
+  int Run(const std::vector<std::string>& args) {
+    std::vector<std::string> storage{"korvelctl"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<const char*> argv;
+    for (const std::string& a : storage) argv.push_back(a.c_str());
+    std::FILE* out_file = std::tmpfile();
+    std::FILE* err_file = std::tmpfile();
+    Environment env{port, ctl_clock, out_file, err_file, stop, nullptr};
+    const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
+    out = ReadAll(out_file);
+    err = ReadAll(err_file);
+    std::fclose(out_file);
+    std::fclose(err_file);
+    return status;
+  }
+
+  // The requests the controller received, as "1 1 2 3 4 w5 w6 ..." (w: a write to that address).
+  std::string Requests() const {
+    std::string text;
+    for (const auto& f : port.frames) {
+      if (!text.empty()) text += ' ';
+      text += IsPoll(f) ? std::to_string(f[1]) : "w" + std::to_string(f[1]);
+    }
+    return text;
+  }
+  size_t WriteCount() const {
+    size_t n = 0;
+    for (const auto& f : port.frames) n += IsPoll(f) ? 0 : 1;
+    return n;
+  }
+
+  VirtualClock clock;
+  sim::ControllerModel model;
+  sim::SimulatedPort port;
+  VirtualCtlClock ctl_clock;
+  const volatile std::sig_atomic_t* stop = nullptr;
+  fs::path dir;
+  std::string out;
+  std::string err;
+};
+
+TEST(KorvelctlFormats, TimestampsAreIsoUtcWithMilliseconds) {
+  EXPECT_EQ(IsoTimestamp(0), "1970-01-01T00:00:00.000Z");
+  EXPECT_EQ(IsoTimestamp(951782400123), "2000-02-29T00:00:00.123Z");
+  EXPECT_EQ(IsoTimestamp(1709647629123), "2024-03-05T14:07:09.123Z");
+  EXPECT_EQ(IsoTimestamp(-1), "1969-12-31T23:59:59.999Z");
+}
+
+TEST(KorvelctlFormats, FirmwareIsShownAsTheAboutBoxShowsIt) {
+  EXPECT_EQ(FirmwareText(2, 5), "2.05");
+  EXPECT_EQ(FirmwareText(2, 0), "2.00");
+  EXPECT_EQ(FirmwareText(2, 31), "2.31");
+}
+
+TEST_F(KorvelctlTest, IdentityPrintsVariantAndFirmware) {
+  EXPECT_EQ(Run({"identity"}), kExitOk);
+  EXPECT_EQ(out, "variant 2, firmware 2.05\n");
+  EXPECT_EQ(Requests(), "1");
+  EXPECT_EQ(port.last_open_name, "COM1");
+
+  model.SetFirmwareVersion(17);
+  port.ClearFrames();
+  EXPECT_EQ(Run({"--port", "COM3", "identity"}), kExitOk);
+  EXPECT_EQ(out, "variant 2, firmware 2.17\n");
+  EXPECT_EQ(port.last_open_name, "COM3");
+}
+
+TEST_F(KorvelctlTest, ASilentControllerIsTriedThreeTimes) {
+  model.faults.silence = true;
+  for (const char* command : {"identity", "live", "learn", "reset"}) {
+    port.ClearFrames();
+    EXPECT_EQ(Run({command}), kExitNoAnswer) << command;
+    EXPECT_NE(err.find("no answer from the controller"), std::string::npos) << err;
+    EXPECT_EQ(Requests(), "1 1 1") << command;
+  }
+}
+
+TEST_F(KorvelctlTest, AnotherVariantIsNotTouched) {
+  model.SetVariant(3);
+  EXPECT_EQ(Run({"set", "AttMax", "10"}), kExitWrongVariant);
+  EXPECT_NE(err.find("variant 3"), std::string::npos) << err;
+  EXPECT_EQ(Requests(), "1");
+}
+
+TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"fly"},
+      {"save"},
+      {"load", "a.kvs", "b.kvs"},
+      {"get", "attmax"},
+      {"set", "AttMax", "256"},
+      {"set", "AttMax", "-1"},
+      {"identity", "--period", "10"},
+      {"live", "--count", "0"},
+      {"live", "--period"},
+      {"--colour", "identity"},
+  };
+  for (const auto& args : bad) {
+    EXPECT_EQ(Run(args), kExitUsage) << (args.empty() ? "(none)" : args[0]);
+    EXPECT_NE(err.find("--help"), std::string::npos);
+  }
+  EXPECT_TRUE(port.frames.empty());
+
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  for (const char* word : {"identity", "save FILE", "load FILE", "get NAME", "set NAME VALUE", "live", "--csv",
+                           "learn", "reset", "--port", "Exit status", "  6  "}) {
+    EXPECT_NE(out.find(word), std::string::npos) << word;
+  }
+  EXPECT_TRUE(port.frames.empty());
+}
+
+TEST_F(KorvelctlTest, SaveThenLoadRestoresEveryParameter) {
+  const uint8_t addresses[] = {5, 12, 18, 21, 22, 29, 31, 33};
+  for (uint8_t a : addresses) model.SetParameter(a, static_cast<uint8_t>(a + 100));
+  const fs::path file = dir / "car.kvs";
+  ASSERT_EQ(Run({"save", file.string()}), kExitOk) << err;
+  EXPECT_EQ(Requests(), "1 3 4 2");
+  const std::string saved = ReadFile(file);
+  EXPECT_EQ(saved.rfind("[Korvel]\nVersion=1.2\n[Configuration]\nOptions= 105\n", 0), 0u) << saved;
+  EXPECT_NE(saved.find("\nAttInit= 118\n"), std::string::npos);
+
+  model.RestoreFactorySettings();
+  port.ClearFrames();
+  ASSERT_EQ(Run({"load", file.string()}), kExitOk) << err;
+  EXPECT_EQ(Requests(), "1 w5 w6 w7 w8 w9 w10 w11 w12 w13 w14 w15 w16 w17 w18 w19 w20 w21 w22 w23 w24 w25 w26 "
+                        "w27 w28 w29 w31 w32 w33");
+  for (uint8_t a : addresses) EXPECT_EQ(model.Parameter(a), a + 100) << int(a);
+}
+
+TEST_F(KorvelctlTest, AMalformedFileSendsNothing) {
+  const fs::path file = dir / "car.kvs";
+  ASSERT_EQ(Run({"save", file.string()}), kExitOk);
+  const std::string good = ReadFile(file);
+  auto variant = [&](const std::string& from, const std::string& to) {
+    std::string t = good;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  const std::string malformed[] = {
+      variant("Version=1.2", "Version=1.3"),
+      variant("AttMin=", "attmin="),
+      variant("[Korvel]", std::string(40, 'K')),
+      variant("AttJump=", "AttJump= ?? AttJump="),
+      "",
+      std::string("\x00\x01\x02\xff\xfe", 5),
+  };
+  for (const std::string& text : malformed) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    port.ClearFrames();
+    EXPECT_EQ(Run({"load", file.string()}), kExitMalformedFile);
+    EXPECT_NE(err.find("nothing was sent"), std::string::npos) << err;
+    EXPECT_EQ(WriteCount(), 0u);
+  }
+  port.ClearFrames();
+  EXPECT_EQ(Run({"load", (dir / "absent.kvs").string()}), kExitFileError);
+  EXPECT_EQ(WriteCount(), 0u);
+}
+
+TEST_F(KorvelctlTest, AnUnacknowledgedWriteStopsTheLoadWithTheParameterName) {
+  const fs::path file = dir / "car.kvs";
+  ASSERT_EQ(Run({"save", file.string()}), kExitOk);
+  model.faults.no_acknowledgement = true;
+  port.ClearFrames();
+  EXPECT_EQ(Run({"load", file.string()}), kExitNotAcknowledged);
+  EXPECT_NE(err.find("did not acknowledge Options"), std::string::npos) << err;
+  EXPECT_EQ(Requests(), "1 w5");
+}
+
+TEST_F(KorvelctlTest, SaveIntoAMissingDirectoryFails) {
+  EXPECT_EQ(Run({"save", (dir / "missing" / "car.kvs").string()}), kExitFileError);
+  EXPECT_NE(err.find("cannot create"), std::string::npos) << err;
+}
+
+TEST_F(KorvelctlTest, GetAndSetOneParameterByItsKey) {
+  model.SetParameter(6, 0x21);
+  EXPECT_EQ(Run({"get", "LambdaType"}), kExitOk);
+  EXPECT_EQ(out, "33\n");
+  EXPECT_EQ(Requests(), "1 3");
+
+  model.SetParameter(18, 140);
+  port.ClearFrames();
+  EXPECT_EQ(Run({"get", "AttInit="}), kExitOk);
+  EXPECT_EQ(out, "140\n");
+  EXPECT_EQ(Requests(), "1 2");
+
+  port.ClearFrames();
+  EXPECT_EQ(Run({"set", "AttMax_BJ", "77"}), kExitOk);
+  EXPECT_EQ(model.Parameter(31), 77);
+  ASSERT_EQ(port.frames.size(), 2u);
+  EXPECT_EQ(port.frames[1], (std::array<uint8_t, 4>{0x65, 31, 77, static_cast<uint8_t>(0x65 + 31 + 77)}));
+
+  model.faults.no_acknowledgement = true;
+  EXPECT_EQ(Run({"set", "AttMax_BJ", "78"}), kExitNotAcknowledged);
+}
+
+TEST_F(KorvelctlTest, LivePollsAsTheReadingsPageAndLogsCsv) {
+  model.OverrideLive(8, 0x01);  // on LPG
+  model.OverrideLive(2, 51);    // lambda 0.99 V
+  const fs::path csv = dir / "log.csv";
+  ASSERT_EQ(Run({"live", "--count", "8", "--csv", csv.string()}), kExitOk) << err;
+  // Connection check and the LambdaType read, then identity + live data per tick and the
+  // configuration and options on every fourth tick.
+  EXPECT_EQ(Requests(), "1 3 1 2 1 2 1 2 1 2 3 4 1 2 1 2 1 2 1 2 3 4");
+
+  const std::vector<std::string> lines = Lines(out);
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_NE(lines[0].find("lambda 0.99 V"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("LPG"), std::string::npos) << lines[0];
+
+  const std::vector<std::string> rows = Lines(ReadFile(csv));
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows[0],
+            "time,answered,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,state_flags,"
+            "indicator_flags");
+  // One tick every 50 ms of controller time.
+  int64_t previous = -1;
+  for (size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_GE(rows[i].size(), 24u);
+    EXPECT_EQ(rows[i].substr(0, 17), "2024-03-05T14:07:") << rows[i];
+    EXPECT_EQ(rows[i][23], 'Z');
+    const int64_t ms = std::stoll(rows[i].substr(17, 2)) * 1000 + std::stoll(rows[i].substr(20, 3));
+    if (previous >= 0) {
+      EXPECT_EQ(ms - previous, 50) << rows[i];
+    }
+    previous = ms;
+    EXPECT_NE(rows[i].find(",1,"), std::string::npos);
+    EXPECT_NE(rows[i].find(",0.99,"), std::string::npos) << rows[i];
+    EXPECT_NE(rows[i].find(",LPG,0x01,"), std::string::npos) << rows[i];
+  }
+}
+
+// A port that silences the controller once a given number of frames went out.
+class Unplugger : public SerialPort {
+ public:
+  Unplugger(sim::SimulatedPort& inner, sim::ControllerModel& model, size_t after)
+      : inner_(inner), model_(model), after_(after) {}
+  bool Open(const char* name) override { return inner_.Open(name); }
+  void Close() override { inner_.Close(); }
+  void PurgeInput() override { inner_.PurgeInput(); }
+  void PurgeOutput() override { inner_.PurgeOutput(); }
+  int Write(const uint8_t* data, int count) override {
+    if (inner_.frames.size() >= after_) model_.faults.silence = true;
+    return inner_.Write(data, count);
+  }
+  int Read(uint8_t* buffer, int count) override { return inner_.Read(buffer, count); }
+  void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
+
+ private:
+  sim::SimulatedPort& inner_;
+  sim::ControllerModel& model_;
+  size_t after_;
+};
+
+TEST_F(KorvelctlTest, LiveGoesOnThroughALostControllerAtTheSlowPeriod) {
+  Unplugger unplugger(port, model, 2 + 2 * 2);  // connect + LambdaType, then two good ticks
+  Environment env{unplugger, ctl_clock, std::tmpfile(), std::tmpfile(), nullptr, nullptr};
+  const char* argv[] = {"korvelctl", "live", "--count", "7"};
+  EXPECT_EQ(RunKorvelctl(4, argv, env), kExitOk);
+  const std::vector<std::string> lines = Lines(ReadAll(env.out));
+  std::fclose(env.out);
+  std::fclose(env.err);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[1].find("no answer"), std::string::npos);
+  for (size_t i = 2; i < 7; ++i) EXPECT_NE(lines[i].find("(no answer from the controller)"), std::string::npos) << i;
+  // After the third silent identity poll the link polls every 500 ms.
+  auto ms_of = [](const std::string& line) {
+    return std::stoll(line.substr(17, 2)) * 1000 + std::stoll(line.substr(20, 3));
+  };
+  EXPECT_EQ(ms_of(lines[6]) - ms_of(lines[5]), 500);
+  EXPECT_EQ(Requests(), "1 3 1 2 1 2 1 2 1 2 3 4 1 1 1");  // tick 4 also reads 3 and 4
+}
+
+TEST_F(KorvelctlTest, LiveStopsWhenAskedTo) {
+  volatile std::sig_atomic_t flag = 1;
+  stop = &flag;
+  EXPECT_EQ(Run({"live"}), kExitOk);
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(KorvelctlTest, LearnOnlyOnLpg) {
+  model.OverrideLive(8, 0x00);
+  EXPECT_EQ(Run({"learn"}), kExitNotOnLpg);
+  EXPECT_EQ(WriteCount(), 0u);
+
+  model.OverrideLive(8, 0x01);
+  port.ClearFrames();
+  EXPECT_EQ(Run({"learn"}), kExitOk) << err;
+  EXPECT_EQ(port.frames.back(), (std::array<uint8_t, 4>{0x65, 30, 50, static_cast<uint8_t>(0x65 + 30 + 50)}));
+}
+
+TEST_F(KorvelctlTest, ResetWaitsForTheConfirmation) {
+  model.SetParameter(16, 1);
+  EXPECT_EQ(Run({"reset"}), kExitOk) << err;
+  EXPECT_NE(out.find("confirmed"), std::string::npos);
+  EXPECT_EQ(port.frames.back(), (std::array<uint8_t, 4>{0x65, 0x1E, 0x33, 0xB6}));
+  EXPECT_NE(model.Parameter(16), 1);
+
+  model.faults.no_acknowledgement = true;
+  const uint64_t before = clock.NowMs();
+  EXPECT_EQ(Run({"reset"}), kExitNotAcknowledged);
+  EXPECT_NE(err.find("did not confirm"), std::string::npos);
+  // Identity, the 250 ms wait, then the acknowledgement time-out.
+  EXPECT_GE(clock.NowMs() - before, 250u + 130u);
+}
+
+}  // namespace
+}  // namespace korvel::ctl
