@@ -53,37 +53,43 @@ TEST(ParameterMap, EveryRecordDataByteHoldsExactlyOneParameter) {
   for (int b = 1; b <= 14; ++b) EXPECT_EQ(options_uses[static_cast<size_t>(b)], 1) << "options byte " << b;
 }
 
-TEST(ParameterMap, NamedEntriesSitWhereTheControllerKeepsThem) {
-  const struct {
-    const char* name;
+TEST(ParameterMap, SaveReadsEachKeyFromItsRecordByte) {
+  // File order against the records: config 1..11, options 1..2, live 4, options 3..12, config 12,
+  // options 13..14, config 13.
+  struct Place {
     RecordKind record;
     int byte;
-    int address;
-    Encoding encoding;
-  } cases[] = {
-      {"Options", RecordKind::kConfig, 1, 5, Encoding::kBitField},
-      {"LPGOnTemp", RecordKind::kConfig, 11, 15, Encoding::kTemperature},
-      {"AttInit", RecordKind::kLiveData, 4, 18, Encoding::kPlain},
-      {"TPSJump", RecordKind::kOptions, 3, 19, Encoding::kTpsJump},
-      {"LPGOnRPMLo", RecordKind::kOptions, 5, 21, Encoding::kSpeedPairLo},
-      {"LPGOnRPMHi", RecordKind::kOptions, 6, 22, Encoding::kSpeedPairHi},
-      {"CutOffSteps", RecordKind::kOptions, 10, 26, Encoding::kCutOffSteps},
-      {"LPGOffRPMHi", RecordKind::kOptions, 12, 28, Encoding::kSpeedPairHi},
-      {"TPSInert", RecordKind::kConfig, 12, 29, Encoding::kPlainPlusOne},
-      {"AttMax_BJ", RecordKind::kOptions, 13, 31, Encoding::kPlain},
-      {"AttMin_BJ", RecordKind::kOptions, 14, 32, Encoding::kPlain},
-      {"Otwarcie_GAZU", RecordKind::kConfig, 13, 33, Encoding::kPlainPlusOne},
   };
-  for (const auto& c : cases) {
-    const int i = FindParameter(c.name);
-    ASSERT_GE(i, 0) << c.name;
-    EXPECT_EQ(ParameterMap[i].record, c.record) << c.name;
-    EXPECT_EQ(ParameterMap[i].byte, c.byte) << c.name;
-    EXPECT_EQ(ParameterMap[i].address, c.address) << c.name;
-    EXPECT_EQ(ParameterMap[i].encoding, c.encoding) << c.name;
+  auto expected = [](int i) -> Place {
+    if (i <= 10) return {RecordKind::kConfig, i + 1};
+    if (i <= 12) return {RecordKind::kOptions, i - 10};
+    if (i == 13) return {RecordKind::kLiveData, 4};
+    if (i <= 23) return {RecordKind::kOptions, i - 11};
+    if (i == 24) return {RecordKind::kConfig, 12};
+    if (i <= 26) return {RecordKind::kOptions, i - 12};
+    return {RecordKind::kConfig, 13};
+  };
+  for (int i = 0; i < kParameterCount; ++i) {
+    const ParameterInfo& p = ParameterMap[i];
+    EXPECT_EQ(p.record, expected(i).record) << p.name;
+    EXPECT_EQ(p.byte, expected(i).byte) << p.name;
+    EXPECT_EQ(FindParameter(p.name), i);
   }
+  EXPECT_STREQ(ParameterMap[13].name, "AttInit");
+  EXPECT_STREQ(ParameterMap[24].name, "TPSInert");
+  EXPECT_STREQ(ParameterMap[27].name, "Otwarcie_GAZU");
   EXPECT_EQ(FindParameter("Otwarcie_GAZU="), -1);
   EXPECT_EQ(FindParameter("options"), -1);
+}
+
+TEST(ParameterMap, EncodingKindsMatchTheEditors) {
+  const char* plain_plus_one[] = {"LambdaDelay", "EmulBJ_TimeHi", "EmulBJ_TimeLo", "IgnitionType",
+                                  "TPSInert", "InjectDelay", "Otwarcie_GAZU"};
+  const char* bit_fields[] = {"Options", "LambdaType", "EmulType", "EmulDO_TimeHi", "EmulDO_TimeLo"};
+  const char* plain[] = {"AttMax", "AttMin", "AttInit", "AttJump", "AttMax_BJ", "AttMin_BJ"};
+  for (const char* name : plain_plus_one) EXPECT_EQ(ParameterMap[FindParameter(name)].encoding, Encoding::kPlainPlusOne) << name;
+  for (const char* name : bit_fields) EXPECT_EQ(ParameterMap[FindParameter(name)].encoding, Encoding::kBitField) << name;
+  for (const char* name : plain) EXPECT_EQ(ParameterMap[FindParameter(name)].encoding, Encoding::kPlain) << name;
 }
 
 TEST(ParameterMap, SpeedPairsAreLowByteThenHighByteAtTheNextAddress) {
