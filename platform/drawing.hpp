@@ -17,6 +17,9 @@ constexpr Rgb kDarkGreen{0, 128, 0};
 constexpr Rgb kCyan{0, 255, 255};
 constexpr Rgb kLime{0, 255, 0};
 constexpr Rgb kDialGrey{210, 210, 210};
+// The system button-face colour: the background the window system gives dialogs and pages, and
+// the background of texts drawn to blend with it.
+constexpr Rgb kButtonFace{240, 240, 240};
 
 // The 17 solid pens created at start-up and never deleted, plus the default pen of a fresh context.
 enum class Pen : uint8_t {

@@ -7,6 +7,12 @@
 // timers fire from the VirtualClock that the simulated controller port shares, so a poll's
 // exchange time moves the same clock the timers run on. Message boxes and file dialogs take
 // scripted answers and remember what they were asked.
+//
+// Nothing paints by itself: creating a page or showing the main window delivers no paint. A test
+// paints with PaintMainWindow() (main window, then the page) or window->Paint(); InvalidatePage
+// and InvalidateMainWindow mark a paint that the next RunFor (also RunFor(0)) delivers first.
+// A window destroyed while one of its handlers runs is freed when the outermost call into the
+// window system returns; a pointer to a destroyed page must not be used afterwards.
 #include <cstdint>
 #include <deque>
 #include <functional>
