@@ -1,0 +1,184 @@
+// The real korvelctl program against the korvel-sim program on a pseudo-terminal, at 9600 baud
+// wire timing: the port mapping, the file round trip, the live log and a silent controller.
+#if defined(KORVELCTL_PROGRAM) && defined(KORVEL_SIM_PROGRAM)
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Starts `argv` in `dir` with standard input from /dev/null and the two outputs into files.
+pid_t Spawn(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& out, const fs::path& err) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    const int in_fd = open("/dev/null", O_RDONLY);
+    const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in_fd < 0 || out_fd < 0 || err_fd < 0) _exit(126);
+    dup2(in_fd, 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+class KorvelctlEndToEnd : public ::testing::Test {
+ protected:
+  KorvelctlEndToEnd() {
+    char name[] = "/tmp/korvelctl-e2e-XXXXXX";
+    dir = mkdtemp(name);
+  }
+  ~KorvelctlEndToEnd() override {
+    StopSimulator();
+    fs::remove_all(dir);
+  }
+
+  // Starts korvel-sim with ports/COM1 in the scratch folder pointing at its device.
+  void StartSimulator(std::vector<std::string> options) {
+    std::vector<std::string> argv = {KORVEL_SIM_PROGRAM, "--link", "ports/COM1", "--wire-timing", "--warm"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    sim_pid = Spawn(argv, dir, dir / "sim.out", dir / "sim.err");
+    ASSERT_GT(sim_pid, 0);
+    for (int i = 0; i < 500; ++i) {
+      const std::string printed = ReadFile(dir / "sim.out");
+      if (printed.find('\n') != std::string::npos && fs::is_symlink(dir / "ports" / "COM1")) {
+        device = printed.substr(0, printed.find('\n'));
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    FAIL() << "korvel-sim did not start: " << ReadFile(dir / "sim.err");
+  }
+
+  void StopSimulator() {
+    if (sim_pid <= 0) return;
+    kill(sim_pid, SIGTERM);
+    int status = 0;
+    waitpid(sim_pid, &status, 0);
+    sim_pid = -1;
+  }
+
+  // Runs korvelctl in the scratch folder; the exit status, with out/err filled.
+  int Korvelctl(std::vector<std::string> args) {
+    args.insert(args.begin(), KORVELCTL_PROGRAM);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = Spawn(args, dir, dir / "ctl.out", dir / "ctl.err");
+    int status = 0;
+    waitpid(pid, &status, 0);
+    elapsed_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    out = ReadFile(dir / "ctl.out");
+    err = ReadFile(dir / "ctl.err");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path dir;
+  pid_t sim_pid = -1;
+  std::string device;
+  std::string out;
+  std::string err;
+  double elapsed_ms = 0;
+};
+
+TEST_F(KorvelctlEndToEnd, IdentityThroughThePortMappingAndADevicePath) {
+  StartSimulator({"--firmware", "7"});
+  EXPECT_EQ(Korvelctl({"identity"}), 0) << err;
+  EXPECT_EQ(out, "variant 2, firmware 2.07\n");
+  EXPECT_EQ(Korvelctl({"--port", device, "identity"}), 0) << err;
+  EXPECT_EQ(out, "variant 2, firmware 2.07\n");
+  // COM2 is not mapped here and leads to the machine's second serial device, where no
+  // controller answers.
+  EXPECT_EQ(Korvelctl({"--port", "COM2", "identity"}), 3);
+}
+
+TEST_F(KorvelctlEndToEnd, SaveSetLoadRestoresTheParameters) {
+  StartSimulator({});
+  ASSERT_EQ(Korvelctl({"get", "AttMax"}), 0) << err;
+  const std::string original = out;
+  ASSERT_EQ(Korvelctl({"save", "car.kvs"}), 0) << err;
+  const std::vector<std::string> lines = Lines(ReadFile(dir / "car.kvs"));
+  ASSERT_EQ(lines.size(), 31u);
+  EXPECT_EQ(lines[14], "AttMax= " + original.substr(0, original.size() - 1));
+
+  ASSERT_EQ(Korvelctl({"set", "AttMax", "3"}), 0) << err;
+  ASSERT_EQ(Korvelctl({"get", "AttMax"}), 0) << err;
+  EXPECT_EQ(out, "3\n");
+
+  ASSERT_EQ(Korvelctl({"load", "car.kvs"}), 0) << err;
+  EXPECT_EQ(out, "loaded 28 parameters from car.kvs\n");
+  // 28 writes of 4 + 3 bytes at 9600 baud are 204 ms on the wire; a missed acknowledgement would
+  // add a 130 ms time-out per write.
+  std::printf("korvelctl load with wire timing: %.0f ms (wire time of the writes: 204 ms)\n", elapsed_ms);
+  RecordProperty("load_ms", static_cast<int>(elapsed_ms));
+  EXPECT_LT(elapsed_ms, 1000.0);
+  ASSERT_EQ(Korvelctl({"get", "AttMax"}), 0) << err;
+  EXPECT_EQ(out, original);
+}
+
+TEST_F(KorvelctlEndToEnd, LiveWritesACsvLog) {
+  StartSimulator({"--scenario", "idle"});
+  ASSERT_EQ(Korvelctl({"live", "--count", "6", "--period", "100", "--csv", "log.csv"}), 0) << err;
+  EXPECT_EQ(Lines(out).size(), 6u);
+  const std::vector<std::string> rows = Lines(ReadFile(dir / "log.csv"));
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0].substr(0, 38), "time,answered,engine_speed_rpm,lambda_");
+  for (size_t i = 1; i < rows.size(); ++i) {
+    // 2024-03-05T14:07:09.123Z,1,...
+    ASSERT_GT(rows[i].size(), 27u) << rows[i];
+    EXPECT_EQ(rows[i][10], 'T');
+    EXPECT_EQ(rows[i][19], '.');
+    EXPECT_EQ(rows[i].substr(23, 3), "Z,1") << rows[i];
+  }
+}
+
+TEST_F(KorvelctlEndToEnd, ASilentSimulatorGivesNoAnswerAndNothingIsLoaded) {
+  StartSimulator({"--silence"});
+  EXPECT_EQ(Korvelctl({"identity"}), 3);
+  EXPECT_NE(err.find("no answer from the controller on COM1 (" + device + ")"), std::string::npos) << err;
+  // Three identity tries of 140 ms each.
+  EXPECT_GE(elapsed_ms, 400.0);
+  std::ofstream(dir / "car.kvs") << "[Korvel]\n";
+  EXPECT_EQ(Korvelctl({"load", "car.kvs"}), 3);
+}
+
+TEST_F(KorvelctlEndToEnd, AnotherVariantIsRefused) {
+  StartSimulator({"--variant", "3"});
+  EXPECT_EQ(Korvelctl({"identity"}), 4);
+  EXPECT_NE(err.find("variant 3"), std::string::npos) << err;
+}
+
+}  // namespace
+
+#endif
