@@ -262,7 +262,7 @@ void ControllerModel::UpdateAtt(double dt_s) {
     // Closed loop on LPG: the correction integrates the probe's rich/lean swings around a centre
     // that wanders slowly.
     att_drift_ += (fault_rng_.Range(-12.0, 12.0) - att_drift_) * dt_s * 0.3;
-    att_offset_ += (0.5 - engine_.mixture()) * 16.0 * dt_s;
+    if (engine_.closed_loop()) att_offset_ += (0.5 - engine_.mixture()) * 16.0 * dt_s;
     att_offset_ += (att_drift_ - att_offset_) * dt_s * 0.4;
     // A quick throttle opening adds the Att jump once.
     sample_left_us_ = sample_left_us_ > kStepUs ? sample_left_us_ - kStepUs : 0;
@@ -281,6 +281,17 @@ void ControllerModel::UpdateAtt(double dt_s) {
     throttle_volts_sampled_ = engine_.ThrottleVolts();
   }
   att_offset_ = std::clamp(att_offset_, -lower, upper);
+}
+
+uint64_t ControllerModel::RunCommand(uint8_t command) {
+  if (command == kLearnCommand) {
+    StartLearning();
+  } else if (command == kFactoryResetCommand) {
+    RestoreFactorySettings();
+    return kFactoryResetBusyUs;
+  }
+  // Other command values are acknowledged and ignored.
+  return 0;
 }
 
 void ControllerModel::StartLearning() {
@@ -466,13 +477,7 @@ Reply ControllerModel::Answer(const std::array<uint8_t, kFrameLength>& frame, ui
   if (IsParameterAddress(address)) {
     parameters_[address] = value;
   } else if (address == CommandAddress) {
-    if (value == kLearnCommand) {
-      StartLearning();
-    } else if (value == kFactoryResetCommand) {
-      RestoreFactorySettings();
-      reply.delay_us += kFactoryResetBusyUs;
-    }
-    // Other command values are acknowledged and ignored.
+    reply.delay_us += RunCommand(value);
   } else {
     return reply;  // no such address: no answer
   }

@@ -102,6 +102,12 @@ class ControllerModel {
   // Runs the engine and the controller ahead by `ms` without the caller's clock moving (a warm
   // engine without waiting for it).
   void FastForward(uint64_t ms);
+  // Brings the engine to operating temperature at once.
+  void MakeEngineWarm() { engine_.MakeWarm(); }
+  // Carries out a command byte as a write to the command address does: 50 starts a learning
+  // cycle, 51 restores the factory settings; other values do nothing. Returns the extra time the
+  // controller is busy before it can acknowledge.
+  uint64_t RunCommand(uint8_t command);
 
   // The answer to one received 4-byte frame at `now_us`. count 0: the controller stays silent
   // (bad checksum, unknown request, or a fault).

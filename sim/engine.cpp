@@ -9,7 +9,7 @@ namespace korvel::sim {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kColdIdleExtraRpm = 350.0;  // a cold engine idles higher
+constexpr double kColdIdleExtraRpm = 250.0;  // a cold engine idles higher
 constexpr double kProbeHeatUpS = 20.0;       // heated probe: signal after this long running
 constexpr double kThermostatSwingC = 1.2;
 constexpr double kThermostatPeriodS = 90.0;
@@ -90,8 +90,8 @@ double Engine::IdleRpm() const {
 double Engine::ThrottleVolts() const { return 0.5 + 4.0 * throttle_; }
 
 void Engine::Drive(double dt_s) {
-  // Idle wanders a little: low-passed noise of about +-25 rpm.
-  idle_jitter_ += (rng_.Range(-70.0, 70.0) - idle_jitter_) * std::min(1.0, dt_s * 4.0);
+  // Idle wanders a little: low-passed noise of some tens of rpm.
+  idle_jitter_ += (rng_.Range(-140.0, 140.0) - idle_jitter_) * std::min(1.0, dt_s * 3.0);
   const double idle = IdleRpm() + idle_jitter_;
   double rise = 400.0;   // rpm per second
   double fall = 400.0;
@@ -122,7 +122,7 @@ void Engine::Drive(double dt_s) {
           if (phase_left_s_ <= 0.0 && rpm_ > 0.0) {
             phase_ = Phase::kAccelerate;
             // Now and then the fitter revs past the LPG-off speed.
-            target_rpm_ = rng_.Chance(0.2) ? rng_.Range(5700.0, 6300.0) : rng_.Range(2600.0, 3600.0);
+            target_rpm_ = rng_.Chance(0.15) ? rng_.Range(5700.0, 6300.0) : rng_.Range(2600.0, 3600.0);
           }
           break;
         case Phase::kAccelerate:
@@ -187,6 +187,7 @@ void Engine::Step(double dt_s) {
 
   probe_warm_ = running_s_ >= kProbeHeatUpS;
   double target_mixture;
+  closed_loop_ = false;
   if (!probe_warm_) {
     target_mixture = 0.02;  // a cold probe gives no voltage: reads lean
   } else if (overrun_ && rpm_ > 1200.0) {
@@ -195,6 +196,7 @@ void Engine::Step(double dt_s) {
     target_mixture = 0.92;  // acceleration enrichment
   } else {
     // Closed loop: the mixture swings rich and lean about once a second.
+    closed_loop_ = true;
     lambda_phase_ += dt_s * 2.0 * kPi * (0.85 + rpm_ / 8000.0);
     if (lambda_phase_ > 2.0 * kPi) lambda_phase_ -= 2.0 * kPi;
     target_mixture = 0.5 + 0.45 * std::tanh(2.5 * std::sin(lambda_phase_));

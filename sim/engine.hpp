@@ -65,6 +65,8 @@ class Engine {
   bool probe_warm() const { return probe_warm_; }
   // Throttle closed while the engine turns above idle (overrun, fuel cut possible).
   bool overrun() const { return overrun_; }
+  // The mixture follows the fuel trim (warm probe, no fuel cut, no enrichment).
+  bool closed_loop() const { return closed_loop_; }
   double running_s() const { return running_s_; }
 
  private:
@@ -86,6 +88,7 @@ class Engine {
   double mixture_ = 0.5;
   bool probe_warm_ = false;
   bool overrun_ = false;
+  bool closed_loop_ = false;
   double running_s_ = 0.0;
 };
 

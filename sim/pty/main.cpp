@@ -1,0 +1,71 @@
+// korvel-sim: the LPG injection controller, simulated on a pseudo-terminal.
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "sim/controller_model.hpp"
+#include "sim/pty/pty_server.hpp"
+#include "sim/pty/sim_options.hpp"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace korvel::sim;
+  SimOptions options;
+  std::string error;
+  if (!ParseSimOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(SimHelpText(), stdout);
+    return 0;
+  }
+
+  // SIGINT, SIGTERM and SIGHUP end the service; they are blocked except while the server waits,
+  // so none slips in between two waits.
+  struct sigaction stop_action{};
+  stop_action.sa_handler = OnStopSignal;
+  sigemptyset(&stop_action.sa_mask);
+  sigaction(SIGINT, &stop_action, nullptr);
+  sigaction(SIGTERM, &stop_action, nullptr);
+  sigaction(SIGHUP, &stop_action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  // A simulator started in the background of an interactive shell must not stop on reading the
+  // terminal: the read then fails and commands are simply off.
+  signal(SIGTTIN, SIG_IGN);
+  sigset_t stop_signals;
+  sigset_t wait_mask;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
+  sigprocmask(SIG_BLOCK, &stop_signals, &wait_mask);
+  sigdelset(&wait_mask, SIGINT);
+  sigdelset(&wait_mask, SIGTERM);
+  sigdelset(&wait_mask, SIGHUP);
+
+  ControllerModel model(options.engine);
+  ApplySimOptions(options, model);
+  PtyServer server(model, stdout, stderr, options.log);
+  if (!server.Start(options.link_path, error)) {
+    std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+    return 1;
+  }
+
+  int command_fd = STDIN_FILENO;
+  if (isatty(command_fd) && tcgetpgrp(command_fd) != getpgrp()) command_fd = -1;  // background job
+  server.Run(g_stop, command_fd, &wait_mask);
+  std::fprintf(stderr, "korvel-sim: stopped\n");
+  return 0;
+}

@@ -1,0 +1,78 @@
+#pragma once
+#include <signal.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "sim/controller_model.hpp"
+#include "sim/frame_assembler.hpp"
+
+namespace korvel::sim {
+
+// Serves a ControllerModel on a pseudo-terminal in real time. The service tool opens the slave
+// side like any serial device; the server holds the master side for as long as it runs, so the
+// tool may close and reopen the port at will. While no one has the port open the server waits in
+// short sleeps instead of spinning on the master's hang-up.
+class PtyServer {
+ public:
+  // `out` receives the device path (and a new one after a replug) and, with `log`, one line per
+  // frame received and per reply sent; `info` receives notices and command answers.
+  PtyServer(ControllerModel& model, std::FILE* out, std::FILE* info, bool log);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Creates the device and, when `link_path` is not empty, the symlink to it.
+  bool Start(const std::string& link_path, std::string& error);
+  const std::string& device_path() const { return device_path_; }
+
+  // The device disappears (its symlink too); a replug creates a new one and points the link at it.
+  void Unplug();
+  bool Replug(std::string& error);
+
+  // Serves until `stop` is set (from a signal handler) or the "quit" command. Commands are read
+  // line by line from `command_fd` (-1: none). The wait unblocks the signals of `wait_mask` only,
+  // so a signal that arrives between two waits is not missed.
+  void Run(volatile std::sig_atomic_t& stop, int command_fd, const sigset_t* wait_mask);
+
+  // Microseconds since the server started (the model's clock).
+  uint64_t NowUs() const;
+
+ private:
+  struct Outgoing {
+    Reply reply;
+    uint64_t first_us;  // when its first byte is due
+    int sent = 0;
+  };
+
+  bool CreateDevice(std::string& error);
+  void CloseDevice();
+  bool PointLink(std::string& error);
+  void RemoveLink();
+  void ReadMaster(uint64_t now_us);
+  void HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint64_t at_us, uint64_t now_us);
+  void SendDue(uint64_t now_us);
+  uint64_t NextDueUs() const;
+  void PeerGone();
+  void HandleCommands(int& command_fd, bool& quit);
+  void Log(uint64_t at_us, const char* direction, const uint8_t* bytes, int count, const char* note);
+
+  ControllerModel& model_;
+  std::FILE* out_;
+  std::FILE* info_;
+  bool log_;
+  uint64_t start_us_ = 0;
+  int master_ = -1;
+  bool peer_present_ = false;
+  std::string device_path_;
+  std::string link_path_;
+  FrameAssembler assembler_;
+  uint64_t rx_wire_until_us_ = 0;  // emulated end of the last request byte on the wire
+  std::deque<Outgoing> outgoing_;
+  std::string command_buffer_;
+};
+
+}  // namespace korvel::sim

@@ -1,0 +1,344 @@
+#include "sim/pty/sim_options.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "link/conversions.hpp"
+#include "link/live_data.hpp"
+#include "link/parameter_map.hpp"
+
+namespace korvel::sim {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: korvel-sim [options]\n"
+    "\n"
+    "Simulates the LPG injection controller on a pseudo-terminal. The first line on standard\n"
+    "output is the device to open (for example /dev/pts/4); point the service tool's port at it,\n"
+    "or use --link to give it a stable name (the run script maps bin/ports/COM1 this way).\n"
+    "korvel-sim serves until it receives SIGINT (Ctrl+C) or SIGTERM; then it removes its link.\n"
+    "The tool may close and reopen the port at any time (it does so every 500 ms while the\n"
+    "controller is silent); the simulator keeps serving.\n"
+    "\n"
+    "Device:\n"
+    "  --link PATH          make PATH a symlink to the device (parent folders are created; an old\n"
+    "                       symlink there is replaced, anything else is left alone and is an error)\n"
+    "  --log                print every frame received and every reply, one line each:\n"
+    "                       seconds since start, rx/tx, the bytes in hex, and a note when the\n"
+    "                       controller stays silent\n"
+    "\n"
+    "Controller:\n"
+    "  --variant N          controller variant 1..8 (default 2; the tool works with 2 only)\n"
+    "  --firmware N         firmware version 0..31 (default 5; identity byte 2 = 0x25)\n"
+    "\n"
+    "Engine:\n"
+    "  --scenario NAME      drive   cold start, idle near 800 rpm, revs to about 3500 rpm and now\n"
+    "                               and then past the LPG-off speed, decelerations (default)\n"
+    "                       idle    cold start, idle only (no switch-over: below the LPG-on speed)\n"
+    "                       cruise  idle for 8 s, then a steady 2600 rpm (switches to LPG once warm)\n"
+    "                       stopped ignition on, engine not turning (no speed)\n"
+    "  --seed N             seed of the engine's randomness (default 1; same seed, same engine)\n"
+    "  --ambient DEG        ambient temperature in degrees Celsius (default 18)\n"
+    "  --warmup SEC         seconds from ambient to operating temperature, about 85 degrees\n"
+    "                       (default 240)\n"
+    "  --warm               start with the engine at operating temperature\n"
+    "  --fast-forward SEC   run the engine and the controller SEC seconds ahead before serving\n"
+    "\n"
+    "Line timing:\n"
+    "  --wire-timing        emulate 9600 baud: every byte takes about 1.04 ms each way\n"
+    "  --turnaround MS      the controller waits MS milliseconds (fractions allowed) between a\n"
+    "                       request and its reply (default 0)\n"
+    "\n"
+    "Faults (all can also be switched while running, see below):\n"
+    "  --silence            no answer to any frame\n"
+    "  --bad-checksum F     a share F (0..1) of the polled replies carries a wrong checksum\n"
+    "  --short-replies N    polled replies lose their last N bytes\n"
+    "  --noise N            N random bytes (never 0x65) on the line ahead of every reply\n"
+    "  --other-variant      the identity reply reports variant 3\n"
+    "  --no-ack             writes are taken but not acknowledged\n"
+    "  --short-ack          acknowledgements stop after two bytes\n"
+    "  --slow               every reply starts 100 ms after the reader's time-out\n"
+    "\n"
+    "Commands on standard input while serving, one per line:\n"
+    "  silence on|off       bad-checksum F      short-replies N     noise N\n"
+    "  other-variant on|off no-ack on|off       short-ack on|off    slow on|off\n"
+    "  unplug               the device disappears (the tool's open handle dies; the link, if\n"
+    "                       any, dangles)\n"
+    "  replug               a new device appears (its path is printed; the link follows it)\n"
+    "  clear                every fault off (a missing device is replugged)\n"
+    "  wire-timing on|off   turnaround MS       variant N           firmware N\n"
+    "  warm                 engine to operating temperature at once\n"
+    "  fast-forward SEC     run the engine SEC seconds ahead\n"
+    "  learn                start a learning cycle (as command 50 does)\n"
+    "  reset                factory settings (as command 51 does)\n"
+    "  status               one line about the engine, the controller and the faults\n"
+    "  help                 this list          quit                 stop serving\n"
+    "\n"
+    "Factory settings: 0-1 V probe, switch point 0.44 V; LPG on at 40 degrees and 2300 rpm;\n"
+    "cut-off active from 1500 rpm; LPG off above 5500 rpm; Att 128, limits +-40 (idle +-20).\n";
+
+bool ParseInt(const char* text, long low, long high, long& value) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+  value = v;
+  return true;
+}
+
+bool ParseDouble(const char* text, double low, double high, double& value) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text, &end);
+  if (errno != 0 || *end != '\0' || !(v >= low && v <= high)) return false;
+  value = v;
+  return true;
+}
+
+bool ParseOnOff(const std::string& word, bool& value) {
+  if (word == "on" || word == "1") {
+    value = true;
+    return true;
+  }
+  if (word == "off" || word == "0") {
+    value = false;
+    return true;
+  }
+  return false;
+}
+
+std::string FaultList(const Faults& f) {
+  std::string text;
+  char buffer[48];
+  if (f.silence) text += " silence";
+  if (f.bad_checksum_fraction > 0.0) {
+    std::snprintf(buffer, sizeof buffer, " bad-checksum %.2f", f.bad_checksum_fraction);
+    text += buffer;
+  }
+  if (f.short_reply_missing > 0) {
+    std::snprintf(buffer, sizeof buffer, " short-replies %d", f.short_reply_missing);
+    text += buffer;
+  }
+  if (f.noise_bytes > 0) {
+    std::snprintf(buffer, sizeof buffer, " noise %d", f.noise_bytes);
+    text += buffer;
+  }
+  if (f.other_variant) text += " other-variant";
+  if (f.no_acknowledgement) text += " no-ack";
+  if (f.short_acknowledgement) text += " short-ack";
+  if (f.slow_replies) text += " slow";
+  if (f.unplugged) text += " unplugged";
+  return text.empty() ? " none" : text;
+}
+
+}  // namespace
+
+const char* SimHelpText() { return kHelp; }
+
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    long n = 0;
+    double d = 0.0;
+    bool used_value = true;
+    bool ok = true;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      used_value = false;
+    } else if (arg == "--log") {
+      options.log = true;
+      used_value = false;
+    } else if (arg == "--link") {
+      ok = value != nullptr && *value != '\0';
+      if (ok) options.link_path = value;
+    } else if (arg == "--variant") {
+      ok = ParseInt(value, 1, 8, n);
+      options.variant = static_cast<int>(n);
+    } else if (arg == "--firmware") {
+      ok = ParseInt(value, 0, 31, n);
+      options.firmware = static_cast<int>(n);
+    } else if (arg == "--scenario") {
+      ok = value != nullptr && ParseScenario(value, options.engine.scenario);
+    } else if (arg == "--seed") {
+      ok = ParseInt(value, 0, 2147483647L, n);
+      options.engine.seed = static_cast<uint64_t>(n);
+    } else if (arg == "--ambient") {
+      ok = ParseDouble(value, -30.0, 45.0, d);
+      options.engine.ambient_c = d;
+    } else if (arg == "--warmup") {
+      ok = ParseDouble(value, 1.0, 36000.0, d);
+      options.engine.warmup_s = d;
+    } else if (arg == "--warm") {
+      options.warm = true;
+      used_value = false;
+    } else if (arg == "--fast-forward") {
+      ok = ParseDouble(value, 0.0, 86400.0, d);
+      options.fast_forward_s = d;
+    } else if (arg == "--wire-timing") {
+      options.wire_timing = true;
+      used_value = false;
+    } else if (arg == "--turnaround") {
+      ok = ParseDouble(value, 0.0, 10000.0, d);
+      options.turnaround_ms = d;
+    } else if (arg == "--silence") {
+      options.faults.silence = true;
+      used_value = false;
+    } else if (arg == "--bad-checksum") {
+      ok = ParseDouble(value, 0.0, 1.0, d);
+      options.faults.bad_checksum_fraction = d;
+    } else if (arg == "--short-replies") {
+      ok = ParseInt(value, 0, 16, n);
+      options.faults.short_reply_missing = static_cast<int>(n);
+    } else if (arg == "--noise") {
+      ok = ParseInt(value, 0, 32, n);
+      options.faults.noise_bytes = static_cast<int>(n);
+    } else if (arg == "--other-variant") {
+      options.faults.other_variant = true;
+      used_value = false;
+    } else if (arg == "--no-ack") {
+      options.faults.no_acknowledgement = true;
+      used_value = false;
+    } else if (arg == "--short-ack") {
+      options.faults.short_acknowledgement = true;
+      used_value = false;
+    } else if (arg == "--slow") {
+      options.faults.slow_replies = true;
+      used_value = false;
+    } else {
+      error = "unknown option '" + arg + "' (see --help)";
+      return false;
+    }
+    if (!ok) {
+      error = "option " + arg + (value != nullptr ? " has a bad value '" + std::string(value) + "'"
+                                                  : " needs a value") + " (see --help)";
+      return false;
+    }
+    if (used_value) ++i;
+  }
+  return true;
+}
+
+void ApplySimOptions(const SimOptions& options, ControllerModel& model) {
+  model.SetVariant(options.variant);
+  model.SetFirmwareVersion(options.firmware);
+  model.faults = options.faults;
+  model.wire.enabled = options.wire_timing;
+  model.wire.turnaround_us = static_cast<uint32_t>(options.turnaround_ms * 1000.0 + 0.5);
+  if (options.warm) model.MakeEngineWarm();
+  if (options.fast_forward_s > 0.0) model.FastForward(static_cast<uint64_t>(options.fast_forward_s * 1000.0));
+}
+
+std::string StatusLine(const ControllerModel& model) {
+  const auto live = model.LiveDataReply();
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "up %.1f s, %s, %u rpm, %d degrees, %s%s%s%s, indicator 0x%02X state 0x%02X, "
+                "variant %d firmware %d, wire timing %s turnaround %.1f ms, faults:%s",
+                static_cast<double>(model.UptimeMs()) / 1000.0, ScenarioName(model.engine().settings().scenario),
+                live[kPeriodHi] == 255 ? 0u : EngineSpeedFromPeriod(live[kPeriodHi], live[kPeriodLo]),
+                TemperatureFromRaw(live[kTempRaw]), model.OnLpg() ? "LPG" : "petrol",
+                model.LpgOffActive() ? ", LPG off" : "", model.CutOffActive() ? ", cut-off" : "",
+                model.Learning() == LearningState::kRunning ? ", learning" : "", live[kIndicatorFlags],
+                live[kStateFlags], model.Variant(), model.FirmwareVersion(), model.wire.enabled ? "on" : "off",
+                model.wire.turnaround_us / 1000.0, FaultList(model.faults).c_str());
+  return text;
+}
+
+std::string RunSimCommand(const std::string& line, ControllerModel& model, int& plug_request, bool& quit) {
+  plug_request = 0;
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  if (words.empty()) return "";
+  const std::string& cmd = words[0];
+  const char* arg = words.size() > 1 ? words[1].c_str() : nullptr;
+  const std::string bad = "cannot do '" + line + "' (type help)";
+  long n = 0;
+  double d = 0.0;
+  bool flag = false;
+
+  const auto switch_fault = [&](bool& field) {
+    if (words.size() < 2) {
+      field = true;
+      return true;
+    }
+    if (!ParseOnOff(words[1], flag)) return false;
+    field = flag;
+    return true;
+  };
+
+  if (cmd == "help") return SimHelpText();
+  if (cmd == "status") return StatusLine(model);
+  if (cmd == "quit" || cmd == "exit") {
+    quit = true;
+    return "stopping";
+  }
+  if (cmd == "unplug") {
+    plug_request = -1;
+    return "unplugged";
+  }
+  if (cmd == "replug") {
+    plug_request = +1;
+    return "replugged";
+  }
+  if (cmd == "clear") {
+    const bool unplugged = model.faults.unplugged;
+    model.faults = Faults{};
+    model.faults.unplugged = unplugged;
+    if (unplugged) plug_request = +1;
+    return "faults cleared";
+  }
+  if (cmd == "silence") {
+    if (!switch_fault(model.faults.silence)) return bad;
+  } else if (cmd == "other-variant") {
+    if (!switch_fault(model.faults.other_variant)) return bad;
+  } else if (cmd == "no-ack") {
+    if (!switch_fault(model.faults.no_acknowledgement)) return bad;
+  } else if (cmd == "short-ack") {
+    if (!switch_fault(model.faults.short_acknowledgement)) return bad;
+  } else if (cmd == "slow") {
+    if (!switch_fault(model.faults.slow_replies)) return bad;
+  } else if (cmd == "bad-checksum") {
+    if (!ParseDouble(arg, 0.0, 1.0, d)) return bad;
+    model.faults.bad_checksum_fraction = d;
+  } else if (cmd == "short-replies") {
+    if (!ParseInt(arg, 0, 16, n)) return bad;
+    model.faults.short_reply_missing = static_cast<int>(n);
+  } else if (cmd == "noise") {
+    if (!ParseInt(arg, 0, 32, n)) return bad;
+    model.faults.noise_bytes = static_cast<int>(n);
+  } else if (cmd == "wire-timing") {
+    if (!switch_fault(model.wire.enabled)) return bad;
+  } else if (cmd == "turnaround") {
+    if (!ParseDouble(arg, 0.0, 10000.0, d)) return bad;
+    model.wire.turnaround_us = static_cast<uint32_t>(d * 1000.0 + 0.5);
+  } else if (cmd == "variant") {
+    if (!ParseInt(arg, 1, 8, n)) return bad;
+    model.SetVariant(static_cast<int>(n));
+  } else if (cmd == "firmware") {
+    if (!ParseInt(arg, 0, 31, n)) return bad;
+    model.SetFirmwareVersion(static_cast<int>(n));
+  } else if (cmd == "warm") {
+    model.MakeEngineWarm();
+  } else if (cmd == "fast-forward") {
+    if (!ParseDouble(arg, 0.0, 86400.0, d)) return bad;
+    model.FastForward(static_cast<uint64_t>(d * 1000.0));
+  } else if (cmd == "learn") {
+    model.RunCommand(kLearnCommand);
+  } else if (cmd == "reset") {
+    model.RunCommand(kFactoryResetCommand);
+  } else {
+    return bad;
+  }
+  return StatusLine(model);
+}
+
+}  // namespace korvel::sim

@@ -1,0 +1,41 @@
+#pragma once
+#include <string>
+
+#include "sim/controller_model.hpp"
+
+namespace korvel::sim {
+
+// What korvel-sim was asked for on its command line.
+struct SimOptions {
+  std::string link_path;       // --link: symlink to the device, replaced when stale
+  EngineSettings engine;       // --scenario, --seed, --ambient, --warmup
+  bool warm = false;           // --warm
+  double fast_forward_s = 0.0; // --fast-forward
+  bool wire_timing = false;    // --wire-timing
+  double turnaround_ms = 0.0;  // --turnaround
+  int variant = kDefaultVariant;
+  int firmware = kDefaultFirmwareVersion;
+  Faults faults;               // --silence, --bad-checksum, ...
+  bool log = false;            // --log
+  bool help = false;           // --help
+};
+
+// Parses the command line; false with a message in `error` when it cannot be understood.
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
+
+// The text of --help.
+const char* SimHelpText();
+
+// Puts the options that concern the controller into a model built from options.engine.
+void ApplySimOptions(const SimOptions& options, ControllerModel& model);
+
+// One line about the controller and its faults, for the "status" command.
+std::string StatusLine(const ControllerModel& model);
+
+// A command typed on korvel-sim's standard input while it serves ("noise 3", "slow on", ...).
+// Changes the model and tells what happened (or why the command was not understood). Unplug and
+// replug come back as requests for the server in `plug_request`: -1 unplug, +1 replug, 0 none.
+std::string RunSimCommand(const std::string& line, ControllerModel& model, int& plug_request,
+                          bool& quit);
+
+}  // namespace korvel::sim
