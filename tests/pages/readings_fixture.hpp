@@ -1,0 +1,130 @@
+#pragma once
+// A fresh world for Readings page tests: the simulated controller on a virtual clock, the link,
+// the headless window system, the shared presentation state of one size class, the gauge tables,
+// and the page itself on template 101.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/controller_link.hpp"
+#include "link/live_data.hpp"
+#include "pages/common/gauge_geometry.hpp"
+#include "pages/common/page_context.hpp"
+#include "pages/common/shared_state.hpp"
+#include "pages/common/size_classes.hpp"
+#include "pages/readings/readings_page.hpp"
+#include "sim/controller_model.hpp"
+#include "sim/simulated_port.hpp"
+#include "tests/headless/headless_host.hpp"
+
+namespace korvel::readings_test {
+
+using headless::DrawKind;
+using headless::DrawOp;
+using headless::HeadlessHost;
+using headless::HeadlessWindow;
+
+// Design y of the message lines 1..5.
+constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
+
+// The presentation state the main window sets for a size class.
+inline void ApplyClass(SharedState& s, int size_class) {
+  const SizeClassInfo& info = DescribeSizeClass(size_class);
+  s.SizeClass = size_class;
+  s.page_width = info.page_width;
+  s.page_height = info.page_height;
+  s.ScaleX = info.ScaleX;
+  s.ScaleY = info.ScaleY;
+  s.ValueFont = ValueFontOf(size_class);
+  s.LabelFont = LabelFontOf(size_class);
+  s.LearningLamp = info.LearningLamp;
+  for (int i = 0; i < 4; ++i) {
+    s.indicator_box[i] = info.indicator_box[i];
+    s.column_offsets[i] = info.column_offsets[i];
+  }
+}
+
+struct ReadingsWorld {
+  explicit ReadingsWorld(int size_class = 2, const sim::EngineSettings& engine = sim::EngineSettings{})
+      : model(engine) {
+    ApplyClass(shared, size_class);
+    for (int slot = 0; slot < kLanguageSlots; ++slot) {
+      std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
+    }
+    ArcScratch arc;
+    BuildGaugeTables(gauges, arc);
+    window = static_cast<HeadlessWindow*>(host.CreatePage(kReadingsTemplate, page));
+  }
+
+  // One poll-timer tick delivered straight to the page.
+  void Tick(int count = 1) {
+    for (int i = 0; i < count; ++i) page.OnTimer(*window, kReadingsPollTimer);
+  }
+
+  // Makes the link look connected to a variant-2 controller without an exchange, for tests that
+  // fill the records themselves and draw.
+  void FakeConnected(uint8_t identity_byte2 = 0x25) {
+    link.state.not_connected = false;
+    link.IdentityRecord[0] = 0x65;
+    link.IdentityRecord[2] = identity_byte2;
+  }
+  uint8_t& Live(int byte) { return link.LiveDataRecord[byte]; }
+  // Redraws the values only (what a tick does after its polls).
+  void Draw() { page.DrawReadingsValues(*window); }
+
+  // Design units of the current class to device pixels.
+  int X(int x) const { return DesignX(shared, x); }
+  int Y(int y) const { return DesignY(shared, y); }
+
+  // Request bytes of the frames the controller received since the last ClearFrames.
+  std::vector<int> Requests() const {
+    std::vector<int> out;
+    for (const auto& frame : port.frames) out.push_back(frame[1]);
+    return out;
+  }
+
+  // The last text drawn at the design position, or nullptr.
+  const DrawOp* LastTextAt(int x, int y) const {
+    const DrawOp* found = nullptr;
+    for (const DrawOp& op : window->ops) {
+      if (op.kind == DrawKind::kText && op.left == X(x) && op.top == Y(y)) found = &op;
+    }
+    return found;
+  }
+  // The text of message line 1..5 as last drawn in the recorded operations ("" when none).
+  std::string Line(int line) const {
+    const DrawOp* op = LastTextAt(40, kLineY[line]);
+    return op ? op->text : std::string();
+  }
+  const DrawOp* LineOp(int line) const { return LastTextAt(40, kLineY[line]); }
+
+  // Brush of the learning lamp in the recorded operations (the last ellipse at the lamp).
+  const DrawOp* Lamp() const {
+    const DrawOp* found = nullptr;
+    for (const DrawOp& op : window->ops) {
+      if (op.kind == DrawKind::kEllipse && op.left == X(635) && op.top == Y(470)) found = &op;
+    }
+    return found;
+  }
+
+  VirtualClock clock;
+  sim::ControllerModel model;
+  sim::SimulatedPort port{model, clock};
+  ControllerLink link{port};
+  LanguageTable texts;
+  SharedState shared;
+  GaugeTables gauges{};
+  HeadlessHost host{clock};
+  PageContext context{link, texts, shared, gauges, host};
+  ReadingsState state;
+  ReadingsPage page{context, state};
+  HeadlessWindow* window = nullptr;
+};
+
+inline std::string Spaces(int n) { return std::string(static_cast<size_t>(n), ' '); }
+
+}  // namespace korvel::readings_test
