@@ -277,7 +277,7 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
       {"long number", replaced("AttJump= 104", "AttJump= " + std::string(30, '1')), "is not a number"},
       {"empty file", "", "ends where \"[Korvel]\""},
       {"only blanks", " \n\r\n\t ", "ends where \"[Korvel]\""},
-      {"binary bytes", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 14) + good, "\\x7FELF"},
+      {"binary bytes", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 12) + good, "\\x7FELF"},
       {"NUL inside a key", replaced("[Korvel]", std::string("[Korvel]\0x", 10)), "[Korvel]\\x00x"},
   };
   for (const Case& c : cases) {
