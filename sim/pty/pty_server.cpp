@@ -69,6 +69,7 @@ bool PtyServer::Start(const std::string& link_path, std::string& error) {
     CloseDevice();
     return false;
   }
+  AnnounceDevice();
   return true;
 }
 
@@ -104,9 +105,13 @@ bool PtyServer::CreateDevice(std::string& error) {
   peer_present_ = false;
   assembler_.Reset();
   outgoing_.clear();
+  return true;
+}
+
+void PtyServer::AnnounceDevice() {
+  // Printed once the link is in place, so whoever reads the line can use either name at once.
   std::fprintf(out_, "%s\n", device_path_.c_str());
   std::fflush(out_);
-  return true;
 }
 
 void PtyServer::CloseDevice() {
@@ -168,7 +173,9 @@ bool PtyServer::Replug(std::string& error) {
   }
   if (!CreateDevice(error)) return false;
   model_.Replug();
-  return PointLink(error);
+  if (!PointLink(error)) return false;
+  AnnounceDevice();
+  return true;
 }
 
 void PtyServer::Log(uint64_t at_us, const char* direction, const uint8_t* bytes, int count, const char* note) {
@@ -230,14 +237,15 @@ void PtyServer::HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint
 
 uint64_t PtyServer::NextDueUs() const {
   const Outgoing& o = outgoing_.front();
-  return o.first_us + model_.wire.BytesUs(o.sent);
+  return o.first_us + model_.wire.BytesUs(o.sent + 1);
 }
 
 void PtyServer::SendDue(uint64_t now_us) {
   while (!outgoing_.empty() && master_ >= 0) {
     Outgoing& o = outgoing_.front();
     int due = o.sent;
-    while (due < o.reply.count && o.first_us + model_.wire.BytesUs(due) <= now_us) ++due;
+    // Byte k is in the tool's hands once its ten bits are through: k + 1 byte times after the start.
+    while (due < o.reply.count && o.first_us + model_.wire.BytesUs(due + 1) <= now_us) ++due;
     if (due > o.sent) {
       const ssize_t n = write(master_, o.reply.bytes.data() + o.sent, static_cast<size_t>(due - o.sent));
       if (n > 0) o.sent += static_cast<int>(n);

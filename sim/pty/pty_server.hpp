@@ -44,12 +44,13 @@ class PtyServer {
  private:
   struct Outgoing {
     Reply reply;
-    uint64_t first_us;  // when its first byte is due
+    uint64_t first_us;  // when its first byte starts on the wire
     int sent = 0;
   };
 
   bool CreateDevice(std::string& error);
   void CloseDevice();
+  void AnnounceDevice();
   bool PointLink(std::string& error);
   void RemoveLink();
   void ReadMaster(uint64_t now_us);
