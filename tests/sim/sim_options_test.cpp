@@ -1,0 +1,114 @@
+#include "sim/pty/sim_options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace korvel::sim {
+namespace {
+
+bool Parse(std::vector<const char*> args, SimOptions& options, std::string& error) {
+  args.insert(args.begin(), "korvel-sim");
+  return ParseSimOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(SimOptionsTest, ReadsEveryOption) {
+  SimOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--link", "bin/ports/COM1", "--log", "--variant", "3", "--firmware", "9", "--scenario", "cruise",
+                     "--seed", "42", "--ambient", "-5", "--warmup", "60", "--warm", "--fast-forward", "12.5",
+                     "--wire-timing", "--turnaround", "2.5", "--silence", "--bad-checksum", "0.25", "--short-replies",
+                     "2", "--noise", "4", "--other-variant", "--no-ack", "--short-ack", "--slow"},
+                    o, error))
+      << error;
+  EXPECT_EQ(o.link_path, "bin/ports/COM1");
+  EXPECT_TRUE(o.log);
+  EXPECT_EQ(o.variant, 3);
+  EXPECT_EQ(o.firmware, 9);
+  EXPECT_EQ(o.engine.scenario, Scenario::kCruise);
+  EXPECT_EQ(o.engine.seed, 42u);
+  EXPECT_DOUBLE_EQ(o.engine.ambient_c, -5.0);
+  EXPECT_DOUBLE_EQ(o.engine.warmup_s, 60.0);
+  EXPECT_TRUE(o.warm);
+  EXPECT_DOUBLE_EQ(o.fast_forward_s, 12.5);
+  EXPECT_TRUE(o.wire_timing);
+  EXPECT_DOUBLE_EQ(o.turnaround_ms, 2.5);
+  EXPECT_TRUE(o.faults.silence);
+  EXPECT_DOUBLE_EQ(o.faults.bad_checksum_fraction, 0.25);
+  EXPECT_EQ(o.faults.short_reply_missing, 2);
+  EXPECT_EQ(o.faults.noise_bytes, 4);
+  EXPECT_TRUE(o.faults.other_variant && o.faults.no_acknowledgement && o.faults.short_acknowledgement &&
+              o.faults.slow_replies);
+
+  ControllerModel model(o.engine);
+  ApplySimOptions(o, model);
+  EXPECT_EQ(model.IdentityReply()[2], 0x49);  // other-variant: 3, firmware 9
+  EXPECT_TRUE(model.wire.enabled);
+  EXPECT_EQ(model.wire.turnaround_us, 2500u);
+  EXPECT_EQ(model.UptimeMs(), 12500u);
+}
+
+TEST(SimOptionsTest, RefusesUnknownOptionsAndBadValues) {
+  const std::vector<std::vector<const char*>> bad = {
+      {"--frobnicate"}, {"--variant", "0"},      {"--variant", "9"},       {"--firmware", "32"},
+      {"--variant"},    {"--scenario", "race"},  {"--bad-checksum", "1.5"}, {"--turnaround", "x"},
+      {"--link", ""},   {"--noise", "-1"},       {"--seed", "12abc"}};
+  for (const auto& args : bad) {
+    SimOptions o;
+    std::string error;
+    EXPECT_FALSE(Parse(args, o, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(SimOptionsTest, CommandsSwitchFaultsWhileRunning) {
+  ControllerModel model;
+  int plug = 0;
+  bool quit = false;
+  RunSimCommand("silence on", model, plug, quit);
+  EXPECT_TRUE(model.faults.silence);
+  RunSimCommand("silence off", model, plug, quit);
+  EXPECT_FALSE(model.faults.silence);
+  RunSimCommand("slow", model, plug, quit);  // no argument: on
+  EXPECT_TRUE(model.faults.slow_replies);
+  RunSimCommand("bad-checksum 0.5", model, plug, quit);
+  EXPECT_DOUBLE_EQ(model.faults.bad_checksum_fraction, 0.5);
+  RunSimCommand("noise 3", model, plug, quit);
+  RunSimCommand("short-replies 1", model, plug, quit);
+  RunSimCommand("turnaround 4", model, plug, quit);
+  RunSimCommand("wire-timing on", model, plug, quit);
+  EXPECT_EQ(model.faults.noise_bytes, 3);
+  EXPECT_EQ(model.faults.short_reply_missing, 1);
+  EXPECT_EQ(model.wire.turnaround_us, 4000u);
+  EXPECT_TRUE(model.wire.enabled);
+  RunSimCommand("clear", model, plug, quit);
+  EXPECT_FALSE(model.faults.Any());
+  EXPECT_EQ(plug, 0);
+
+  RunSimCommand("unplug", model, plug, quit);
+  EXPECT_EQ(plug, -1);
+  model.Unplug();
+  RunSimCommand("clear", model, plug, quit);  // a missing device comes back
+  EXPECT_EQ(plug, +1);
+
+  EXPECT_NE(RunSimCommand("noise lots", model, plug, quit).find("cannot"), std::string::npos);
+  EXPECT_NE(RunSimCommand("variant 12", model, plug, quit).find("cannot"), std::string::npos);
+  EXPECT_NE(RunSimCommand("status", model, plug, quit).find("faults:"), std::string::npos);
+  EXPECT_FALSE(quit);
+  RunSimCommand("quit", model, plug, quit);
+  EXPECT_TRUE(quit);
+}
+
+TEST(SimOptionsTest, LearnAndResetCommandsActOnTheController) {
+  ControllerModel model;
+  int plug = 0;
+  bool quit = false;
+  model.SetParameter(7, 30);
+  RunSimCommand("reset", model, plug, quit);
+  EXPECT_EQ(model.Parameter(7), 22);
+  RunSimCommand("learn", model, plug, quit);  // on petrol: fails at once
+  EXPECT_EQ(model.Learning(), LearningState::kFailed);
+}
+
+}  // namespace
+}  // namespace korvel::sim
