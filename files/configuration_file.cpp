@@ -233,8 +233,16 @@ LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const 
       good = false;
     }
   }
-  // Whatever follows the last parameter line is not read, as before.
+  // Whatever follows the last parameter line is not read, as before. A read error (a directory,
+  // a device gone) is not a short file: it is reported as a file that cannot be read.
+  const bool read_error = std::ferror(file) != 0;
+  const int error = errno;
   std::fclose(file);
+  if (read_error) {
+    loaded.status = LoadStatus::kCannotOpen;
+    loaded.reason = std::string("cannot read \"") + path + "\": " + ErrnoText(error);
+    return loaded;
+  }
   if (good) {
     loaded.status = LoadStatus::kOk;
     std::memcpy(loaded.values, values, sizeof values);

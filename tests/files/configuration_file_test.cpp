@@ -288,10 +288,15 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
   }
 }
 
-TEST_F(ConfigurationFileTest, ReadOfAMissingFileSaysItCannotOpenIt) {
+TEST_F(ConfigurationFileTest, ReadOfAMissingFileOrADirectorySaysItCannotReadIt) {
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, (dir.path / "absent.kvs").c_str());
   EXPECT_EQ(loaded.status, LoadStatus::kCannotOpen);
   EXPECT_NE(loaded.reason.find("absent.kvs"), std::string::npos);
+
+  // A directory opens on POSIX but cannot be read: that is not a short file.
+  const LoadedConfiguration folder = ReadConfigurationFile(strings, dir.path.c_str());
+  EXPECT_EQ(folder.status, LoadStatus::kCannotOpen);
+  EXPECT_NE(folder.reason.find("cannot read"), std::string::npos) << folder.reason;
 }
 
 // A large file of one endless word, or of random bytes, is refused after its first few bytes.
