@@ -155,20 +155,21 @@ SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const Controlle
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::path target(path);
-  // A link to a settings file is kept a link: the new file replaces the file it points to.
+  // A link to a configuration file stays a link: the new file replaces the file it points to.
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path resolved = fs::weakly_canonical(target, ec);
     if (!ec) target = resolved;
   }
   if (fs::is_directory(target, ec)) {
-    return {false, "cannot save to \"" + target.string() + "\": it is a directory"};
+    return {false, "cannot save \"" + target.string() + "\": it is a directory"};
   }
   const fs::path temporary = TemporaryPathBeside(target);
 
   // Text mode, so the lines end as text files do on this system.
   std::FILE* file = std::fopen(temporary.string().c_str(), "w");
   if (file == nullptr) {
-    return {false, "cannot create \"" + temporary.string() + "\": " + ErrnoText(errno)};
+    return {false, "cannot save \"" + target.string() + "\": cannot create \"" + temporary.string() + "\": " +
+                       ErrnoText(errno)};
   }
   // The first error of the writes, the flush and the close; the message names it.
   int error = 0;
@@ -182,15 +183,19 @@ SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const Controlle
   }
   if (error == 0) note(FlushToDisk(file));
   note(std::fclose(file) == 0);
+  // The new file keeps the permissions of the one it replaces (a private file stays private).
+  const fs::file_status old_status = fs::status(target, ec);
+  if (error == 0 && !ec && fs::exists(old_status)) fs::permissions(temporary, old_status.permissions(), ec);
   if (error != 0) {
     std::remove(temporary.string().c_str());
-    return {false, "cannot write \"" + temporary.string() + "\": " + ErrnoText(error) + "; \"" + target.string() +
-                       "\" was left as it was"};
+    return {false, "cannot save \"" + target.string() + "\": writing \"" + temporary.string() + "\" failed: " +
+                       ErrnoText(error) + "; the old file was left as it was"};
   }
   fs::rename(temporary, target, ec);
   if (ec) {
     std::remove(temporary.string().c_str());
-    return {false, "cannot replace \"" + target.string() + "\": " + ec.message() + "; it was left as it was"};
+    return {false, "cannot save \"" + target.string() + "\": replacing it failed: " + ec.message() +
+                       "; the old file was left as it was"};
   }
   return {true, std::string()};
 }

@@ -121,14 +121,16 @@ TEST_F(ConfigurationFileTest, SaveWritesTheRecordBytesLineByLine) {
   EXPECT_EQ(dir.Listing(), "car.kvs ");
 }
 
-TEST_F(ConfigurationFileTest, SaveReplacesAnExistingFileAndKeepsALinkALink) {
+TEST_F(ConfigurationFileTest, SaveReplacesAnExistingFileKeepingItsLinkAndPermissions) {
   const fs::path real = dir.path / "real.kvs";
   const fs::path alias = dir.path / "alias.kvs";
   WriteWhole(real, "old contents\n");
   fs::create_symlink(real, alias);
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_TRUE(SaveConfigurationFile(strings, link, alias.c_str()).ok);
   EXPECT_TRUE(fs::is_symlink(alias));
   EXPECT_EQ(ReadWhole(real), kFilledFile);
+  EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(ConfigurationFileTest, SavedFileLoadsBackToTheSameBytes) {
