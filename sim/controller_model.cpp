@@ -134,7 +134,8 @@ ControllerModel::ControllerModel() : ControllerModel(EngineSettings{}) {}
 ControllerModel::ControllerModel(const EngineSettings& settings)
     : parameters_(kFactorySettings),
       engine_(settings),
-      fault_rng_(settings.seed ^ 0x5DEECE66Dull) {}
+      fault_rng_(settings.seed ^ 0x5DEECE66Dull),
+      logic_rng_(settings.seed ^ 0xA5A5A5A5ull) {}
 
 uint8_t ControllerModel::Parameter(int address) const {
   return IsParameterAddress(address) ? parameters_[static_cast<size_t>(address)] : 0;
@@ -261,7 +262,7 @@ void ControllerModel::UpdateAtt(double dt_s) {
   if (OnLpg() && engine_.probe_warm()) {
     // Closed loop on LPG: the correction integrates the probe's rich/lean swings around a centre
     // that wanders slowly.
-    att_drift_ += (fault_rng_.Range(-12.0, 12.0) - att_drift_) * dt_s * 0.3;
+    att_drift_ += (logic_rng_.Range(-12.0, 12.0) - att_drift_) * dt_s * 0.3;
     if (engine_.closed_loop()) att_offset_ += (0.5 - engine_.mixture()) * 16.0 * dt_s;
     att_offset_ += (att_drift_ - att_offset_) * dt_s * 0.4;
     // A quick throttle opening adds the Att jump once.

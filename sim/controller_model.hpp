@@ -153,7 +153,8 @@ class ControllerModel {
   std::array<uint8_t, kLiveDataLength> live_pins_{};
 
   Engine engine_;
-  Rng fault_rng_;
+  Rng fault_rng_;  // faults only, so that switching one does not change the engine's course
+  Rng logic_rng_;  // the controller's own wandering (Att centre)
   bool powered_ = false;
   uint64_t clock_us_ = 0;      // last time seen on the caller's clock
   uint64_t pending_us_ = 0;    // time not yet run through whole steps

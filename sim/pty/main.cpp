@@ -14,8 +14,10 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_plug = 0;
 
 void OnStopSignal(int) { g_stop = 1; }
+void OnPlugSignal(int sig) { g_plug = sig == SIGUSR1 ? -1 : +1; }
 
 }  // namespace
 
@@ -32,14 +34,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // SIGINT, SIGTERM and SIGHUP end the service; they are blocked except while the server waits,
-  // so none slips in between two waits.
+  // SIGINT, SIGTERM and SIGHUP end the service. These and the plug signals are blocked except
+  // while the server waits, so none slips in between two waits.
   struct sigaction stop_action{};
   stop_action.sa_handler = OnStopSignal;
   sigemptyset(&stop_action.sa_mask);
   sigaction(SIGINT, &stop_action, nullptr);
   sigaction(SIGTERM, &stop_action, nullptr);
   sigaction(SIGHUP, &stop_action, nullptr);
+  // SIGUSR1 unplugs the device and SIGUSR2 plugs it back, for a simulator without a terminal.
+  struct sigaction plug_action{};
+  plug_action.sa_handler = OnPlugSignal;
+  sigemptyset(&plug_action.sa_mask);
+  sigaction(SIGUSR1, &plug_action, nullptr);
+  sigaction(SIGUSR2, &plug_action, nullptr);
   signal(SIGPIPE, SIG_IGN);
   // A simulator started in the background of an interactive shell must not stop on reading the
   // terminal: the read then fails and commands are simply off.
@@ -50,10 +58,14 @@ int main(int argc, char** argv) {
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
   sigaddset(&stop_signals, SIGHUP);
+  sigaddset(&stop_signals, SIGUSR1);
+  sigaddset(&stop_signals, SIGUSR2);
   sigprocmask(SIG_BLOCK, &stop_signals, &wait_mask);
   sigdelset(&wait_mask, SIGINT);
   sigdelset(&wait_mask, SIGTERM);
   sigdelset(&wait_mask, SIGHUP);
+  sigdelset(&wait_mask, SIGUSR1);
+  sigdelset(&wait_mask, SIGUSR2);
 
   ControllerModel model(options.engine);
   ApplySimOptions(options, model);
@@ -65,7 +77,7 @@ int main(int argc, char** argv) {
 
   int command_fd = STDIN_FILENO;
   if (isatty(command_fd) && tcgetpgrp(command_fd) != getpgrp()) command_fd = -1;  // background job
-  server.Run(g_stop, command_fd, &wait_mask);
+  server.Run(g_stop, &g_plug, command_fd, &wait_mask);
   std::fprintf(stderr, "korvel-sim: stopped\n");
   return 0;
 }

@@ -290,9 +290,21 @@ void PtyServer::HandleCommands(int& command_fd, bool& quit) {
   }
 }
 
-void PtyServer::Run(volatile std::sig_atomic_t& stop, int command_fd, const sigset_t* wait_mask) {
+void PtyServer::Run(volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t* plug, int command_fd,
+                    const sigset_t* wait_mask) {
   bool quit = false;
   while (stop == 0 && !quit) {
+    if (plug != nullptr && *plug != 0) {
+      const bool unplug = *plug < 0;
+      *plug = 0;
+      std::string error;
+      if (unplug) {
+        Unplug();
+      } else if (!Replug(error)) {
+        std::fprintf(info_, "korvel-sim: %s\n", error.c_str());
+        std::fflush(info_);
+      }
+    }
     uint64_t now = NowUs();
     model_.AdvanceTo(now);
     SendDue(now);

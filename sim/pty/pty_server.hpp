@@ -34,9 +34,11 @@ class PtyServer {
   bool Replug(std::string& error);
 
   // Serves until `stop` is set (from a signal handler) or the "quit" command. Commands are read
-  // line by line from `command_fd` (-1: none). The wait unblocks the signals of `wait_mask` only,
+  // line by line from `command_fd` (-1: none). `plug` (may be null), set from a signal handler,
+  // asks for an unplug (-1) or a replug (+1). The wait unblocks the signals of `wait_mask` only,
   // so a signal that arrives between two waits is not missed.
-  void Run(volatile std::sig_atomic_t& stop, int command_fd, const sigset_t* wait_mask);
+  void Run(volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t* plug, int command_fd,
+           const sigset_t* wait_mask);
 
   // Microseconds since the server started (the model's clock).
   uint64_t NowUs() const;

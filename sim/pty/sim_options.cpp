@@ -78,6 +78,7 @@ const char kHelp[] =
     "  reset                factory settings (as command 51 does)\n"
     "  status               one line about the engine, the controller and the faults\n"
     "  help                 this list          quit                 stop serving\n"
+    "Without a terminal, SIGUSR1 unplugs the device and SIGUSR2 plugs it back.\n"
     "\n"
     "Factory settings: 0-1 V probe, switch point 0.44 V; LPG on at 40 degrees and 2300 rpm;\n"
     "cut-off active from 1500 rpm; LPG off above 5500 rpm; Att 128, limits +-40 (idle +-20).\n";

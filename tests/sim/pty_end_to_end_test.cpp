@@ -237,6 +237,29 @@ TEST(PtyEndToEndTest, UnplugAndReplugMoveTheLinkToTheNewDevice) {
   EXPECT_EQ(sim.Stop(), 0);
 }
 
+TEST(PtyEndToEndTest, PlugSignalsWorkWithoutATerminal) {
+  TempDir dir;
+  const std::string link = dir.path + "/COM1";
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--link", link}));
+  sim.Signal(SIGUSR1);
+  struct stat st{};
+  bool gone = false;
+  for (int i = 0; i < 200 && !gone; ++i) {
+    gone = lstat(link.c_str(), &st) != 0;
+    if (!gone) usleep(10000);
+  }
+  EXPECT_TRUE(gone);
+  sim.Signal(SIGUSR2);
+  std::string device;
+  ASSERT_TRUE(sim.OutputLine(device));
+  EXPECT_EQ(LinkTarget(link), device);
+  Session s(link);
+  s.link.ReadIdentity();
+  EXPECT_TRUE(s.link.Connected());
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
 TEST(PtyEndToEndTest, FaultsFromTheCommandLine) {
   SimProcess sim;
   ASSERT_TRUE(sim.Start({"--other-variant", "--firmware", "7", "--short-ack"}));

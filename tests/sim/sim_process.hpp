@@ -85,6 +85,10 @@ class SimProcess {
     return lines;
   }
 
+  void Signal(int sig) {
+    if (pid_ > 0) kill(pid_, sig);
+  }
+
   // Sends `sig` and waits for the exit status (-1 when it does not end within 5 s).
   int Stop(int sig = SIGTERM) {
     if (pid_ <= 0) return -1;
