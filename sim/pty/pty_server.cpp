@@ -21,7 +21,7 @@ namespace korvel::sim {
 namespace {
 
 constexpr uint64_t kIdleWaitUs = 200000;    // longest wait when nothing is due
-constexpr uint64_t kNoPeerWaitUs = 20000;   // re-check for a reopened port this often
+constexpr uint64_t kNoPeerWaitUs = 10000;   // re-check for a reopened port this often
 
 uint64_t MonotonicUs() {
   timespec ts{};
