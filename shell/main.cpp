@@ -1,0 +1,15 @@
+// korvel: the window program. It runs with its working directory holding "Korvel.ini" and with the
+// language files in "../Lang/"; the port it opens is the one chosen in the Port menu.
+#include <QApplication>
+
+#include "link/serial_port.hpp"
+#include "platform/qt/qt_host.hpp"
+#include "shell/application.hpp"
+
+int main(int argc, char** argv) {
+  QApplication qt_application(argc, argv);
+  korvel::QtHost host(qt_application);
+  const auto port = korvel::CreateSystemSerialPort();
+  korvel::Application application(*port, host);
+  return application.Run();
+}
