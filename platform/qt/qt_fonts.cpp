@@ -4,10 +4,15 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 namespace korvel {
+
+namespace {
+constexpr int kMinStretch = 25;
+constexpr int kMaxStretch = 300;
+}  // namespace
 
 QString SansFamily() {
   const QStringList families = QFontDatabase::families();
@@ -27,35 +32,65 @@ QtFontFit FitFont(int cell_height, int average_width, int weight) {
   font.setUnderline(false);
   font.setStrikeOut(false);
 
-  // Pixel size: the cell height grows in steps; take the closest, the smaller cell on a tie so
-  // that text never outgrows the cell the page reserved for it.
-  int best_size = 1;
-  int best_height = 0;
-  for (int size = 1; size <= 2 * cell_height + 4; ++size) {
+  // Pixel size: the cell height grows in steps of about one pixel per pixel of size; search
+  // around the estimate and take the closest, the smaller cell on a tie so that text never
+  // outgrows the cell the page reserved for it.
+  auto height_at = [&font](int size) {
     font.setPixelSize(size);
-    const int height = QFontMetrics(font).height();
-    if (best_height == 0 || std::abs(height - cell_height) < std::abs(best_height - cell_height)) {
+    return QFontMetrics(font).height();
+  };
+  const int target_height = std::max(1, cell_height);
+  const int probe = height_at(target_height);
+  const int estimate = std::max(1, target_height * target_height / std::max(1, probe));
+  int best_size = 0;
+  int best_height = 0;
+  for (int size = std::max(1, estimate - 3); size <= estimate + 3; ++size) {
+    const int height = height_at(size);
+    if (best_size == 0 || std::abs(height - target_height) < std::abs(best_height - target_height)) {
       best_size = size;
       best_height = height;
     }
-    if (height > cell_height + 2) break;
   }
   font.setPixelSize(best_size);
 
-  // Stretch: several stretches round to the best width; take the middle one of them, which is the
-  // closest to the exact width.
-  std::vector<int> best_stretches;
-  int best_difference = -1;
-  for (int stretch = 40; stretch <= 200; ++stretch) {
+  // Stretch: the average width grows in proportion to it. Several stretches round to the best
+  // width; take the middle one of them, which is the closest to the exact width.
+  auto difference_at = [&font, average_width](int stretch) {
     font.setStretch(stretch);
-    const int difference = std::abs(QFontMetrics(font).averageCharWidth() - average_width);
-    if (best_difference < 0 || difference < best_difference) {
-      best_difference = difference;
-      best_stretches.clear();
+    return std::abs(QFontMetrics(font).averageCharWidth() - average_width);
+  };
+  font.setStretch(100);
+  const int natural = std::max(1, QFontMetrics(font).averageCharWidth());
+  const int guess = std::clamp(100 * average_width / natural, kMinStretch, kMaxStretch);
+  int best_difference = difference_at(guess);
+  int low = guess, high = guess;
+  // Walk each way while the width is no worse; a better width moves the whole plateau.
+  for (bool moved = true; moved;) {
+    moved = false;
+    if (low > kMinStretch) {
+      const int d = difference_at(low - 1);
+      if (d < best_difference) {
+        best_difference = d;
+        high = low = low - 1;
+        moved = true;
+      } else if (d == best_difference) {
+        --low;
+        moved = true;
+      }
     }
-    if (difference == best_difference) best_stretches.push_back(stretch);
+    if (high < kMaxStretch) {
+      const int d = difference_at(high + 1);
+      if (d < best_difference) {
+        best_difference = d;
+        low = high = high + 1;
+        moved = true;
+      } else if (d == best_difference) {
+        ++high;
+        moved = true;
+      }
+    }
   }
-  const int stretch = best_stretches[best_stretches.size() / 2];
+  const int stretch = (low + high) / 2;
   font.setStretch(stretch);
 
   QtFontFit fit;

@@ -102,6 +102,22 @@ QWidget* QtWindow::ControlWidget(int id) {
   return control != nullptr ? control->widget : nullptr;
 }
 
+QString QtWindow::ControlText(int id) {
+  Control* control = Find(id);
+  if (control == nullptr) return QString();
+  switch (control->kind) {
+    case ControlKind::kPushButton:
+      return control->text_label != nullptr ? control->text_label->text()
+                                            : static_cast<QPushButton*>(control->widget)->text();
+    case ControlKind::kCheckBox: return static_cast<QCheckBox*>(control->widget)->text();
+    case ControlKind::kStatic: return static_cast<QLabel*>(control->widget)->text();
+    case ControlKind::kEdit: return static_cast<QLineEdit*>(control->widget)->text();
+    case ControlKind::kGroupBox: return static_cast<QGroupBox*>(control->widget)->title();
+    case ControlKind::kComboBox: return static_cast<QComboBox*>(control->widget)->currentText();
+    default: return QString();
+  }
+}
+
 void QtWindow::Build(const DialogTemplate& dialog) {
   template_id_ = dialog.id;
   // The base units are the average character width and the cell height of the template font:

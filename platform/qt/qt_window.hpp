@@ -86,6 +86,7 @@ class QtWindow : public Window {
   const QImage& Image() const { return image_; }
   QWidget& Surface() { return *surface_; }
   QWidget* ControlWidget(int id);
+  QString ControlText(int id);  // the text a control shows
   int TimerPeriod(int timer_id) const;  // 0 when the timer does not run
 
   // Window.
