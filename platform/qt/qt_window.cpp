@@ -31,6 +31,58 @@ QString FromCp1250(const char* text) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Static text
+
+QString WrapAtSpaces(const QString& text, const QFontMetrics& metrics, int width) {
+  QStringList lines;
+  for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+    QString line;
+    const qsizetype length = paragraph.size();
+    qsizetype i = 0;
+    while (i < length) {
+      qsizetype word_start = i;
+      while (word_start < length && paragraph[word_start] == QLatin1Char(' ')) ++word_start;
+      qsizetype word_end = word_start;
+      while (word_end < length && paragraph[word_end] != QLatin1Char(' ')) ++word_end;
+      const QString spaces = paragraph.mid(i, word_start - i);
+      const QString word = paragraph.mid(word_start, word_end - word_start);
+      if (!line.isEmpty() && !word.isEmpty() && metrics.horizontalAdvance(line + spaces + word) > width) {
+        lines << line;
+        line = word;
+      } else {
+        line += spaces + word;
+      }
+      i = word_end;
+    }
+    lines << line;
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+QtStaticText::QtStaticText(const QString& text, bool wrap, QWidget* parent)
+    : QLabel(parent), source_(text), wrap_(wrap) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+  Rewrap();
+}
+
+void QtStaticText::SetSourceText(const QString& text) {
+  source_ = text;
+  Rewrap();
+}
+
+void QtStaticText::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Rewrap();
+}
+
+void QtStaticText::Rewrap() {
+  const int width = contentsRect().width() - 2 * std::max(0, indent()) - 2 * margin();
+  const QString shown = wrap_ ? WrapAtSpaces(source_, fontMetrics(), width) : source_;
+  if (shown != text()) setText(shown);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Drop-down list
 
 void QtComboBox::showPopup() {
@@ -107,10 +159,10 @@ QString QtWindow::ControlText(int id) {
   if (control == nullptr) return QString();
   switch (control->kind) {
     case ControlKind::kPushButton:
-      return control->text_label != nullptr ? control->text_label->text()
+      return control->text_label != nullptr ? control->text_label->SourceText()
                                             : static_cast<QPushButton*>(control->widget)->text();
     case ControlKind::kCheckBox: return static_cast<QCheckBox*>(control->widget)->text();
-    case ControlKind::kStatic: return static_cast<QLabel*>(control->widget)->text();
+    case ControlKind::kStatic: return static_cast<QtStaticText*>(control->widget)->SourceText();
     case ControlKind::kEdit: return static_cast<QLineEdit*>(control->widget)->text();
     case ControlKind::kGroupBox: return static_cast<QGroupBox*>(control->widget)->title();
     case ControlKind::kComboBox: return static_cast<QComboBox*>(control->widget)->currentText();
@@ -144,19 +196,20 @@ void QtWindow::CreateControl(const ControlTemplate& control, const DialogTemplat
   const QString text = FromCp1250(control.text);
   const int id = control.id;
   QWidget* widget = nullptr;
-  QLabel* text_label = nullptr;
+  QtStaticText* text_label = nullptr;
   bool placed = false;
 
   switch (control.kind) {
     case ControlKind::kPushButton: {
       auto* button = new QPushButton(surface_);
       if ((control.style & kMultiLine) != 0) {
-        text_label = new QLabel(text, button);
-        text_label->setTextFormat(Qt::PlainText);
-        text_label->setWordWrap(true);
+        text_label = new QtStaticText(text, true, button);
         text_label->setAlignment(Qt::AlignCenter);
         text_label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The button keeps the size it is given, whatever its text.
+        text_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         auto* layout = new QHBoxLayout(button);
+        layout->setSizeConstraint(QLayout::SetNoConstraint);
         layout->setContentsMargins(3, 2, 3, 2);
         layout->addWidget(text_label);
       } else {
@@ -193,15 +246,12 @@ void QtWindow::CreateControl(const ControlTemplate& control, const DialogTemplat
       break;
     }
     case ControlKind::kStatic: {
-      auto* label = new QLabel(text, surface_);
-      label->setTextFormat(Qt::PlainText);
+      auto* label = new QtStaticText(text, (control.style & kVCentred) == 0, surface_);
       Qt::Alignment alignment = (control.style & kCentred) != 0        ? Qt::AlignHCenter
                                 : (control.style & kRightAligned) != 0 ? Qt::AlignRight
                                                                        : Qt::AlignLeft;
       alignment |= (control.style & kVCentred) != 0 ? Qt::AlignVCenter : Qt::AlignTop;
       label->setAlignment(alignment);
-      // Static texts wrap at word boundaries unless they are vertically centred single lines.
-      label->setWordWrap((control.style & kVCentred) == 0);
       if ((control.style & kSunken) != 0) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(1);
@@ -453,13 +503,13 @@ void QtWindow::SetControlText(int id, const char* text) {
   switch (control->kind) {
     case ControlKind::kPushButton:
       if (control->text_label != nullptr) {
-        control->text_label->setText(shown);
+        control->text_label->SetSourceText(shown);
       } else {
         static_cast<QPushButton*>(control->widget)->setText(shown);
       }
       break;
     case ControlKind::kCheckBox: static_cast<QCheckBox*>(control->widget)->setText(shown); break;
-    case ControlKind::kStatic: static_cast<QLabel*>(control->widget)->setText(shown); break;
+    case ControlKind::kStatic: static_cast<QtStaticText*>(control->widget)->SetSourceText(shown); break;
     case ControlKind::kEdit: static_cast<QLineEdit*>(control->widget)->setText(shown); break;
     case ControlKind::kGroupBox: static_cast<QGroupBox*>(control->widget)->setTitle(shown); break;
     default: break;

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QImage>
+#include <QLabel>
 #include <QRegion>
 #include <QWidget>
 #include <array>
@@ -15,7 +16,6 @@
 #include "resources/dialog_templates.hpp"
 
 class QTimer;
-class QLabel;
 
 namespace korvel {
 
@@ -54,6 +54,27 @@ class QtComboBox : public QComboBox {
   bool dropped_ = false;
   QObject* watched_popup_ = nullptr;
 };
+
+// A static text that wraps like the system's word break: lines end only at spaces, and a word
+// wider than the control is clipped, never split. A text that is vertically centred stays on one
+// line.
+class QtStaticText : public QLabel {
+ public:
+  QtStaticText(const QString& text, bool wrap, QWidget* parent);
+  void SetSourceText(const QString& text);
+  const QString& SourceText() const { return source_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Rewrap();
+  QString source_;
+  bool wrap_;
+};
+
+// Lines of `text` no wider than `width` where possible, broken only at spaces.
+QString WrapAtSpaces(const QString& text, const QFontMetrics& metrics, int width);
 
 // A page or a modal dialog built from a dialog template. It owns the persistent image that its
 // canvases draw into and that its widget shows below the controls.
@@ -118,7 +139,7 @@ class QtWindow : public Window {
     int id;
     ControlKind kind;
     QWidget* widget;
-    QLabel* text_label;  // the wrapping label inside a multi-line push button
+    QtStaticText* text_label;  // the wrapping label inside a multi-line push button
   };
 
   Control* Find(int id);

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -407,6 +408,48 @@ TEST_F(QtHostTest, BusyCursorIsShownAndTakenBackOnce) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   host_.SetBusyCursor(false);
   EXPECT_FALSE(host_.BusyCursorShown());
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Every template of the program becomes a window whose controls all lie inside it, and the
+// closed lists of a template never overlap one another; a PNG of each goes into the build tree.
+TEST(QtProgramTemplates, EveryTemplateBuildsWithItsControlsInside) {
+  QtHost host(qt_test::App());
+  qt_test::RecordingMain main;
+  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", kPolishMenu, 0, 0, 1280, 1024));
+  host.ShowMainWindow();
+  const int ids[] = {101, 103, 106, 157, 145, 151, 150, 152, 125, 153, 154, 156, 126, 132, 159, 170};
+  for (int id : ids) {
+    SCOPED_TRACE(id);
+    const DialogTemplate* dialog = FindDialogTemplate(id);
+    ASSERT_NE(dialog, nullptr);
+    qt_test::RecordingProc proc;
+    auto* window = static_cast<QtWindow*>(host.CreatePageFromTemplate(*dialog, proc));
+    const QRect page(QPoint(0, 0), window->Surface().size());
+    std::vector<QRect> lists;
+    for (int i = 0; i < dialog->control_count; ++i) {
+      const ControlTemplate& control = dialog->controls[i];
+      if (control.id < 0) continue;
+      QWidget* widget = window->ControlWidget(control.id);
+      ASSERT_NE(widget, nullptr) << control.id;
+      EXPECT_TRUE(page.contains(widget->geometry())) << control.id;
+      if (control.kind == ControlKind::kComboBox) {
+        for (const QRect& other : lists) EXPECT_FALSE(other.intersects(widget->geometry())) << control.id;
+        lists.push_back(widget->geometry());
+      }
+    }
+    qt_test::PumpUntil([&] { return proc.paints > 0; }, 500);
+    const QString directory = QStringLiteral(KORVEL_SCREENSHOT_DIR);
+    QDir().mkpath(directory);
+    window->Surface().grab().save(directory + QStringLiteral("/template_%1.png").arg(id));
+    host.DestroyPage(window);
+    qt_test::FlushDeletes();
+  }
 }
 
 }  // namespace

@@ -378,3 +378,27 @@ TEST_F(QtPageTest, ButtonOfADialogReachesItsProcedure) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Static texts break only at spaces; a word wider than the control is clipped, never split.
+TEST(QtStaticTextWrap, LinesEndOnlyAtSpaces) {
+  qt_test::App();
+  QFont font = FitFont(15, 7, 400).font;
+  const QFontMetrics metrics(font);
+  EXPECT_EQ(WrapAtSpaces(QStringLiteral("1.03"), metrics, 5), QStringLiteral("1.03"));
+  const QString heading = QString::fromUtf8("Odczytana wersja sterownika:");
+  const int two_words = metrics.horizontalAdvance(QString::fromUtf8("Odczytana wersja"));
+  EXPECT_EQ(WrapAtSpaces(heading, metrics, two_words), QString::fromUtf8("Odczytana wersja\nsterownika:"));
+  EXPECT_EQ(WrapAtSpaces(heading, metrics, two_words - 1), QString::fromUtf8("Odczytana\nwersja\nsterownika:"));
+  EXPECT_EQ(WrapAtSpaces(heading, metrics, 1000), heading);
+  // Runs of spaces inside a line and leading spaces stay; the spaces at a break go.
+  EXPECT_EQ(WrapAtSpaces(QStringLiteral(" Polski"), metrics, 1000), QStringLiteral(" Polski"));
+  const QString button = QString::fromUtf8("ZRESETUJ   I   PRZYWRÓĆ");
+  const int first = metrics.horizontalAdvance(QStringLiteral("ZRESETUJ   I"));
+  EXPECT_EQ(WrapAtSpaces(button, metrics, first), QString::fromUtf8("ZRESETUJ   I\nPRZYWRÓĆ"));
+}
+
+}  // namespace
+}  // namespace korvel
