@@ -355,8 +355,10 @@ uint8_t ControllerModel::ComputeLiveByte(int index) const {
       if (learning_ == LearningState::kRunning) flags |= 0x02;
       if (lpg_off_active_) flags |= 0x04;
       if (cut_off_active_) flags |= 0x08;
-      if (learning_ == LearningState::kSucceeded) flags |= 0x10 | 0x20;
-      if (learning_ == LearningState::kFailed) flags |= 0x10;
+      // Outcome of the last learning cycle: bit 4 alone when it learned, bits 4 and 5 while a
+      // failure stands (the tool keeps showing that until the bits change).
+      if (learning_ == LearningState::kSucceeded) flags |= 0x10;
+      if (learning_ == LearningState::kFailed) flags |= 0x10 | 0x20;
       if (ComputeLiveByte(kTempRaw) >= parameters_[kLpgOnTempAddress]) flags |= 0x80;
       return flags;
     }

@@ -173,7 +173,7 @@ TEST(ControllerModelTest, LearningOnPetrolFailsAtOnce) {
   EXPECT_EQ(model.Answer(MakeFrame(CommandAddress, kLearnCommand), 3000000).count, 3);
   const uint8_t state = model.LiveDataReply()[kStateFlags];
   EXPECT_EQ(state & 0x02, 0);
-  EXPECT_EQ(state & 0x30, 0x10);  // outcome: failed
+  EXPECT_EQ(state & 0x30, 0x30);  // outcome: failed
 }
 
 TEST(ControllerModelTest, LearningOnLpgRunsAFewSecondsThenSucceeds) {
@@ -197,7 +197,7 @@ TEST(ControllerModelTest, LearningOnLpgRunsAFewSecondsThenSucceeds) {
   }
   EXPECT_GE(learning_ms, 3000u);
   EXPECT_LE(learning_ms, 10000u);
-  EXPECT_EQ(state & 0x30, 0x30);  // outcome: learned
+  EXPECT_EQ(state & 0x30, 0x10);  // outcome: learned
   EXPECT_EQ(state & 0x01, 0x01);
   // A factory reset forgets the outcome.
   model.Answer(MakeFrame(CommandAddress, kFactoryResetCommand), t * 1000);
