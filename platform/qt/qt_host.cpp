@@ -116,6 +116,8 @@ QtHost::~QtHost() {
   for (auto& page : pages_) delete page.data();
   pages_.clear();
   delete main_.data();
+  // A main window destroyed just before the loop ended never reached its deferred deletion.
+  delete retired_main_.data();
   if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -205,6 +207,7 @@ void QtHost::DestroyMainWindow() {
   if (main != nullptr) {
     main->hide();
     main->deleteLater();
+    retired_main_ = main;
   }
 }
 

@@ -109,6 +109,7 @@ class QtHost : public Host, public QtWindowServices {
   QApplication& application_;
   MainWindowProcedure* procedure_ = nullptr;
   QPointer<QtMainWidget> main_;
+  QPointer<QtMainWidget> retired_main_;  // destroyed, waiting for its deferred deletion
   std::unique_ptr<QProxyStyle> menu_style_;
   std::vector<QPointer<QtPageWidget>> pages_;
   std::map<int, MenuEntry> menu_items_;
