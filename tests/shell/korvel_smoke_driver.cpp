@@ -4,8 +4,10 @@
 // the program-information box and quits through the File menu. Run in a working tree whose
 // ports/COM1 leads to korvel-sim. Exit code 0 when every check held.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +40,24 @@ std::string ReadFile(const char* path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Lets the event loop run until `ready` holds or `limit_ms` have passed (slow sanitizer builds
+// need longer than a fitter's eye). Returns whether it holds.
+bool WaitUntil(const std::function<bool()>& ready, int limit_ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!ready() && clock.elapsed() < limit_ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return ready();
+}
+
+QLabel* ControllerVersionLabel() {
+  auto* dialog = dynamic_cast<korvel::QtDialogWidget*>(QApplication::activeModalWidget());
+  if (dialog == nullptr || dialog->Window().TemplateId() != 103) return nullptr;
+  return dynamic_cast<QLabel*>(dialog->Window().ControlWidget(1125));
 }
 
 int PageTemplate(Application& app) {
@@ -89,8 +109,9 @@ int main(int argc, char** argv) {
   });
 
   Script script;
-  script.Add(2000, [&] {
-    Check(app.link.Connected(), "the controller answers on COM1");
+  script.Add(500, [&] {
+    Check(WaitUntil([&] { return app.link.Connected() && app.link.LiveDataRecord[0] == 0x65; }, 20000),
+          "the controller answers on COM1");
     Check(ReadFile("Korvel.ini") == "[Ustawienia]\nCommPort= 1\nLanguage= pol\n", "Korvel.ini holds the defaults");
     Check(PageTemplate(app) == 101, "the Readings page is shown");
     Check(host.CurrentMenuId() == 148, "the Polish menu bar is set");
@@ -138,15 +159,15 @@ int main(int argc, char** argv) {
   });
   // The program-information box runs its own event loop; the next step runs inside it.
   script.Add(300, [&] { host.TriggerMenuCommand(40003); });
-  script.Add(1500, [&] {
-    auto* dialog = dynamic_cast<korvel::QtDialogWidget*>(QApplication::activeModalWidget());
-    Check(dialog != nullptr && dialog->Window().TemplateId() == 103, "the program-information box is open");
+  script.Add(300, [&] {
+    const bool shown = WaitUntil([] { return ControllerVersionLabel() != nullptr; }, 20000);
+    Check(shown, "the program-information box is open");
+    if (!shown) return;
     Check(app.shared.BusyFlag, "page timers stand still while the box is open");
-    if (dialog == nullptr) return;
-    std::string readout;
-    if (auto* label = dynamic_cast<QLabel*>(dialog->Window().ControlWidget(1125))) readout = label->text().toStdString();
+    WaitUntil([] { return !ControllerVersionLabel()->text().isEmpty(); }, 20000);
+    const std::string readout = ControllerVersionLabel()->text().toStdString();
     Check(readout == "2.05", "controller version read-out \"" + readout + "\"");
-    dialog->reject();  // Escape
+    QApplication::activeModalWidget()->close();  // the close box
   });
   script.Add(300, [&] {
     Check(QApplication::activeModalWidget() == nullptr, "the box is closed");

@@ -24,7 +24,9 @@ TEST_F(ShellTest, FirstStartCreatesDefaultSettingsAndShowsReadingsInPolish) {
   EXPECT_EQ(app().shared.ViewId, ReadingsView);
   EXPECT_EQ(host().main_title, "P175");
 
-  // Polish bar with the Polish item checked and both marks set.
+  // The window is created with the Polish bar and the creation handler sets the bar of the
+  // language; the Polish item is checked and both marks are set.
+  EXPECT_EQ(host().menu_bars_set, (std::vector<int>{kPolishMenu, kPolishMenu}));
   EXPECT_EQ(host().current_menu_id, kPolishMenu);
   EXPECT_TRUE(Item(40036).checked);
   EXPECT_FALSE(Item(40034).checked);
@@ -66,7 +68,7 @@ TEST_F(ShellTest, StoredPortAndLanguageAreTakenFromTheSettingsFile) {
   EXPECT_STREQ(app().link.state.port_name, "COM3:");
   EXPECT_TRUE(Item(40021).checked);
   EXPECT_FALSE(Item(40019).checked);
-  EXPECT_EQ(host().current_menu_id, kEnglishMenu);
+  EXPECT_EQ(host().menu_bars_set, (std::vector<int>{kPolishMenu, kEnglishMenu}));
   EXPECT_TRUE(Item(40034).checked);
   EXPECT_FALSE(Item(40036).checked);
   EXPECT_EQ(host().main_title, "E175");
