@@ -33,6 +33,8 @@ constexpr uint32_t kMaxNeedleIndex = 160;
 
 // Design y of the five message lines.
 constexpr int kMessageLineY[6] = {0, 405, 425, 445, 465, 485};
+// The widest run of spaces each message line is ever blanked with.
+constexpr int kMessageLineSpaces[6] = {0, 55, 55, 73, 55, 65};
 constexpr int kMessageX = 40;
 
 // Enough spaces for the longest blanking run (73).
@@ -177,6 +179,7 @@ void ReadingsPage::LearnAction(Window& page) {
     text.SelectFont(s.LabelFont);
     text.SetTextColor(kRed);
     const char* message = context_.texts.Text(32);
+    text.TextOut(DesignX(s, kMessageX), DesignY(s, kMessageLineY[5]), kSpaces, kMessageLineSpaces[5]);
     text.TextOut(DesignX(s, kMessageX), DesignY(s, kMessageLineY[5]), message, SlotLength(message));
     text.SetTextColor(kBlack);
     page.ReleaseContext(text);
@@ -534,6 +537,9 @@ void ReadingsPage::DrawTemperatures() {
 // Controller state, messages and the learning lamp.
 
 void ReadingsPage::ShowMessage(int line, int slot, bool red) {
+  // Blank the line first: a shorter text drawn over a longer one would otherwise leave the longer
+  // one's tail standing after it, and the fitter would read a garbled message.
+  BlankLine(line, kMessageLineSpaces[line]);
   SetColours(red ? kRed : kBlack, kWhite);
   WholeText(kMessageX, kMessageLineY[line], context_.texts.Text(slot));
 }

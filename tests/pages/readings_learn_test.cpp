@@ -85,8 +85,11 @@ TEST(ReadingsLearn, DuringARunningCycleShowsText32AndForgetsTheRequest) {
   w.port.ClearFrames();
   w.window->ClearOps();
   w.window->UserClick(kLearnButtonId);
-  ASSERT_EQ(w.window->ops.size(), 1u);
-  const DrawOp& op = w.window->ops[0];
+  // Line 5 is blanked, then text 32 drawn over it.
+  ASSERT_EQ(w.window->ops.size(), 2u);
+  EXPECT_EQ(w.window->ops[0].text, std::string(65, ' '));
+  EXPECT_EQ(w.window->ops[0].top, 485);
+  const DrawOp& op = w.window->ops[1];
   EXPECT_EQ(op.text, "T32");
   EXPECT_EQ(op.left, 40);
   EXPECT_EQ(op.top, 485);

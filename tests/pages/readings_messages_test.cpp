@@ -228,8 +228,29 @@ TEST(ReadingsMessages, CaseEBit7Clear) {
   EXPECT_EQ(w.LineOp(3)->text_colour, kBlack);
   EXPECT_EQ(w.Line(4), "T22");  // drawn over the 55 blanks of the same tick
   EXPECT_EQ(w.LineOp(4)->text_colour, kRed);
-  const auto line4 = headless::FindTexts(w.window->ops, Spaces(55));
-  EXPECT_EQ(line4.size(), 1u);
+  std::vector<std::string> line4;
+  for (const DrawOp& op : w.window->ops) {
+    if (op.kind == DrawKind::kText && op.left == 40 && op.top == kLineY[4]) line4.push_back(op.text);
+  }
+  EXPECT_EQ(line4, (std::vector<std::string>{Spaces(55), Spaces(55), "T22"}));
+}
+
+TEST(ReadingsMessages, AShorterTextLeavesNoTailOfTheLongerOneBefore) {
+  // Not connected: line 1 shows text 30; then the controller answers on petrol and line 1 shows
+  // text 12. The line is blanked before each text, so nothing of text 30 stands after text 12.
+  ReadingsWorld w;
+  std::snprintf(w.texts.slots[30], kSlotBytes, "%s", "The controller does not answer");
+  std::snprintf(w.texts.slots[12], kSlotBytes, "%s", "On petrol");
+  w.Draw();
+  ASSERT_EQ(w.Line(1), "The controller does not answer");
+  w.FakeConnected();
+  w.window->ClearOps();
+  w.Draw();
+  std::vector<std::string> line1;
+  for (const DrawOp& op : w.window->ops) {
+    if (op.kind == DrawKind::kText && op.left == 40 && op.top == kLineY[1]) line1.push_back(op.text);
+  }
+  EXPECT_EQ(line1, (std::vector<std::string>{Spaces(55), "On petrol"}));
 }
 
 TEST(ReadingsMessages, CaseEBits6And7BlankLineFiveAfterSixtyTicks) {
