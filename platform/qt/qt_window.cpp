@@ -80,6 +80,13 @@ void QtStaticText::Rewrap() {
   const int width = contentsRect().width() - 2 * std::max(0, indent()) - 2 * margin();
   const QString shown = wrap_ ? WrapAtSpaces(source_, fontMetrics(), width) : source_;
   if (shown != text()) setText(shown);
+  // A plain left-aligned label whose single word is wider than its box (our fonts run a little
+  // wider than the layouts were drawn for) grows to the right instead of cutting the word, so the
+  // program version reads "1.03" and not "1.0".
+  if (frameShape() == QFrame::NoFrame && (alignment() & Qt::AlignLeft) && !shown.contains(QLatin1Char('\n'))) {
+    const int needed = fontMetrics().horizontalAdvance(shown) + (this->width() - width);
+    if (needed > this->width()) resize(needed, height());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -96,9 +96,11 @@ class ScriptedPort : public SerialPort {
 };
 
 // A reply led by 0x65 with the given data bytes and a correct checksum.
-inline std::vector<uint8_t> GoodReply(std::vector<uint8_t> data) {
-  std::vector<uint8_t> bytes{0x65};
-  bytes.insert(bytes.end(), data.begin(), data.end());
+inline std::vector<uint8_t> GoodReply(const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(data.size() + 2);
+  bytes.push_back(0x65);
+  for (uint8_t b : data) bytes.push_back(b);
   unsigned sum = 0;
   for (uint8_t b : bytes) sum += b;
   bytes.push_back(static_cast<uint8_t>(sum & 0xFF));

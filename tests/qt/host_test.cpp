@@ -354,7 +354,8 @@ TEST_F(QtHostTest, SaveDialogAddsTheExtensionAndNeverAsksAboutOverwriting) {
     confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
     dialog->selectFile(directory.filePath(QStringLiteral("nowy")));
     static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its button does
-    return true;
+    // While the dialog is still taking in the folder its accept may not take; try again.
+    return !dialog->isVisible();
   });
   std::string path;
   ASSERT_TRUE(host_.GetSaveFileName(request, path));
@@ -376,7 +377,7 @@ TEST_F(QtHostTest, SaveDialogAddsTheExtensionAndNeverAsksAboutOverwriting) {
     if (dialog == nullptr) return false;
     dialog->selectFile(directory.filePath(QStringLiteral("old.kvs")));
     static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its button does
-    return true;
+    return !dialog->isVisible();
   });
   ASSERT_TRUE(host_.GetSaveFileName(request, path));
   EXPECT_EQ(QString::fromStdString(path), directory.filePath(QStringLiteral("old.kvs")));

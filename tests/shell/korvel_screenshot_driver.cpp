@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
   QTimer::singleShot(500 + wait_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!shot.save(output)) result = 1;
-    host.TriggerMenuCommand(40002);
+    // A modal box (the program information) is closed by its close box before the program exits.
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    QTimer::singleShot(200, [&host] { host.TriggerMenuCommand(40002); });
   });
   const int loop = host.RunMessageLoop();
   return result != 0 ? result : loop;
