@@ -49,6 +49,16 @@ bool FlushToDisk(std::FILE* file) {
 #endif
 }
 
+// Whether this process may write into an existing file. A rename replaces a file whatever the
+// file's own permissions are, so this is asked separately.
+bool MayWrite(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return _access(path.string().c_str(), 2) == 0;
+#else
+  return access(path.c_str(), W_OK) == 0;
+#endif
+}
+
 // A name for the temporary file in the target's own directory (a rename only replaces a file
 // atomically within one file system) that no existing file carries.
 std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
@@ -162,6 +172,13 @@ SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const Controlle
   }
   if (fs::is_directory(target, ec)) {
     return {false, "cannot save \"" + target.string() + "\": it is a directory"};
+  }
+  // A file made read-only (a reference set the workshop keeps) is refused as opening it for
+  // writing would be, not replaced behind its back by the rename.
+  if (fs::exists(fs::status(target, ec)) && !MayWrite(target)) {
+    const int refused = errno;
+    return {false, "cannot save \"" + target.string() + "\": " + ErrnoText(refused) +
+                       "; the old file was left as it was"};
   }
   const fs::path temporary = TemporaryPathBeside(target);
 

@@ -187,6 +187,9 @@ TEST_F(ConfigurationFileTest, SaveIntoAReadOnlyDirectoryFailsAndLeavesTheOldFile
   fs::create_directory(folder);
   const fs::path file = folder / "car.kvs";
   WriteWhole(file, "old contents\n");
+  // The file itself may be written by anyone: only the directory stands in the way.
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
   fs::permissions(dir.path, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
@@ -214,6 +217,40 @@ TEST_F(ConfigurationFileTest, SaveIntoAReadOnlyDirectoryFailsAndLeavesTheOldFile
   }
   EXPECT_EQ(ReadWhole(file), "old contents\n");
   EXPECT_EQ(fs::directory_iterator(folder)->path().filename(), "car.kvs");
+}
+
+// A file the workshop made read-only is not replaced: the rename would succeed in a writable
+// directory, so the save must refuse before it. Root may write any file, so as root the save runs
+// as "nobody" in a child process, over a file that belongs to root.
+TEST_F(ConfigurationFileTest, SaveOverAReadOnlyFileFailsAndLeavesItIntact) {
+  const fs::path file = dir.path / "reference.kvs";
+  WriteWhole(file, "old contents\n");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir.path, fs::perms::all);
+
+  if (geteuid() != 0) {
+    const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
+  } else {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the save as";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
+      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+      const bool reported = !result.ok && result.error.find("left as it was") != std::string::npos;
+      _exit(reported ? 0 : 11);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
+  }
+  EXPECT_EQ(ReadWhole(file), "old contents\n");
+  EXPECT_EQ(dir.Listing(), "reference.kvs ");
 }
 
 TEST_F(ConfigurationFileTest, ReadAcceptsAnyWhitespaceAndKeepsTheLowEightBits) {
