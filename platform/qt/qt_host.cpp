@@ -520,7 +520,9 @@ bool QtHost::RunFileDialog(const FileDialogRequest& request, bool save, std::str
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
   } else {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFile);
+    // The dialog does not insist that the file exists: a name that cannot be opened gets the
+    // program's own "I/O Error" box.
+    dialog->setFileMode(QFileDialog::AnyFile);
   }
   const int answer = dialog->exec();
   if (!dialog) return false;

@@ -389,7 +389,8 @@ TEST_F(QtHostTest, OpenDialogCancelledGivesNoPath) {
   WhenModal([](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     if (dialog == nullptr) return false;
-    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     dialog->reject();
     return true;
   });
