@@ -101,8 +101,8 @@ TEST_F(GaugeGeometryTest, EveryArcIsSymmetricAndLevelWhereItShouldBe) {
 }
 
 TEST(CircleOffset, UsesThirtyTwoBitArithmeticOnEitherSideOfTheCentre) {
-  EXPECT_DOUBLE_EQ(CircleOffset(115, 187), std::sqrt(115.0 * 115 - 57.0 * 57));
-  EXPECT_DOUBLE_EQ(CircleOffset(115, 73), std::sqrt(115.0 * 115 - 57.0 * 57));  // 130 - c wraps, its square does not
+  EXPECT_DOUBLE_EQ(CircleOffset(115, 187), std::sqrt(115.0 * 115 - 57.0 * 57));  // 130 - c wraps, its square does not
+  EXPECT_DOUBLE_EQ(CircleOffset(115, 73), std::sqrt(115.0 * 115 - 57.0 * 57));
   EXPECT_DOUBLE_EQ(CircleOffset(20, 130), 20.0);
   EXPECT_DOUBLE_EQ(CircleOffset(115, 15), 0.0);
 }
