@@ -61,14 +61,17 @@ bool MayWrite(const std::filesystem::path& path) {
 
 // A name for the temporary file in the target's own directory (a rename only replaces a file
 // atomically within one file system) that no existing file carries.
+// A free name beside the target for the new file; empty when the first thousand are all taken
+// (an existing file of that name is never reused, so nothing of someone else's is truncated).
 std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
-  for (int n = 0;; ++n) {
+  for (int n = 0; n < 1000; ++n) {
     std::filesystem::path candidate = target;
     candidate += ".tmp";
     if (n > 0) candidate += std::to_string(n);
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)) || n >= 1000) return candidate;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
   }
+  return {};
 }
 
 // Reads whitespace-separated tokens, at most kMaxTokenLength characters kept; a longer token is
@@ -181,6 +184,10 @@ SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const Controlle
                        "; the old file was left as it was"};
   }
   const fs::path temporary = TemporaryPathBeside(target);
+  if (temporary.empty()) {
+    return {false, "cannot save \"" + target.string() + "\": no free name for the new file beside it (" +
+                       target.string() + ".tmp and the next 999 are taken)"};
+  }
 
   // Text mode, so the lines end as text files do on this system.
   std::FILE* file = std::fopen(temporary.string().c_str(), "w");

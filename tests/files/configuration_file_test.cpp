@@ -154,6 +154,19 @@ TEST_F(ConfigurationFileTest, SaveIntoAMissingDirectoryOrOntoADirectoryFailsLoud
   EXPECT_EQ(dir.Listing(), "folder.kvs ");
 }
 
+TEST_F(ConfigurationFileTest, SaveNeverReusesSomeoneElsesFileAsItsTemporaryFile) {
+  // Every name the save could use beside the target is taken: it fails and truncates none of them.
+  const fs::path file = dir.path / "car.kvs";
+  WriteWhole(dir.path / "car.kvs.tmp", "keep");
+  for (int n = 1; n < 1000; ++n) WriteWhole(dir.path / ("car.kvs.tmp" + std::to_string(n)), "keep");
+  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("no free name"), std::string::npos) << result.error;
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(fs::file_size(dir.path / "car.kvs.tmp999"), 4u);
+  EXPECT_EQ(fs::file_size(dir.path / "car.kvs.tmp"), 4u);
+}
+
 // A disk that fills up in the middle of the save: the file-size limit makes the writes fail for
 // every user, root included. The old file must survive and no temporary file may stay.
 TEST_F(ConfigurationFileTest, SaveThatCannotWriteLeavesTheOldFileIntact) {
