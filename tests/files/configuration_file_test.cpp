@@ -95,6 +95,33 @@ class ConfigurationFileTest : public ::testing::Test {
     return ReadConfigurationFile(strings, file.c_str());
   }
 
+  // Saves to `file` as a user without privileges and expects a failure whose message holds
+  // `reason`. Root may write anything, so as root the save runs as "nobody" in a child process
+  // (skipped where there is no such user).
+  void ExpectSaveRefusedWithoutPrivileges(const fs::path& file, const char* reason) {
+    if (geteuid() != 0) {
+      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+      EXPECT_FALSE(result.ok);
+      EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+      return;
+    }
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the save as";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
+      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+      const bool reported = !result.ok && result.error.find(reason) != std::string::npos;
+      _exit(reported ? 0 : 11);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
+  }
+
   NullPort port;
   ControllerLink link;
   ExpectedStrings strings;
@@ -207,27 +234,8 @@ TEST_F(ConfigurationFileTest, SaveIntoAReadOnlyDirectoryFailsAndLeavesTheOldFile
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
 
-  if (geteuid() != 0) {
-    const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("cannot create"), std::string::npos) << result.error;
-  } else {
-    const passwd* nobody = getpwnam("nobody");
-    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the save as";
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
-      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      const bool reported = !result.ok && result.error.find("cannot create") != std::string::npos;
-      _exit(reported ? 0 : 11);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
-  }
+  ExpectSaveRefusedWithoutPrivileges(file, "cannot create");
+  if (IsSkipped()) return;
   EXPECT_EQ(ReadWhole(file), "old contents\n");
   EXPECT_EQ(fs::directory_iterator(folder)->path().filename(), "car.kvs");
 }
@@ -241,27 +249,8 @@ TEST_F(ConfigurationFileTest, SaveOverAReadOnlyFileFailsAndLeavesItIntact) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir.path, fs::perms::all);
 
-  if (geteuid() != 0) {
-    const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
-  } else {
-    const passwd* nobody = getpwnam("nobody");
-    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the save as";
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
-      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      const bool reported = !result.ok && result.error.find("left as it was") != std::string::npos;
-      _exit(reported ? 0 : 11);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
-  }
+  ExpectSaveRefusedWithoutPrivileges(file, "left as it was");
+  if (IsSkipped()) return;
   EXPECT_EQ(ReadWhole(file), "old contents\n");
   EXPECT_EQ(dir.Listing(), "reference.kvs ");
 }
