@@ -16,6 +16,7 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
+#include "tests/pages/size_class_state.hpp"
 
 namespace korvel {
 namespace {
@@ -26,10 +27,7 @@ using Write = std::pair<int, int>;  // address, value
 
 struct ConfigurationWorld {
   explicit ConfigurationWorld(int size_class = 1) {
-    const SizeClassInfo& info = DescribeSizeClass(size_class);
-    shared.SizeClass = size_class;
-    shared.page_width = info.page_width;
-    shared.page_height = info.page_height;
+    ApplyClass(shared, size_class);
     for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
     window = static_cast<HeadlessWindow*>(host.CreatePage(ConfigurationTemplateFor(size_class), page));
     page.FillConfigurationPage(*window);

@@ -20,6 +20,7 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
+#include "tests/pages/size_class_state.hpp"
 
 namespace korvel::readings_test {
 
@@ -30,23 +31,6 @@ using headless::HeadlessWindow;
 
 // Design y of the message lines 1..5.
 constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
-
-// The presentation state the main window sets for a size class.
-inline void ApplyClass(SharedState& s, int size_class) {
-  const SizeClassInfo& info = DescribeSizeClass(size_class);
-  s.SizeClass = size_class;
-  s.page_width = info.page_width;
-  s.page_height = info.page_height;
-  s.ScaleX = info.ScaleX;
-  s.ScaleY = info.ScaleY;
-  s.ValueFont = ValueFontOf(size_class);
-  s.LabelFont = LabelFontOf(size_class);
-  s.LearningLamp = info.LearningLamp;
-  for (int i = 0; i < 4; ++i) {
-    s.indicator_box[i] = info.indicator_box[i];
-    s.column_offsets[i] = info.column_offsets[i];
-  }
-}
 
 struct ReadingsWorld {
   explicit ReadingsWorld(int size_class = 2, const sim::EngineSettings& engine = sim::EngineSettings{})

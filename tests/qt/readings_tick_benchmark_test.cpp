@@ -23,6 +23,7 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
+#include "tests/pages/size_class_state.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
 namespace korvel {
@@ -91,20 +92,8 @@ class ImagePage : public Window {
 TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();
   const int size_class = 5;
-  const SizeClassInfo& info = DescribeSizeClass(size_class);
   SharedState shared;
-  shared.SizeClass = size_class;
-  shared.page_width = info.page_width;
-  shared.page_height = info.page_height;
-  shared.ScaleX = info.ScaleX;
-  shared.ScaleY = info.ScaleY;
-  shared.ValueFont = ValueFontOf(size_class);
-  shared.LabelFont = LabelFontOf(size_class);
-  shared.LearningLamp = info.LearningLamp;
-  for (int i = 0; i < 4; ++i) {
-    shared.indicator_box[i] = info.indicator_box[i];
-    shared.column_offsets[i] = info.column_offsets[i];
-  }
+  ApplyClass(shared, size_class);
   LanguageTable texts;
   for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "Text %d", slot);
   GaugeTables gauges{};
@@ -120,7 +109,7 @@ TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   QtFontSet fonts;
   QtBitmapCache bitmaps;
   // The class-5 page image (the frame is drawn in design units and reaches a little further down).
-  ImagePage window(info.page_width, 1040, fonts, bitmaps);
+  ImagePage window(shared.page_width, 1040, fonts, bitmaps);
 
   // The page keeps its host but a tick never calls it.
   headless::HeadlessHost host(clock);
