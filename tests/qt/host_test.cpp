@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 
 #include "platform/qt/qt_host.hpp"
 #include "qt_test_support.hpp"
@@ -30,17 +33,43 @@ namespace {
 using qt_test::PumpUntil;
 
 // Runs `act` on the modal widget on top as soon as there is one; `act` returns true when done.
+// A modal window that `act` cannot finish within five seconds fails the test and is closed, so a
+// stuck dialog ends its test instead of stalling the whole run.
 void WhenModal(std::function<bool(QWidget*)> act) {
   auto* timer = new QTimer;
   timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+  auto started = std::make_shared<QElapsedTimer>();
+  started->start();
+  QObject::connect(timer, &QTimer::timeout, [timer, act, started] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && act(modal)) {
+    bool done = modal != nullptr && act(modal);
+    if (!done && started->elapsed() > 5000) {
+      ADD_FAILURE() << "the modal window was not finished in time";
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+      done = true;
+    }
+    if (done) {
       timer->stop();
       timer->deleteLater();
     }
   });
   timer->start();
+}
+
+// Types `name` into the file dialog's name field in `folder`, as a fitter does, and presses its
+// accept. (selectFile leaves the field alone while it has the keyboard focus.)
+bool TypeNameAndAccept(QFileDialog* dialog, const QString& folder, const QString& name) {
+  dialog->setDirectory(folder);
+  auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (field == nullptr) {
+    ADD_FAILURE() << "the file dialog has no name field";
+    dialog->reject();
+    return true;
+  }
+  field->setText(name);
+  static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its button does
+  // While the dialog is still taking in the folder its accept may not take; try again.
+  return !dialog->isVisible();
 }
 
 bool Contains(const std::vector<std::string>& events, const std::string& event) {
@@ -352,10 +381,7 @@ TEST_F(QtHostTest, SaveDialogAddsTheExtensionAndNeverAsksAboutOverwriting) {
     filters = dialog->nameFilters();
     native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
     confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-    dialog->selectFile(directory.filePath(QStringLiteral("nowy")));
-    static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its button does
-    // While the dialog is still taking in the folder its accept may not take; try again.
-    return !dialog->isVisible();
+    return TypeNameAndAccept(dialog, directory.path(), QStringLiteral("nowy"));
   });
   std::string path;
   ASSERT_TRUE(host_.GetSaveFileName(request, path));
@@ -375,9 +401,7 @@ TEST_F(QtHostTest, SaveDialogAddsTheExtensionAndNeverAsksAboutOverwriting) {
     }
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     if (dialog == nullptr) return false;
-    dialog->selectFile(directory.filePath(QStringLiteral("old.kvs")));
-    static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its button does
-    return !dialog->isVisible();
+    return TypeNameAndAccept(dialog, directory.path(), QStringLiteral("old.kvs"));
   });
   ASSERT_TRUE(host_.GetSaveFileName(request, path));
   EXPECT_EQ(QString::fromStdString(path), directory.filePath(QStringLiteral("old.kvs")));
