@@ -309,7 +309,7 @@ TEST(PtyEndToEndTest, WireTimingMakesExchangesTakeTheirWireTime) {
     std::printf("  %-14s %2d+%-2d  %8.2f     %8.2f                     %6.2f %6.2f\n", c.name, 4, c.reply, expected,
                 ms[7], ms.front(), ms.back());
     EXPECT_GE(ms[7], expected - 0.5) << c.name;
-    EXPECT_LE(ms[7], expected + 15.0) << c.name;  // a loaded machine adds scheduling delays
+    EXPECT_LE(ms[7], expected + 40.0) << c.name;  // a loaded machine adds scheduling delays
   }
   EXPECT_TRUE(s.link.Connected());
 }
