@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/qt/qt_bitmaps.hpp"
 #include "platform/qt/qt_fonts.hpp"
@@ -32,6 +33,15 @@ QPen MakeQPen(Pen pen) {
   qpen.setCapStyle(info.width > 1 ? Qt::RoundCap : Qt::FlatCap);
   qpen.setJoinStyle(info.width > 1 ? Qt::RoundJoin : Qt::MiterJoin);
   return qpen;
+}
+
+// Line points are kept within a 16-bit coordinate space, as the drawing calls of the controller
+// pages have always had: a point far off the page is brought to its edge, so a line's walk stays
+// short and no width or error term of it can overflow.
+constexpr int kMaxLineCoordinate = 32767;
+Point ToLineSpace(Point point) {
+  return Point{std::clamp(point.x, -kMaxLineCoordinate, kMaxLineCoordinate),
+               std::clamp(point.y, -kMaxLineCoordinate, kMaxLineCoordinate)};
 }
 
 void Normalise(int& left, int& top, int& right, int& bottom) {
@@ -120,6 +130,11 @@ void QtCanvas::Ellipse(int left, int top, int right, int bottom) {
 
 void QtCanvas::ThinLine(Point from, Point to, QRgb colour) {
   // Bresenham from `from` towards `to`, without the pixel at `to` (the next segment starts there).
+  // A segment wholly beside the image has nothing to draw.
+  if (std::max(from.x, to.x) < 0 || std::min(from.x, to.x) >= image_->width() || std::max(from.y, to.y) < 0 ||
+      std::min(from.y, to.y) >= image_->height()) {
+    return;
+  }
   int x = from.x, y = from.y;
   const int dx = std::abs(to.x - from.x), dy = -std::abs(to.y - from.y);
   const int sx = from.x < to.x ? 1 : -1, sy = from.y < to.y ? 1 : -1;
@@ -140,20 +155,22 @@ void QtCanvas::ThinLine(Point from, Point to, QRgb colour) {
 
 void QtCanvas::Polyline(const Point* points, int count) {
   if (points == nullptr || count < 2 || image_->isNull()) return;
+  std::vector<Point> line(points, points + count);
+  for (Point& point : line) point = ToLineSpace(point);
   const PenInfo& info = DescribePen(pen_);
-  int min_x = points[0].x, max_x = points[0].x, min_y = points[0].y, max_y = points[0].y;
+  int min_x = line[0].x, max_x = line[0].x, min_y = line[0].y, max_y = line[0].y;
   for (int i = 1; i < count; ++i) {
-    min_x = std::min(min_x, points[i].x);
-    max_x = std::max(max_x, points[i].x);
-    min_y = std::min(min_y, points[i].y);
-    max_y = std::max(max_y, points[i].y);
+    min_x = std::min(min_x, line[i].x);
+    max_x = std::max(max_x, line[i].x);
+    min_y = std::min(min_y, line[i].y);
+    max_y = std::max(max_y, line[i].y);
   }
   if (info.width <= 1) {
     const QRgb colour = qRgb(info.colour.r, info.colour.g, info.colour.b);
-    for (int i = 1; i < count; ++i) ThinLine(points[i - 1], points[i], colour);
+    for (int i = 1; i < count; ++i) ThinLine(line[i - 1], line[i], colour);
   } else {
     QPolygon polygon(count);
-    for (int i = 0; i < count; ++i) polygon.setPoint(i, points[i].x, points[i].y);
+    for (int i = 0; i < count; ++i) polygon.setPoint(i, line[i].x, line[i].y);
     QPainter painter(image_);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(MakeQPen(pen_));

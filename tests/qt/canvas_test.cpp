@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QRegion>
+#include <climits>
 #include <cstring>
 
 #include "platform/qt/qt_bitmaps.hpp"
@@ -219,6 +220,27 @@ TEST_F(CanvasTest, PolylineLeavesOutItsLastPixel) {
   const QImage after = image_;
   canvas_->Polyline(points, 1);
   canvas_->Polyline(nullptr, 3);
+  EXPECT_EQ(image_, after);
+}
+
+TEST_F(CanvasTest, PolylineThroughPointsFarOffThePageDrawsOnlyWhatIsOnIt) {
+  // A trace scaled from a wild value may hand the canvas any int: the part on the page is drawn at
+  // once, and nothing overflows (UBSan watches this in the sanitizer build).
+  const QImage before = image_;
+  canvas_->SelectPen(Pen::PenRed1);
+  const Point across[] = {{-2000000000, 40}, {2000000000, 40}};
+  canvas_->Polyline(across, 2);
+  for (int x = 0; x < image_.width(); ++x) ASSERT_EQ(At(x, 40), QColor(255, 0, 0)) << x;
+  EXPECT_EQ(At(5, 39), kUntouched);
+  EXPECT_EQ(At(5, 41), kUntouched);
+  ExpectChangesReported(before);
+
+  const QImage after = image_;
+  const Point beside[] = {{INT_MIN, INT_MIN}, {-5, INT_MAX}, {INT_MAX, INT_MAX}};
+  canvas_->Polyline(beside, 3);
+  EXPECT_EQ(image_, after);
+  canvas_->SelectPen(Pen::PenBlack4);
+  canvas_->Polyline(beside, 3);
   EXPECT_EQ(image_, after);
 }
 
