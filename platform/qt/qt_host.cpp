@@ -33,9 +33,14 @@ constexpr int kMainIcon = 101;
 constexpr int kExitCommand = 40002;
 constexpr int kAboutCommand = 40003;
 
-// Draws the highlighted item of the menu bar (the page shown) as a selected item.
+// Draws the highlighted item of the menu bar (the page shown) as a selected item, and sets the
+// items side by side as a classic menu bar does, so that all of them fit a 640-pixel-wide window.
 class MenuBarStyle : public QProxyStyle {
  public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_MenuBarItemSpacing) return 0;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                    const QWidget* widget) const override {
     if (element == CE_MenuBarItem && widget != nullptr) {
@@ -285,6 +290,10 @@ void QtHost::SetMenuBar(int menu_id) {
   auto* bar = new QMenuBar;
   if (!menu_style_) menu_style_ = std::make_unique<MenuBarStyle>();
   bar->setStyle(menu_style_.get());
+  // The menu font of the laptops the pages were laid out on: the 8-point sans of their dialogs
+  // (6 x 13 base units), so that both languages' bars fit a window 640 pixels wide.
+  const QFont menu_font = ControlFont(6, 13);
+  bar->setFont(menu_font);
   menu_items_.clear();
 
   auto add_item = [this](QAction* action, int id, bool on_bar) {
@@ -301,6 +310,7 @@ void QtHost::SetMenuBar(int menu_id) {
   for (int p = 0; p < resource->popup_count; ++p) {
     const MenuPopup& popup = resource->popups[p];
     QMenu* menu = bar->addMenu(MenuText(popup.title));
+    menu->setFont(menu_font);
     QObject::connect(
         menu, &QMenu::aboutToHide, main_.data(),
         [this] {

@@ -323,6 +323,25 @@ TEST_F(QtHostTest, PagesAndDialogsFromTheProgramTemplates) {
   EXPECT_EQ(logo, QSize(238, 62));
 }
 
+TEST_F(QtHostTest, EveryItemOfBothMenuBarsFitsAWindow640PixelsWide) {
+  // A fitter's laptop may have a 640 x 480 screen: no item may end up behind the bar's overflow.
+  Create();
+  host_.MainWidget()->resize(640, 450);
+  for (int menu : {kPolishMenu, kEnglishMenu}) {
+    host_.SetMenuBar(menu);
+    QMenuBar* bar = host_.MenuBar();
+    ASSERT_TRUE(PumpUntil([&] { return bar->width() > 600; }));
+    const QList<QAction*> actions = bar->actions();
+    ASSERT_EQ(actions.size(), 11) << menu;
+    for (QAction* action : actions) {
+      const QRect r = bar->actionGeometry(action);
+      EXPECT_FALSE(r.isEmpty()) << action->text().toStdString();
+      EXPECT_LT(r.right(), 640 - 8) << action->text().toStdString();
+    }
+    for (QMenu* popup : bar->findChildren<QMenu*>()) EXPECT_EQ(popup->font(), bar->font());
+  }
+}
+
 TEST_F(QtHostTest, MessageBoxesAnswerOkYesAndNo) {
   Create();
   QString caption, text;
