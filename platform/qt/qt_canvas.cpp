@@ -35,9 +35,9 @@ QPen MakeQPen(Pen pen) {
   return qpen;
 }
 
-// Line points are kept within a 16-bit coordinate space, as the drawing calls of the controller
-// pages have always had: a point far off the page is brought to its edge, so a line's walk stays
-// short and no width or error term of it can overflow.
+// Line points are kept within 16-bit coordinates, far more than any page needs: a point far off
+// the page is brought to the edge of that range, so a line's walk stays short and no width or
+// error term of it can overflow.
 constexpr int kMaxLineCoordinate = 32767;
 Point ToLineSpace(Point point) {
   return Point{std::clamp(point.x, -kMaxLineCoordinate, kMaxLineCoordinate),
