@@ -110,4 +110,25 @@ int WriteBitField(ControllerLink& link, uint8_t address, uint8_t stored, uint8_t
   return link.WriteParameter(address, static_cast<uint8_t>((stored & keep_mask) | field));
 }
 
+uint8_t Stored(const ControllerLink& link, Parameter parameter) {
+  return StoredParameterValue(link, static_cast<int>(parameter));
+}
+
+int WriteParameterValue(ControllerLink& link, Parameter parameter, uint8_t value) {
+  return link.WriteParameter(AddressOf(parameter), value);
+}
+
+PairWriteResult WriteEngineSpeedPair(ControllerLink& link, Parameter low, uint32_t rpm) {
+  return WriteEngineSpeedPair(link, AddressOf(low), rpm);
+}
+
+int SpeedPairPosition(const ControllerLink& link, Parameter low, uint32_t base) {
+  const auto high = static_cast<Parameter>(static_cast<int>(low) + 1);
+  return SpeedPairPosition(Stored(link, high), Stored(link, low), base);
+}
+
+int WriteBitField(ControllerLink& link, Parameter parameter, uint8_t keep_mask, uint8_t field) {
+  return WriteBitField(link, AddressOf(parameter), Stored(link, parameter), keep_mask, field);
+}
+
 }  // namespace korvel

@@ -37,6 +37,47 @@ constexpr int kParameterCount = 28;
 // The 28 parameters in configuration-file order.
 extern const ParameterInfo ParameterMap[kParameterCount];
 
+// The parameters by name: each value indexes ParameterMap, so a page reaches a parameter's record
+// byte and write address through the map and never through a literal.
+enum class Parameter : int {
+  Options,
+  LambdaType,
+  LambdaPoint,
+  LambdaDelay,
+  EmulType,
+  EmulBJ_TimeHi,
+  EmulBJ_TimeLo,
+  EmulDO_TimeHi,
+  EmulDO_TimeLo,
+  InjectDelay,
+  LPGOnTemp,
+  AttMax,
+  AttMin,
+  AttInit,
+  TPSJump,
+  AttJump,
+  LPGOnRPMLo,
+  LPGOnRPMHi,
+  IgnitionType,
+  CutOffRPMLo,
+  CutOffRPMHi,
+  CutOffSteps,
+  LPGOffRPMLo,
+  LPGOffRPMHi,
+  TPSInert,
+  AttMax_BJ,
+  AttMin_BJ,
+  Otwarcie_GAZU,
+};
+static_assert(static_cast<int>(Parameter::Otwarcie_GAZU) == kParameterCount - 1);
+
+inline const ParameterInfo& Describe(Parameter parameter) { return ParameterMap[static_cast<int>(parameter)]; }
+inline uint8_t AddressOf(Parameter parameter) { return Describe(parameter).address; }
+// The byte of the last good poll (0 while the records are zero-filled).
+uint8_t Stored(const ControllerLink& link, Parameter parameter);
+// One ParameterWrite of `value` to the parameter's address; the result of WriteParameter.
+int WriteParameterValue(ControllerLink& link, Parameter parameter, uint8_t value);
+
 // Index in ParameterMap of a key (without "="), or -1.
 int FindParameter(const char* name);
 // The stored byte of parameter `index` in the link's records (0 for an index outside 0..27).
@@ -72,6 +113,10 @@ struct PairWriteResult {
   int high;
 };
 PairWriteResult WriteEngineSpeedPair(ControllerLink& link, uint8_t lo_address, uint32_t rpm);
+// The same for a pair named by its low parameter (LPGOnRPMLo, CutOffRPMLo, LPGOffRPMLo).
+PairWriteResult WriteEngineSpeedPair(ControllerLink& link, Parameter low, uint32_t rpm);
+// List position of a stored engine-speed pair named by its low parameter.
+int SpeedPairPosition(const ControllerLink& link, Parameter low, uint32_t base);
 
 // Keep-masks of the bit fields the pages edit: the stored byte is ANDed with the mask and the new
 // field value ORed in, so every other bit goes back to the controller as last read.
@@ -97,5 +142,7 @@ constexpr int EmulDoCorrection(int top, uint8_t field) { return top - 2 * (field
 
 // Read-modify-write of a bit field: (stored & keep_mask) | field, sent to address.
 int WriteBitField(ControllerLink& link, uint8_t address, uint8_t stored, uint8_t keep_mask, uint8_t field);
+// The same for a bit-field parameter, from its stored byte.
+int WriteBitField(ControllerLink& link, Parameter parameter, uint8_t keep_mask, uint8_t field);
 
 }  // namespace korvel

@@ -9,11 +9,28 @@
 #include "pages/configuration/configuration_page.hpp"
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
+#include "pages/service/reset_page.hpp"
 #include "platform/window.hpp"
 #include "shell/main_window.hpp"
 #include "texts/language_table.hpp"
 
 namespace korvel {
+
+// A page not built yet: shown as its bare template, its procedure does nothing.
+class BareTemplatePage : public PageProcedure {
+ public:
+  explicit BareTemplatePage(const int (&templates)[5], bool built_by_size_class = false)
+      : templates_{templates[0], templates[1], templates[2], templates[3], templates[4]},
+        built_by_size_class_(built_by_size_class) {}
+  int TemplateFor(int size_class) const override {
+    return templates_[(size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class)) - 1];
+  }
+  bool BuiltBySizeClass() const override { return built_by_size_class_; }
+
+ private:
+  int templates_[5];
+  bool built_by_size_class_;
+};
 
 // The whole program's state: one instance owns the link, the texts, the settings, the shared
 // presentation state, the lasting state of every page and the page procedures. The serial port
@@ -45,11 +62,10 @@ class Application {
 
   ReadingsPage readings_page;
   ConfigurationPage configuration_page;
-  // Pages still shown as their bare templates: their procedures do nothing yet.
-  WindowProc options_page;
-  WindowProc schema_page;
-  WindowProc reset_page;
-  WindowProc oscilloscope_page;
+  BareTemplatePage options_page{{152, 125, 153, 154, 156}};
+  BareTemplatePage schema_page{{132, 132, 132, 132, 132}, true};
+  ResetPage reset_page;
+  BareTemplatePage oscilloscope_page{{159, 159, 159, 159, 159}};
   AboutDialog about_dialog;
 
   MainWindowProc main_window;

@@ -11,52 +11,11 @@ namespace korvel {
 
 namespace {
 
-constexpr int kPageItems[6] = {kCommandReadings, kCommandConfiguration, kCommandOptions,
-                               kCommandSchema,   kCommandReset,         kCommandOscilloscope};
-constexpr int kOptionsTemplates[5] = {152, 125, 153, 154, 156};
-constexpr int kCaptionSlots[6] = {175, 176, 177, 178, 179, 180};
-
-// The Reset page's three controls by size class: static 1104, static 1105, button 126 (x, y, w, h).
-constexpr int kResetControlIds[3] = {1104, 1105, 126};
-constexpr int kResetPlacement[5][3][4] = {
-    {{65, 90, 800, 40}, {65, 130, 800, 40}, {85, 190, 450, 45}},
-    {{150, 130, 800, 40}, {150, 170, 800, 40}, {120, 250, 550, 55}},
-    {{250, 150, 800, 40}, {250, 200, 800, 40}, {150, 300, 700, 65}},
-    {{360, 250, 800, 40}, {360, 300, 800, 40}, {220, 400, 800, 75}},
-    {{360, 300, 800, 40}, {360, 350, 800, 40}, {220, 450, 800, 75}},
-};
-constexpr int kResetTextSlots[3] = {134, 135, 136};
-
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
 
 int ClampClass(int size_class) { return size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class); }
 
-int ClampView(int view_id) { return view_id < 1 ? 1 : (view_id > 6 ? 6 : view_id); }
-
 }  // namespace
-
-int PageTemplateFor(int view_id, int size_class) {
-  switch (view_id) {
-    case ReadingsView: return kReadingsTemplate;
-    case ConfigurationView: return ConfigurationTemplateFor(size_class);
-    case OptionsView: return kOptionsTemplates[ClampClass(size_class) - 1];
-    case SchemaView: return kSchemaTemplate;
-    case ResetView: return kResetTemplate;
-    case OscilloscopeView: return kOscilloscopeTemplate;
-    default: return 0;
-  }
-}
-
-int PageMenuItem(int view_id) { return kPageItems[ClampView(view_id) - 1]; }
-
-int PageCaptionSlot(int view_id) { return kCaptionSlots[ClampView(view_id) - 1]; }
-
-int ViewOfCommand(int command) {
-  for (int view = 1; view <= 6; ++view) {
-    if (kPageItems[view - 1] == command) return view;
-  }
-  return 0;
-}
 
 int SizeClassOfCommand(int command) {
   for (int size_class = 1; size_class <= 5; ++size_class) {
@@ -98,10 +57,11 @@ void MainWindowProc::OnCreate() {
   // 7.
   LoadLanguageTexts(app_.texts, app_.settings.language_code);
   // 8. The Readings page first.
-  state.page = host.CreatePage(kReadingsTemplate, app_.readings_page);
+  PageProcedure& readings = ProcedureOf(ReadingsView);
+  state.page = host.CreatePage(readings.TemplateFor(shared.SizeClass), readings);
   if (state.page != nullptr) {
     state.page->MoveWindow(-5, -10, shared.page_width, shared.page_height);
-    app_.readings_page.DrawReadingsFrame(*state.page);
+    readings.Build(*state.page);
   }
   shared.ViewId = ReadingsView;
   SetCaption(ReadingsView);
@@ -116,24 +76,7 @@ void MainWindowProc::OnCreate() {
 void MainWindowProc::OnPaint() {
   SharedState& shared = app_.shared;
   ApplyClassFonts();
-  Window* page = state.page;
-  if (page != nullptr) {
-    switch (shared.ViewId) {
-      case ReadingsView:
-        app_.readings_page.DrawReadingsFrame(*page);
-        app_.readings_page.DrawReadingsValues(*page);
-        HighlightPageItem();
-        break;
-      case ResetView:
-        page->MoveWindow(0, 0, shared.page_width, shared.page_height);
-        PlaceResetControls();
-        break;
-      default:
-        // The Schema and Oscilloscope pages draw their own content once they exist; the
-        // parameter pages need nothing from here.
-        break;
-    }
-  }
+  if (state.page != nullptr && ProcedureOf(shared.ViewId).PaintFromMainWindow(*state.page)) HighlightPageItem();
   // A desktop of another size (a docking station, a projector) only changes which sizes fit.
   const Size desktop = app_.host.DesktopSize();
   if (desktop.width != shared.screen_width || desktop.height != shared.screen_height) {
@@ -171,8 +114,8 @@ void MainWindowProc::OnCommand(int id) {
     CloseMainWindow();
   } else if (id == kCommandAbout) {
     ShowProgramInformation();
-  } else if (const int view = ViewOfCommand(id); view != 0) {
-    SwitchPage(view);
+  } else if (const PageEntry* entry = PageOfCommand(id); entry != nullptr) {
+    SwitchPage(entry->view_id);
     HighlightPageItem();
   } else if (id == kCommandOpen) {
     OpenConfigurationCommand(app_);
@@ -213,9 +156,13 @@ void MainWindowProc::SelectSizeClass(int size_class) {
 void MainWindowProc::SwitchPage(int view_id) {
   if (app_.shared.ViewId == view_id) return;
   app_.shared.ViewId = view_id;
-  BuildPage(view_id);
-  // The diagram page is built by the size-class step, which creates it a second time.
-  if (view_id == SchemaView) ApplySizeClass();
+  // A page built by the size-class step is created here and a second time by that step.
+  if (ProcedureOf(view_id).BuiltBySizeClass()) {
+    RecreatePage(view_id);
+    ApplySizeClass();
+  } else {
+    BuildPage(view_id);
+  }
   SetCaption(view_id);
 }
 
@@ -247,8 +194,10 @@ void MainWindowProc::InstallMenuBar() {
 }
 
 void MainWindowProc::HighlightPageItem() {
-  for (int item : kPageItems) app_.host.HighlightMenuItem(item, false);
-  app_.host.HighlightMenuItem(PageMenuItem(app_.shared.ViewId), true);
+  for (const PageEntry& entry : kPageTable) app_.host.HighlightMenuItem(entry.menu_command, false);
+  if (const PageEntry* shown = FindPage(app_.shared.ViewId); shown != nullptr) {
+    app_.host.HighlightMenuItem(shown->menu_command, true);
+  }
 }
 
 void MainWindowProc::SetLanguageItemBitmaps() {
@@ -318,87 +267,49 @@ void MainWindowProc::ApplySizeClass() {
   PlaceForScreen();
   ApplyClassFonts();
   const int view = app_.shared.ViewId;
-  // The Reset page is kept: it places its controls for the class when it is next painted.
-  if (view != ResetView) BuildPage(view);
+  // A page kept across rebuilds places its controls for the class when it is next painted.
+  if (!ProcedureOf(view).KeptAcrossRebuilds()) BuildPage(view);
 }
 
-void MainWindowProc::RecreatePage(int template_id, WindowProc& procedure) {
+PageProcedure& MainWindowProc::ProcedureOf(int view_id) {
+  const PageEntry* entry = FindPage(view_id);
+  return (entry != nullptr ? *entry : kPageTable[0]).procedure(app_);
+}
+
+void MainWindowProc::RecreatePage(int view_id) {
+  PageProcedure& procedure = ProcedureOf(view_id);
   Window* old_page = state.page;
   state.page = nullptr;
   app_.host.DestroyPage(old_page);
-  state.page = app_.host.CreatePage(template_id, procedure);
+  state.page = app_.host.CreatePage(procedure.TemplateFor(app_.shared.SizeClass), procedure);
 }
 
-// Destroys the current page and builds the page of `view_id` for the current size class. The
-// Reset page is created the same way here; only ApplySizeClass keeps it.
+// Destroys the current page and builds the page of `view_id` for the current size class.
 void MainWindowProc::BuildPage(int view_id) {
-  const int size_class = app_.shared.SizeClass;
-  const int template_id = PageTemplateFor(view_id, size_class);
-  switch (view_id) {
-    case ReadingsView:
-      RecreatePage(template_id, app_.readings_page);
-      if (state.page != nullptr) app_.readings_page.DrawReadingsFrame(*state.page);
-      break;
-    case ConfigurationView:
-      RecreatePage(template_id, app_.configuration_page);
-      if (state.page != nullptr) {
-        app_.configuration_page.FillConfigurationPage(*state.page);
-        app_.configuration_page.LabelConfigurationPage(*state.page);
-      }
-      break;
-    case OptionsView:
-      RecreatePage(template_id, app_.options_page);
-      break;
-    case SchemaView:
-      RecreatePage(template_id, app_.schema_page);
-      break;
-    case ResetView:
-      RecreatePage(template_id, app_.reset_page);
-      break;
-    case OscilloscopeView:
-      RecreatePage(template_id, app_.oscilloscope_page);
-      break;
-    default:
-      break;
-  }
+  RecreatePage(view_id);
+  if (state.page != nullptr) ProcedureOf(view_id).Build(*state.page);
 }
 
 void MainWindowProc::RebuildPageForLanguage() {
   const int view = app_.shared.ViewId;
-  Window* page = state.page;
-  switch (view) {
-    case ConfigurationView:
-      // Labels before contents here, the reverse of a page switch.
-      RecreatePage(PageTemplateFor(view, app_.shared.SizeClass), app_.configuration_page);
-      if (state.page != nullptr) {
-        app_.configuration_page.LabelConfigurationPage(*state.page);
-        app_.configuration_page.FillConfigurationPage(*state.page);
-      }
-      break;
-    case SchemaView:
-      RecreatePage(kSchemaTemplate, app_.schema_page);
-      SetCaption(view);
-      ApplySizeClass();
-      return;
-    case ResetView:
-      if (page != nullptr) {
-        for (int i = 0; i < 3; ++i) page->SetControlText(kResetControlIds[i], app_.texts.Text(kResetTextSlots[i]));
-      }
-      break;
-    default:
-      BuildPage(view);
-      break;
+  PageProcedure& procedure = ProcedureOf(view);
+  if (procedure.KeptAcrossRebuilds()) {
+    if (state.page != nullptr) procedure.RelabelInPlace(*state.page);
+  } else if (procedure.BuiltBySizeClass()) {
+    RecreatePage(view);
+    SetCaption(view);
+    ApplySizeClass();
+    return;
+  } else {
+    RecreatePage(view);
+    if (state.page != nullptr) procedure.BuildForLanguage(*state.page);
   }
   SetCaption(view);
 }
 
-void MainWindowProc::SetCaption(int view_id) { app_.host.SetMainTitle(app_.texts.Text(PageCaptionSlot(view_id))); }
-
-void MainWindowProc::PlaceResetControls() {
-  const int index = app_.shared.SizeClass - 1;
-  for (int i = 0; i < 3; ++i) {
-    const int* r = kResetPlacement[index][i];
-    state.page->MoveControl(kResetControlIds[i], r[0], r[1], r[2], r[3]);
+void MainWindowProc::SetCaption(int view_id) {
+  if (const PageEntry* entry = FindPage(view_id); entry != nullptr) {
+    app_.host.SetMainTitle(app_.texts.Text(entry->caption_slot));
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "pages/readings/readings_page.hpp"
+#include "shell/page_table.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
@@ -28,16 +29,6 @@ constexpr int kPolishMarkCheckedBitmap = 173;
 constexpr int kEnglishMarkBitmap = 176;
 constexpr int kEnglishMarkCheckedBitmap = 174;
 
-constexpr int kSchemaTemplate = 132;
-constexpr int kResetTemplate = 126;
-constexpr int kOscilloscopeTemplate = 159;
-
-// Page table: template by size class, menu item and caption slot of each view.
-int PageTemplateFor(int view_id, int size_class);
-int PageMenuItem(int view_id);
-int PageCaptionSlot(int view_id);
-// The view a page command selects, or 0 for any other command.
-int ViewOfCommand(int command);
 // The size class a size command selects, or 0 for any other command.
 int SizeClassOfCommand(int command);
 
@@ -90,11 +81,11 @@ class MainWindowProc : public MainWindowProcedure {
   void SetSizeClass(int size_class);
   void PlaceForScreen();
   void ApplyClassFonts();
-  void RecreatePage(int template_id, WindowProc& procedure);
+  PageProcedure& ProcedureOf(int view_id);
+  void RecreatePage(int view_id);
   void BuildPage(int view_id);
   void InstallMenuBar();
   void SetCaption(int view_id);
-  void PlaceResetControls();
   void CloseMainWindow();
 
   Application& app_;

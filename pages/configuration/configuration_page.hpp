@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "pages/common/page_context.hpp"
+#include "pages/common/page_procedure.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
@@ -15,9 +16,20 @@ struct ConfigurationState {
 int ConfigurationTemplateFor(int size_class);
 
 // The Configuration page procedure.
-class ConfigurationPage : public WindowProc {
+class ConfigurationPage : public PageProcedure {
  public:
   ConfigurationPage(PageContext& context, ConfigurationState& state) : context_(context), state_(state) {}
+
+  int TemplateFor(int size_class) const override { return ConfigurationTemplateFor(size_class); }
+  void Build(Window& page) override {
+    FillConfigurationPage(page);
+    LabelConfigurationPage(page);
+  }
+  // After a language change the labels come first.
+  void BuildForLanguage(Window& page) override {
+    LabelConfigurationPage(page);
+    FillConfigurationPage(page);
+  }
 
   void FillConfigurationPage(Window& page);
   void LabelConfigurationPage(Window& page);

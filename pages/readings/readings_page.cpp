@@ -6,6 +6,7 @@
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
+#include "pages/common/poll_tick.hpp"
 
 namespace korvel {
 
@@ -126,6 +127,17 @@ void ReadingsPage::Rect(int x1, int y1, int x2, int y2) {
 // ---------------------------------------------------------------------------------------------
 // Page procedure.
 
+int ReadingsPage::TemplateFor(int size_class) const {
+  (void)size_class;
+  return kReadingsTemplate;
+}
+
+bool ReadingsPage::PaintFromMainWindow(Window& page) {
+  DrawReadingsFrame(page);
+  DrawReadingsValues(page);
+  return true;
+}
+
 bool ReadingsPage::OnInitDialog(Window& page) {
   (void)page;
   return true;
@@ -145,9 +157,8 @@ void ReadingsPage::OnTimer(Window& page, int timer_id) {
   // records change under it: skip the whole tick.
   if (s.BusyFlag || s.DropDownOpen) return;
 
-  link.ReadIdentity();
-  if (link.Connected() && link.GetControllerVariant() == 2) {
-    link.ReadLiveData();
+  // Live data on every tick, the configuration and options on every fourth.
+  if (PollController(link, kPollLiveData)) {
     state_.ConfigPollCount += 1;
     if (state_.ConfigPollCount > 3) {
       link.ReadConfig();
@@ -156,12 +167,8 @@ void ReadingsPage::OnTimer(Window& page, int timer_id) {
     }
   }
   DrawReadingsValues(page);
-
   // The identity poll may have found the controller lost (or back): follow its period.
-  if (link.state.poll_period != s.ActiveTimerPeriod) {
-    page.SetTimer(kReadingsPollTimer, link.state.poll_period);
-    s.ActiveTimerPeriod = link.state.poll_period;
-  }
+  FollowPollPeriod(page, kReadingsPollTimer, link, s);
 }
 
 void ReadingsPage::OnCommand(Window& page, int control_id, int code) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "pages/common/page_context.hpp"
+#include "pages/common/page_procedure.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
@@ -28,9 +29,13 @@ struct ReadingsState {
 };
 
 // The Readings page procedure (template 101) and its drawing.
-class ReadingsPage : public WindowProc {
+class ReadingsPage : public PageProcedure {
  public:
   ReadingsPage(PageContext& context, ReadingsState& state) : context_(context), state_(state) {}
+
+  int TemplateFor(int size_class) const override;
+  void Build(Window& page) override { DrawReadingsFrame(page); }
+  bool PaintFromMainWindow(Window& page) override;
 
   void DrawReadingsFrame(Window& page);
   void DrawReadingsValues(Window& page);

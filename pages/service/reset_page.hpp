@@ -1,0 +1,39 @@
+#pragma once
+#include "pages/common/page_context.hpp"
+#include "pages/common/page_procedure.hpp"
+
+namespace korvel {
+
+constexpr int kResetTemplate = 126;
+
+// Controls of the Reset page (template 126): the heading, the explanation and the reset button.
+enum ResetControl : int {
+  kResetHeadingText = 1104,
+  kResetExplanationText = 1105,
+  kResetButton = 126,
+};
+
+// The factory-reset page: one button that sends the factory-reset command and tells the fitter
+// whether the controller confirmed it. It has no timer and does not poll.
+class ResetPage : public PageProcedure {
+ public:
+  explicit ResetPage(PageContext& context) : context_(context) {}
+
+  int TemplateFor(int size_class) const override;
+  bool KeptAcrossRebuilds() const override { return true; }
+  void RelabelInPlace(Window& page) override;
+  bool PaintFromMainWindow(Window& page) override;
+
+  void OnPaint(Window& page) override;
+  void OnCommand(Window& page, int control_id, int code) override;
+
+  // Sizes the page to the page of the size class and places its three controls for the class.
+  void PlaceResetControls(Window& page);
+  // Sends the factory-reset command with the 250 ms acknowledgement delay and shows the outcome.
+  void RestoreFactorySettings(Window& page);
+
+ private:
+  PageContext& context_;
+};
+
+}  // namespace korvel

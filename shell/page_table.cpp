@@ -1,0 +1,33 @@
+#include "shell/page_table.hpp"
+
+#include "shell/application.hpp"
+#include "shell/main_window.hpp"
+
+namespace korvel {
+
+const PageEntry kPageTable[kPageCount] = {
+    {ReadingsView, kCommandReadings, 175, [](Application& a) -> PageProcedure& { return a.readings_page; }},
+    {ConfigurationView, kCommandConfiguration, 176,
+     [](Application& a) -> PageProcedure& { return a.configuration_page; }},
+    {OptionsView, kCommandOptions, 177, [](Application& a) -> PageProcedure& { return a.options_page; }},
+    {SchemaView, kCommandSchema, 178, [](Application& a) -> PageProcedure& { return a.schema_page; }},
+    {ResetView, kCommandReset, 179, [](Application& a) -> PageProcedure& { return a.reset_page; }},
+    {OscilloscopeView, kCommandOscilloscope, 180,
+     [](Application& a) -> PageProcedure& { return a.oscilloscope_page; }},
+};
+
+const PageEntry* FindPage(int view_id) {
+  for (const PageEntry& entry : kPageTable) {
+    if (entry.view_id == view_id) return &entry;
+  }
+  return nullptr;
+}
+
+const PageEntry* PageOfCommand(int command) {
+  for (const PageEntry& entry : kPageTable) {
+    if (entry.menu_command == command) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace korvel

@@ -1,0 +1,27 @@
+#pragma once
+#include "pages/common/page_procedure.hpp"
+
+namespace korvel {
+
+class Application;
+
+// One entry per page: the view id, the menu command that shows it, the language slot of the main
+// window's caption while it is shown, and its procedure (which also answers for its templates and
+// its build, relabel and repaint steps). The main window walks this table; adding a page is one
+// line here and its procedure in the application object.
+struct PageEntry {
+  int view_id;
+  int menu_command;
+  int caption_slot;
+  PageProcedure& (*procedure)(Application& app);
+};
+
+constexpr int kPageCount = 6;
+extern const PageEntry kPageTable[kPageCount];
+
+// The entry of a view id, or nullptr.
+const PageEntry* FindPage(int view_id);
+// The entry whose menu command is `command`, or nullptr.
+const PageEntry* PageOfCommand(int command);
+
+}  // namespace korvel
