@@ -13,8 +13,6 @@ namespace {
 
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
 
-int ClampClass(int size_class) { return size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class); }
-
 }  // namespace
 
 int SizeClassOfCommand(int command) {
@@ -223,25 +221,13 @@ void MainWindowProc::CheckPortItem(int code) {
 void MainWindowProc::ApplySizeLayout() {
   SharedState& shared = app_.shared;
   for (int c = 1; c <= 5; ++c) app_.host.CheckMenuItem(DescribeSizeClass(c).size_menu_item, false);
-  const SizeClassInfo& info = DescribeSizeClass(shared.SizeClass);
-  app_.host.CheckMenuItem(info.size_menu_item, true);
-  shared.ScaleX = info.ScaleX;
-  shared.ScaleY = info.ScaleY;
-  for (int i = 0; i < 4; ++i) {
-    shared.indicator_box[i] = info.indicator_box[i];
-    shared.column_offsets[i] = info.column_offsets[i];
-  }
+  app_.host.CheckMenuItem(DescribeSizeClass(shared.SizeClass).size_menu_item, true);
+  ApplySizeLayoutState(shared);
 }
 
 // ---- Size classes and pages ------------------------------------------------------------------
 
-void MainWindowProc::SetSizeClass(int size_class) {
-  SharedState& shared = app_.shared;
-  const SizeClassInfo& info = DescribeSizeClass(size_class);
-  shared.SizeClass = ClampClass(size_class);
-  shared.page_width = info.page_width;
-  shared.page_height = info.page_height;
-}
+void MainWindowProc::SetSizeClass(int size_class) { SetSizeClassState(app_.shared, size_class); }
 
 void MainWindowProc::PlaceForScreen() {
   SharedState& shared = app_.shared;
@@ -251,14 +237,10 @@ void MainWindowProc::PlaceForScreen() {
 }
 
 void MainWindowProc::ApplyClassFonts() {
-  SharedState& shared = app_.shared;
-  const SizeClassInfo& info = DescribeSizeClass(shared.SizeClass);
-  shared.ValueFont = ValueFontOf(shared.SizeClass);
-  shared.LabelFont = LabelFontOf(shared.SizeClass);
-  shared.LearningLamp = info.LearningLamp;
+  ApplyClassFontState(app_.shared);
   if (state.page != nullptr) {
-    state.page->MoveControl(kLearnButtonId, info.learn_button[0], info.learn_button[1], info.learn_button[2],
-                            info.learn_button[3]);
+    const int* r = DescribeSizeClass(app_.shared.SizeClass).learn_button;
+    state.page->MoveControl(kLearnButtonId, r[0], r[1], r[2], r[3]);
   }
 }
 

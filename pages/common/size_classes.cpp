@@ -20,6 +20,35 @@ const SizeClassInfo& DescribeSizeClass(int size_class) {
   return kClasses[size_class - 1];
 }
 
+void SetSizeClassState(SharedState& shared, int size_class) {
+  const SizeClassInfo& info = DescribeSizeClass(size_class);
+  shared.SizeClass = size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class);
+  shared.page_width = info.page_width;
+  shared.page_height = info.page_height;
+}
+
+void ApplySizeLayoutState(SharedState& shared) {
+  const SizeClassInfo& info = DescribeSizeClass(shared.SizeClass);
+  shared.ScaleX = info.ScaleX;
+  shared.ScaleY = info.ScaleY;
+  for (int i = 0; i < 4; ++i) {
+    shared.indicator_box[i] = info.indicator_box[i];
+    shared.column_offsets[i] = info.column_offsets[i];
+  }
+}
+
+void ApplyClassFontState(SharedState& shared) {
+  shared.ValueFont = ValueFontOf(shared.SizeClass);
+  shared.LabelFont = LabelFontOf(shared.SizeClass);
+  shared.LearningLamp = DescribeSizeClass(shared.SizeClass).LearningLamp;
+}
+
+void ApplyWholeSizeClass(SharedState& shared, int size_class) {
+  SetSizeClassState(shared, size_class);
+  ApplySizeLayoutState(shared);
+  ApplyClassFontState(shared);
+}
+
 int ClassifyScreen(int w, int h) {
   if (w >= 1280 && h >= 1024) return 5;
   if (w >= 1280 && h >= 960) return 4;

@@ -1,4 +1,5 @@
 #pragma once
+#include "pages/common/shared_state.hpp"
 #include "platform/drawing.hpp"
 
 namespace korvel {
@@ -15,6 +16,15 @@ struct SizeClassInfo {
 };
 
 const SizeClassInfo& DescribeSizeClass(int size_class);  // 1..5 (others clamp)
+
+// The presentation state of a size class, in the three steps the main window takes at different
+// moments: the class and its page size; the scale factors and indicator boxes (with the size
+// menu's checks); the fonts and the lamp diameter (with the learn button's place).
+void SetSizeClassState(SharedState& shared, int size_class);
+void ApplySizeLayoutState(SharedState& shared);
+void ApplyClassFontState(SharedState& shared);
+// All three at once: the state the main window leaves after choosing the class and painting.
+void ApplyWholeSizeClass(SharedState& shared, int size_class);
 // Classification of a desktop of width w and height h.
 int ClassifyScreen(int w, int h);
 

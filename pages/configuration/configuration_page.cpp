@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "pages/configuration/configuration_controls.hpp"
+#include "pages/common/poll_tick.hpp"
+
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
@@ -11,24 +14,6 @@ namespace korvel {
 
 namespace {
 
-// Combo boxes in the order they are filled.
-enum ConfigurationControl : int {
-  kLambdaRangeList = 1003,
-  kLambdaPointList = 1013,
-  kLambdaDelayList = 1017,
-  kEmulKindList = 1018,
-  kEmulBjTimeHiList = 1019,
-  kEmulBjTimeLoList = 1020,
-  kIgnitionTypeList = 1021,
-  kLpgOnSpeedList = 1022,
-  kOptionsBit4List = 1023,
-  kLambdaModeList = 1024,
-  kTpsInertList = 1025,
-  kInjectDelayList = 1026,
-  kOtwarcieGazuList = 1027,
-  kOtwarcieGazuBox = 1074,
-};
-
 constexpr int kComboIds[] = {kLambdaRangeList,  kLambdaPointList,  kLambdaDelayList, kEmulKindList,
                              kEmulBjTimeHiList, kEmulBjTimeLoList, kIgnitionTypeList, kLpgOnSpeedList,
                              kOptionsBit4List,  kLambdaModeList,   kTpsInertList,    kInjectDelayList,
@@ -37,21 +22,6 @@ constexpr int kComboIds[] = {kLambdaRangeList,  kLambdaPointList,  kLambdaDelayL
 constexpr const char* kLambdaRangeNames[] = {"0-1 V", "0-5 V -", "0-5 V +", "5-0 V -", "5-0 V +", "0,8-1,6 V"};
 // LambdaMode values written for the six entries of list 1024.
 constexpr uint8_t kLambdaModeValues[] = {0, 1, 2, 6, 7, 8};
-
-// Address of each parameter byte in ConfigRecord / OptionsRecord.
-constexpr int kOptionsByte = 1;
-constexpr int kLambdaTypeByte = 2;
-constexpr int kLambdaPointByte = 3;
-constexpr int kLambdaDelayByte = 4;
-constexpr int kEmulTypeByte = 5;
-constexpr int kEmulBjTimeHiByte = 6;
-constexpr int kEmulBjTimeLoByte = 7;
-constexpr int kInjectDelayByte = 10;
-constexpr int kTpsInertByte = 12;
-constexpr int kOtwarcieGazuByte = 13;
-constexpr int kLpgOnRpmLoByte = 5;  // OptionsRecord
-constexpr int kLpgOnRpmHiByte = 6;
-constexpr int kIgnitionTypeByte = 7;
 
 constexpr int kTemplates[5] = {106, 157, 145, 151, 150};
 
@@ -153,11 +123,10 @@ void ConfigurationPage::LabelConfigurationPage(Window& page) {
 }
 
 void ConfigurationPage::RefreshConfigurationPage(Window& page) {
-  const uint8_t* config = context_.link.ConfigRecord;
-  const uint8_t* options = context_.link.OptionsRecord;
-  const uint8_t lambda_type = config[kLambdaTypeByte];
+  const ControllerLink& link = context_.link;
+  const uint8_t lambda_type = Stored(link, Parameter::LambdaType);
   const uint8_t range = LambdaRange(lambda_type);
-  const uint8_t emul_type = config[kEmulTypeByte];
+  const uint8_t emul_type = Stored(link, Parameter::EmulType);
 
   page.SelectListEntry(kLambdaRangeList, range);
 
@@ -166,36 +135,42 @@ void ConfigurationPage::RefreshConfigurationPage(Window& page) {
     FillLambdaPointList(page, range);
     state_.ShownLambdaRange = range;
   }
-  page.SelectListEntry(kLambdaPointList, LambdaPointPosition(config[kLambdaPointByte], range));
+  page.SelectListEntry(kLambdaPointList, LambdaPointPosition(Stored(link, Parameter::LambdaPoint), range));
 
-  page.SelectListEntry(kLambdaDelayList, PlainPlusOnePosition(config[kLambdaDelayByte]));
+  page.SelectListEntry(kLambdaDelayList, PlainPlusOnePosition(Stored(link, Parameter::LambdaDelay)));
 
   page.SelectListEntry(kEmulKindList, emul_type & 3);
+  // The petrol-injector emulation times belong to emulation kind 0 only.
   const bool bj_times_enabled = (emul_type & 3) == 0;
-  for (int id : {1019, 1020, 1079, 1080, 1091, 1092}) page.EnableControl(id, bj_times_enabled);
+  for (int id : {kEmulBjTimeHiList, kEmulBjTimeLoList, kEmulBjTimeHiLabel, kEmulBjTimeLoLabel, kEmulBjTimeHiUnit,
+                 kEmulBjTimeLoUnit}) {
+    page.EnableControl(id, bj_times_enabled);
+  }
 
-  page.SelectListEntry(kEmulBjTimeHiList, PlainPlusOnePosition(config[kEmulBjTimeHiByte]));
-  page.SelectListEntry(kEmulBjTimeLoList, PlainPlusOnePosition(config[kEmulBjTimeLoByte]));
+  page.SelectListEntry(kEmulBjTimeHiList, PlainPlusOnePosition(Stored(link, Parameter::EmulBJ_TimeHi)));
+  page.SelectListEntry(kEmulBjTimeLoList, PlainPlusOnePosition(Stored(link, Parameter::EmulBJ_TimeLo)));
 
-  page.SelectListEntry(kIgnitionTypeList, PlainPlusOnePosition(options[kIgnitionTypeByte]));
+  page.SelectListEntry(kIgnitionTypeList, PlainPlusOnePosition(Stored(link, Parameter::IgnitionType)));
 
-  page.SelectListEntry(kLpgOnSpeedList,
-                       SpeedPairPosition(options[kLpgOnRpmHiByte], options[kLpgOnRpmLoByte], kLpgOnSpeedBase));
+  page.SelectListEntry(kLpgOnSpeedList, SpeedPairPosition(link, Parameter::LPGOnRPMLo, kLpgOnSpeedBase));
 
-  page.SelectListEntry(kOptionsBit4List, (config[kOptionsByte] >> 4) & 1);
+  page.SelectListEntry(kOptionsBit4List, (Stored(link, Parameter::Options) >> 4) & 1);
 
   page.SelectListEntry(kLambdaModeList, LambdaModePosition(LambdaMode(lambda_type)));
 
+  // Throttle inertia means nothing to the lambda modes with bit 1 set.
   const bool tps_inert_enabled = (lambda_type & 0x02) == 0;
-  for (int id : {1025, 1085, 1093}) page.EnableControl(id, tps_inert_enabled);
+  for (int id : {kTpsInertList, kTpsInertLabel, kTpsInertUnit}) page.EnableControl(id, tps_inert_enabled);
 
-  page.SelectListEntry(kTpsInertList, PlainPlusOnePosition(config[kTpsInertByte]));
-  page.SelectListEntry(kInjectDelayList, PlainPlusOnePosition(config[kInjectDelayByte]));
+  page.SelectListEntry(kTpsInertList, PlainPlusOnePosition(Stored(link, Parameter::TPSInert)));
+  page.SelectListEntry(kInjectDelayList, PlainPlusOnePosition(Stored(link, Parameter::InjectDelay)));
 
   page.SetCheck(kOtwarcieGazuBox, (emul_type & 0x08) != 0);
   const bool gazu_shown = page.GetCheck(kOtwarcieGazuBox);
-  for (int id : {1027, 1088, 1095}) page.ShowControl(id, gazu_shown);
-  if (gazu_shown) page.SelectListEntry(kOtwarcieGazuList, PlainPlusOnePosition(config[kOtwarcieGazuByte]));
+  for (int id : {kOtwarcieGazuList, kOtwarcieGazuLabel, kOtwarcieGazuUnit}) page.ShowControl(id, gazu_shown);
+  if (gazu_shown) {
+    page.SelectListEntry(kOtwarcieGazuList, PlainPlusOnePosition(Stored(link, Parameter::Otwarcie_GAZU)));
+  }
 }
 
 bool ConfigurationPage::OnInitDialog(Window& page) {
@@ -204,30 +179,20 @@ bool ConfigurationPage::OnInitDialog(Window& page) {
 }
 
 void ConfigurationPage::OnPaint(Window& page) {
-  page.SetTimer(1, context_.link.state.poll_period);
+  page.SetTimer(kConfigurationPollTimer, context_.link.state.poll_period);
   page.MoveWindow(0, 0, context_.shared.page_width, context_.shared.page_height);
 }
 
 void ConfigurationPage::OnTimer(Window& page, int timer_id) {
-  if (timer_id != 1) return;
+  if (timer_id != kConfigurationPollTimer) return;
   SharedState& shared = context_.shared;
   ControllerLink& link = context_.link;
   if (shared.BusyFlag) return;
   if (!shared.DropDownOpen) {
-    link.ReadIdentity();
-    // The variant is asked on every tick, connected or not.
-    const uint32_t variant = link.GetControllerVariant();
-    if (link.Connected() && variant == 2) {
-      link.ReadLiveData();
-      link.ReadConfig();
-      link.ReadOptions();
-    }
+    PollController(link, kPollLiveData | kPollConfig | kPollOptions);
     RefreshConfigurationPage(page);
   }
-  if (link.state.poll_period != shared.ActiveTimerPeriod) {
-    page.SetTimer(1, link.state.poll_period);
-    shared.ActiveTimerPeriod = link.state.poll_period;
-  }
+  FollowPollPeriod(page, kConfigurationPollTimer, link, shared);
 }
 
 void ConfigurationPage::OnCommand(Window& page, int control_id, int code) {
@@ -245,58 +210,58 @@ void ConfigurationPage::OnCommand(Window& page, int control_id, int code) {
 
 void ConfigurationPage::WriteSelection(Window& page, int control_id) {
   ControllerLink& link = context_.link;
-  const uint8_t* config = link.ConfigRecord;
   if (control_id == kOtwarcieGazuBox) {
-    const uint8_t kept = config[kEmulTypeByte] & 0xF7;
-    link.WriteParameter(9, static_cast<uint8_t>(page.GetCheck(kOtwarcieGazuBox) ? (kept | 0x08) : kept));
+    const uint8_t shown = page.GetCheck(kOtwarcieGazuBox) ? 0x08 : 0x00;
+    WriteBitField(link, Parameter::EmulType, kEmulTypeKeepGasOpening, shown);
     return;
   }
   const int k = page.GetListSelection(control_id);
   if (k < 0) return;  // a list without a selection has nothing to send
+  const auto plus_one = static_cast<uint8_t>(k + 1);
   switch (control_id) {
     case kLambdaRangeList: {
+      // A new range invalidates the threshold: the range's default threshold follows it.
       const auto range = static_cast<uint8_t>(k & 0x0F);
-      link.WriteParameter(6, static_cast<uint8_t>((range << 4) | (config[kLambdaTypeByte] & 0x0F)));
-      link.WriteParameter(7, DefaultLambdaPoint(range));
+      WriteBitField(link, Parameter::LambdaType, kKeepLowNibble, static_cast<uint8_t>(range << 4));
+      WriteParameterValue(link, Parameter::LambdaPoint, DefaultLambdaPoint(range));
       break;
     }
     case kLambdaPointList:
-      link.WriteParameter(7, static_cast<uint8_t>(k + LambdaPointOffset(state_.ShownLambdaRange)));
+      WriteParameterValue(link, Parameter::LambdaPoint,
+                          static_cast<uint8_t>(k + LambdaPointOffset(state_.ShownLambdaRange)));
       break;
     case kLambdaDelayList:
-      link.WriteParameter(8, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::LambdaDelay, plus_one);
       break;
     case kEmulKindList:
-      link.WriteParameter(9, static_cast<uint8_t>((config[kEmulTypeByte] & 0xFC) | (k & 3)));
+      WriteBitField(link, Parameter::EmulType, kEmulTypeKeepKind, static_cast<uint8_t>(k & 3));
       break;
     case kEmulBjTimeHiList:
-      link.WriteParameter(10, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::EmulBJ_TimeHi, plus_one);
       break;
     case kEmulBjTimeLoList:
-      link.WriteParameter(11, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::EmulBJ_TimeLo, plus_one);
       break;
     case kIgnitionTypeList:
-      link.WriteParameter(23, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::IgnitionType, plus_one);
       break;
     case kLpgOnSpeedList:
-      WriteEngineSpeedPair(link, 21, kLpgOnSpeedBase + 100u * static_cast<uint32_t>(k));
+      WriteEngineSpeedPair(link, Parameter::LPGOnRPMLo, kLpgOnSpeedBase + 100u * static_cast<uint32_t>(k));
       break;
     case kOptionsBit4List:
-      link.WriteParameter(5, static_cast<uint8_t>((config[kOptionsByte] & 0xEF) | ((k & 1) << 4)));
+      WriteBitField(link, Parameter::Options, kOptionsKeepBit4, static_cast<uint8_t>((k & 1) << 4));
       break;
     case kLambdaModeList:
-      if (k < 6) {
-        link.WriteParameter(6, static_cast<uint8_t>((config[kLambdaTypeByte] & 0xF0) | kLambdaModeValues[k]));
-      }
+      if (k < 6) WriteBitField(link, Parameter::LambdaType, kKeepHighNibble, kLambdaModeValues[k]);
       break;
     case kTpsInertList:
-      link.WriteParameter(29, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::TPSInert, plus_one);
       break;
     case kInjectDelayList:
-      link.WriteParameter(14, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::InjectDelay, plus_one);
       break;
     case kOtwarcieGazuList:
-      link.WriteParameter(33, static_cast<uint8_t>(k + 1));
+      WriteParameterValue(link, Parameter::Otwarcie_GAZU, plus_one);
       break;
     default:
       break;

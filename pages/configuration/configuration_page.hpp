@@ -7,6 +7,8 @@
 
 namespace korvel {
 
+constexpr int kConfigurationPollTimer = 1;
+
 // Lasting state of the Configuration page.
 struct ConfigurationState {
   uint8_t ShownLambdaRange = 0;  // the range the LambdaPoint list (1013) was last built for

@@ -16,19 +16,16 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
 
 namespace korvel {
 namespace {
 
-using headless::HeadlessHost;
+using testing::Write;
 using headless::HeadlessWindow;
-using Write = std::pair<int, int>;  // address, value
 
-struct ConfigurationWorld {
-  explicit ConfigurationWorld(int size_class = 1) {
-    ApplyClass(shared, size_class);
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
+struct ConfigurationWorld : testing::PageWorld {
+  explicit ConfigurationWorld(int size_class = 1) : PageWorld(size_class, {640, 480}) {
     window = static_cast<HeadlessWindow*>(host.CreatePage(ConfigurationTemplateFor(size_class), page));
     page.FillConfigurationPage(*window);
     page.LabelConfigurationPage(*window);
@@ -43,34 +40,13 @@ struct ConfigurationWorld {
     ASSERT_TRUE(link.Connected());
     port.ClearFrames();
   }
-  // The parameter writes the controller received since the last ClearFrames, in order.
-  std::vector<Write> Writes() const {
-    std::vector<Write> writes;
-    for (const auto& frame : port.frames) {
-      if (frame[1] >= 5) writes.emplace_back(frame[1], frame[2]);
-    }
-    return writes;
-  }
-  int Polls() const {
-    int polls = 0;
-    for (const auto& frame : port.frames) polls += frame[1] < 5 ? 1 : 0;
-    return polls;
-  }
+  int Polls() const { return static_cast<int>(Requests().size()); }
   // Sets a controller parameter and lets the page follow it.
   void ControllerHolds(int address, uint8_t value) {
     model.SetParameter(address, value);
     Tick();
   }
 
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ControllerLink link{port};
-  HeadlessHost host{clock, {640, 480}};
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
   ConfigurationState state;
   ConfigurationPage page{context, state};
   HeadlessWindow* window = nullptr;

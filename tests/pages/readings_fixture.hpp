@@ -20,7 +20,7 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
 
 namespace korvel::readings_test {
 
@@ -32,15 +32,9 @@ using headless::HeadlessWindow;
 // Design y of the message lines 1..5.
 constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
 
-struct ReadingsWorld {
+struct ReadingsWorld : testing::PageWorld {
   explicit ReadingsWorld(int size_class = 2, const sim::EngineSettings& engine = sim::EngineSettings{})
-      : model(engine) {
-    ApplyClass(shared, size_class);
-    for (int slot = 0; slot < kLanguageSlots; ++slot) {
-      std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
-    }
-    ArcScratch arc;
-    BuildGaugeTables(gauges, arc);
+      : PageWorld(size_class, {800, 600}, engine) {
     window = static_cast<HeadlessWindow*>(host.CreatePage(kReadingsTemplate, page));
   }
 
@@ -49,27 +43,9 @@ struct ReadingsWorld {
     for (int i = 0; i < count; ++i) page.OnTimer(*window, kReadingsPollTimer);
   }
 
-  // Makes the link look connected to a variant-2 controller without an exchange, for tests that
-  // fill the records themselves and draw.
-  void FakeConnected(uint8_t identity_byte2 = 0x25) {
-    link.state.not_connected = false;
-    link.IdentityRecord[0] = 0x65;
-    link.IdentityRecord[2] = identity_byte2;
-  }
   uint8_t& Live(int byte) { return link.LiveDataRecord[byte]; }
   // Redraws the values only (what a tick does after its polls).
   void Draw() { page.DrawReadingsValues(*window); }
-
-  // Design units of the current class to device pixels.
-  int X(int x) const { return DesignX(shared, x); }
-  int Y(int y) const { return DesignY(shared, y); }
-
-  // Request bytes of the frames the controller received since the last ClearFrames.
-  std::vector<int> Requests() const {
-    std::vector<int> out;
-    for (const auto& frame : port.frames) out.push_back(frame[1]);
-    return out;
-  }
 
   // The last text drawn at the design position, or nullptr.
   const DrawOp* LastTextAt(int x, int y) const {
@@ -95,15 +71,6 @@ struct ReadingsWorld {
     return found;
   }
 
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ControllerLink link{port};
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  HeadlessHost host{clock};
-  PageContext context{link, texts, shared, gauges, host};
   ReadingsState state;
   ReadingsPage page{context, state};
   HeadlessWindow* window = nullptr;
