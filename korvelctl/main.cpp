@@ -2,7 +2,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "korvel_version.hpp"
 #include "korvelctl/korvelctl.hpp"
 #include "link/serial_port.hpp"
 
@@ -31,6 +33,10 @@ class SystemClock : public korvel::ctl::CtlClock {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("korvelctl %s (revision %s)\n", KORVEL_VERSION, KORVEL_REVISION);
+    return 0;
+  }
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   const auto port = korvel::CreateSystemSerialPort();

@@ -217,11 +217,13 @@ BitmapResource Logo() {
   return image;
 }
 
-BitmapResource Icon() {
-  BitmapResource image = Blank(32, 32, kNavyColour);
-  PaintInjector(image, 16, 24, 26, 31, 6);
-  PaintFlame(image, Flame{16, 2, 25, 9}, kFlameOuter);
-  PaintFlame(image, Flame{16, 11, 24.5, 4.5}, kFlameInner);
+// The program's icon drawn for a square of `size` pixels from the shapes of the 32-pixel icon.
+BitmapResource Icon(int size = 32) {
+  const double k = size / 32.0;
+  BitmapResource image = Blank(size, size, kNavyColour);
+  PaintInjector(image, 16 * k, 24 * k, 26 * k, 31 * k, 6 * k);
+  PaintFlame(image, Flame{16 * k, 2 * k, 25 * k, 9 * k}, kFlameOuter);
+  PaintFlame(image, Flame{16 * k, 11 * k, 24.5 * k, 4.5 * k}, kFlameInner);
   return image;
 }
 
@@ -277,6 +279,8 @@ BitmapResource LoadBitmapResource(int id) {
     default: return {};
   }
 }
+
+BitmapResource ProgramIcon(int size) { return Icon(size < 1 ? 1 : (size > 1024 ? 1024 : size)); }
 
 const char* LoadStringResource(int id) {
   switch (id) {

@@ -16,6 +16,10 @@ struct BitmapResource {
 // An empty bitmap (0 x 0) for an unknown id.
 BitmapResource LoadBitmapResource(int id);
 
+// The program's icon (resource 101 is its 32-pixel form) drawn for a square of size x size pixels,
+// 1..1024, for the desktop's icon theme.
+BitmapResource ProgramIcon(int size);
+
 // String table: 1 the window title "Korvel", 3 the class name "KORVELxx".
 const char* LoadStringResource(int id);
 

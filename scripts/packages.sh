@@ -7,6 +7,7 @@ KORVEL_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth
   g++-mingw-w64-x86-64-posix
+  dpkg-dev lintian
 )
 
 korvel_install_packages() {

@@ -5,7 +5,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "korvel_version.hpp"
 
 #include "sim/controller_model.hpp"
 #include "sim/pty/pty_server.hpp"
@@ -23,6 +26,10 @@ void OnPlugSignal(int sig) { g_plug = sig == SIGUSR1 ? -1 : +1; }
 
 int main(int argc, char** argv) {
   using namespace korvel::sim;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("korvel-sim %s (revision %s)\n", KORVEL_VERSION, KORVEL_REVISION);
+    return 0;
+  }
   SimOptions options;
   std::string error;
   if (!ParseSimOptions(argc, argv, options, error)) {
