@@ -8,7 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include <memory>
+
+#include "files/configuration_file.hpp"
 #include "korvel_version.hpp"
+#include "link/parameter_map.hpp"
 
 #include "sim/controller_model.hpp"
 #include "sim/pty/pty_server.hpp"
@@ -76,11 +80,37 @@ int main(int argc, char** argv) {
 
   ControllerModel model(options.engine);
   ApplySimOptions(options, model);
+  if (!options.config_path.empty()) {
+    korvel::ExpectedStrings keys{};
+    korvel::BuildExpectedStrings(keys);
+    const korvel::LoadedConfiguration loaded = korvel::ReadConfigurationFile(keys, options.config_path.c_str());
+    if (loaded.status != korvel::LoadStatus::kOk) {
+      std::fprintf(stderr, "korvel-sim: %s: not a configuration file this controller can take%s%s\n",
+                   options.config_path.c_str(), loaded.reason.empty() ? "" : ": ", loaded.reason.c_str());
+      return 2;
+    }
+    for (int i = 0; i < korvel::kParameterCount; ++i) model.SetParameter(korvel::ParameterMap[i].address, loaded.values[i]);
+  }
+  std::unique_ptr<DriveReplay> replay;
+  if (!options.replay_path.empty()) {
+    DriveLog log;
+    const auto lambda_type = model.Parameter(korvel::AddressOf(korvel::Parameter::LambdaType));
+    if (!ReadDriveLog(options.replay_path.c_str(), lambda_type, log, error)) {
+      std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+      return 2;
+    }
+    replay = std::make_unique<DriveReplay>(std::move(log), options.replay_loop);
+  } else if (options.replay_loop) {
+    std::fprintf(stderr, "korvel-sim: --loop goes with --replay\n");
+    return 2;
+  }
   PtyServer server(model, stdout, stderr, options.log);
   if (!server.Start(options.link_path, error)) {
     std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
     return 1;
   }
+
+  if (replay) server.SetReplay(replay.get());
 
   int command_fd = STDIN_FILENO;
   if (isatty(command_fd) && tcgetpgrp(command_fd) != getpgrp()) command_fd = -1;  // background job

@@ -205,7 +205,28 @@ void PtyServer::ReadMaster(uint64_t now_us) {
   }
 }
 
+void PtyServer::SetReplay(const DriveReplay* replay) {
+  replay_ = replay;
+  replay_started_ = false;
+  replay_finished_said_ = false;
+}
+
 void PtyServer::HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint64_t at_us, uint64_t now_us) {
+  if (replay_ != nullptr) {
+    // The drive starts with the first live-data request, so the tool's first tick shows the first
+    // recorded tick whenever it connects.
+    if (!replay_started_ && frame[1] == 2) {
+      replay_started_ = true;
+      replay_start_us_ = at_us;
+    }
+    const uint64_t elapsed_ms = replay_started_ ? (at_us - std::min(at_us, replay_start_us_)) / 1000 : 0;
+    replay_->PinAt(model_, elapsed_ms);
+    if (replay_->Finished(elapsed_ms) && !replay_finished_said_) {
+      std::fprintf(info_, "korvel-sim: the recorded drive is over; its last values stay on the line\n");
+      std::fflush(info_);
+      replay_finished_said_ = true;
+    }
+  }
   const Reply reply = model_.Answer(frame, at_us);
   const char* note = "";
   if (reply.count == 0) {

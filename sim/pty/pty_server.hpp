@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sim/controller_model.hpp"
+#include "sim/replay.hpp"
 #include "sim/frame_assembler.hpp"
 
 namespace korvel::sim {
@@ -43,6 +44,9 @@ class PtyServer {
   // Microseconds since the server started (the model's clock).
   uint64_t NowUs() const;
 
+  // Answers live-data requests from a recorded drive from now on (nullptr: the engine model).
+  void SetReplay(const DriveReplay* replay);
+
  private:
   struct Outgoing {
     Reply reply;
@@ -58,6 +62,11 @@ class PtyServer {
   void ReadMaster(uint64_t now_us);
   void HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint64_t at_us, uint64_t now_us);
   void SendDue(uint64_t now_us);
+
+  const DriveReplay* replay_ = nullptr;
+  bool replay_started_ = false;
+  uint64_t replay_start_us_ = 0;
+  bool replay_finished_said_ = false;
   uint64_t NextDueUs() const;
   void PeerGone();
   void HandleCommands(int& command_fd, bool& quit);

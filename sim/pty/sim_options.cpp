@@ -64,6 +64,16 @@ const char kHelp[] =
     "  --short-ack          acknowledgements stop after two bytes\n"
     "  --slow               every reply starts 100 ms after the reader's time-out\n"
     "\n"
+    "Replay of a recorded drive:\n"
+    "  --replay LOG.csv     answer live-data requests with the ticks of a log that\n"
+    "                       `korvelctl live --csv` wrote, at their recorded pace (rows the\n"
+    "                       controller did not answer are skipped); a log that is not such a\n"
+    "                       file is refused with its line number\n"
+    "  --loop               start the drive again when the log is over (otherwise its last\n"
+    "                       values stay on the line)\n"
+    "  --config FILE.kvs    hold the 28 parameters of a configuration file instead of the\n"
+    "                       factory set (the second input is read back by its LambdaType)\n"
+    "\n"
     "Commands on standard input while serving, one per line:\n"
     "  silence on|off       bad-checksum F      short-replies N     noise N\n"
     "  other-variant on|off no-ack on|off       short-ack on|off    slow on|off\n"
@@ -156,6 +166,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
       used_value = false;
     } else if (arg == "--log") {
       options.log = true;
+      used_value = false;
+    } else if (arg == "--replay" || arg == "--config") {
+      ok = value != nullptr && *value != '\0';
+      if (ok) (arg == "--replay" ? options.replay_path : options.config_path) = value;
+    } else if (arg == "--loop") {
+      options.replay_loop = true;
       used_value = false;
     } else if (arg == "--link") {
       ok = value != nullptr && *value != '\0';

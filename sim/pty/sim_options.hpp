@@ -17,6 +17,9 @@ struct SimOptions {
   int firmware = kDefaultFirmwareVersion;
   Faults faults;               // --silence, --bad-checksum, ...
   bool log = false;            // --log
+  std::string replay_path;     // --replay: a `korvelctl live --csv` log to answer live data from
+  bool replay_loop = false;    // --loop: start the recorded drive again at its end
+  std::string config_path;     // --config: a *.kvs file with the 28 parameters to hold
   bool help = false;           // --help
 };
 
