@@ -7,6 +7,7 @@ KORVEL_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth
   g++-mingw-w64-x86-64-posix
+  python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/
 )
 
 korvel_install_packages() {
