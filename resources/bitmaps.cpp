@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "resources/wiring_diagram_data.hpp"
+
 namespace korvel {
 
 namespace {
@@ -266,6 +268,18 @@ BitmapResource EnglishMark(bool checked) {
   return image;
 }
 
+// A wiring diagram unpacked to 0xRRGGBB pixels through its palette; empty if its data is damaged.
+BitmapResource Diagram(const IndexedDiagram& diagram) {
+  std::vector<uint8_t> indices;
+  if (!DecodeDiagram(diagram, indices)) return {};
+  BitmapResource image;
+  image.width = diagram.width;
+  image.height = diagram.height;
+  image.pixels.resize(indices.size());
+  for (size_t i = 0; i < indices.size(); ++i) image.pixels[i] = diagram.palette[indices[i]];
+  return image;
+}
+
 }  // namespace
 
 BitmapResource LoadBitmapResource(int id) {
@@ -276,6 +290,8 @@ BitmapResource LoadBitmapResource(int id) {
     case 176: return EnglishMark(false);
     case 174: return EnglishMark(true);
     case 178: return Logo();
+    case 179: return Diagram(kPolishDiagram);
+    case 182: return Diagram(kEnglishDiagram);
     default: return {};
   }
 }

@@ -1,5 +1,6 @@
 #include <iterator>
 
+#include "pages/service/schema_controls.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
@@ -16,8 +17,8 @@ constexpr ControlTemplate kOscilloscope[] = {
 
 // Wiring diagram page: scroll bars for the small screens, where the diagram does not fit.
 constexpr ControlTemplate kSchema[] = {
-    {1120, ControlKind::kHScrollBar, 0, 194, 297, 8, kStyleNone, "", 0},
-    {1121, ControlKind::kVScrollBar, 302, 0, 8, 183, kStyleNone, "", 0},
+    {kSchemaHorizontalBar, ControlKind::kHScrollBar, 0, 194, 297, 8, kStyleNone, "", 0},
+    {kSchemaVerticalBar, ControlKind::kVScrollBar, 302, 0, 8, 183, kStyleNone, "", 0},
 };
 
 // Factory reset page; the texts are replaced from the language table when the page paints and
@@ -48,7 +49,7 @@ constexpr ControlTemplate kAbout[] = {
 
 constexpr DialogTemplate kService[] = {
     {159, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
-    {132, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
+    {kSchemaTemplate, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
     {126, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
     {103, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},
 };

@@ -8,6 +8,7 @@ KORVEL_PACKAGES=(
   xvfb xauth
   g++-mingw-w64-x86-64-posix
   dpkg-dev lintian
+  python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/
 )
 
 korvel_install_packages() {

@@ -10,6 +10,7 @@
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
+#include "pages/service/schema_page.hpp"
 #include "platform/window.hpp"
 #include "shell/main_window.hpp"
 #include "texts/language_table.hpp"
@@ -58,12 +59,13 @@ class Application {
   ExpectedStrings expected{};
   ReadingsState readings_state;
   ConfigurationState configuration_state;
+  SchemaState schema_state;
   PageContext context;
 
   ReadingsPage readings_page;
   ConfigurationPage configuration_page;
   BareTemplatePage options_page{{152, 125, 153, 154, 156}};
-  BareTemplatePage schema_page{{132, 132, 132, 132, 132}, true};
+  SchemaPage schema_page;
   ResetPage reset_page;
   BareTemplatePage oscilloscope_page{{159, 159, 159, 159, 159}};
   AboutDialog about_dialog;

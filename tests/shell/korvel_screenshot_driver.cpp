@@ -2,11 +2,16 @@
 // opens the page given by its menu command, lets it poll the controller for a while and saves what
 // the screen shows as a PNG. Run it under Xvfb with the screen size of the class wanted, in a
 // working tree whose ports/COM1 leads to korvel-sim.
-//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png
+//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png [ACTION]
+// ACTION, one second after the page opened: "scroll-middle" moves every visible scroll bar's thumb
+// to the middle of its range; "press" clicks the page's push button (the factory reset), so the
+// message box that follows is in the picture.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -17,13 +22,14 @@
 #include "shell/application.hpp"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png\n", argv[0]);
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [scroll-middle|press]\n", argv[0]);
     return 2;
   }
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
+  const QString action = argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString();
 
   QApplication qt_application(argc, argv);
   korvel::QtHost host(qt_application);
@@ -32,6 +38,18 @@ int main(int argc, char** argv) {
   if (!application.Start()) return 1;
   host.ShowMainWindow();
   QTimer::singleShot(500, [&host, command] { host.TriggerMenuCommand(command); });
+  QTimer::singleShot(1500, [&action] {
+    for (QWidget* widget : QApplication::allWidgets()) {
+      if (!widget->isVisible()) continue;
+      if (auto* bar = qobject_cast<QScrollBar*>(widget); bar != nullptr && action == "scroll-middle") {
+        bar->setSliderPosition((bar->minimum() + bar->maximum()) / 2);  // a thumb track
+      } else if (auto* button = qobject_cast<QAbstractButton*>(widget); button != nullptr && action == "press") {
+        // Queued: the click runs the message box's own loop, which the screenshot timer fires in.
+        QTimer::singleShot(0, button, [button] { button->click(); });
+        break;
+      }
+    }
+  });
   int result = 0;
   QTimer::singleShot(500 + wait_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);

@@ -84,6 +84,33 @@ TEST_F(ShellTest, SchemaPageIsBuiltByTheSizeClassStep) {
   EXPECT_TRUE(Item(40013).highlighted);
 }
 
+TEST_F(ShellTest, SchemaPageFollowsLanguageAndSizeAndIsRedrawnByTheMainWindowsPaint) {
+  Start({800, 600});
+  host().UserMenuCommand(40013);
+  host().UserMenuCommand(40034);  // English: the page is built again with the English diagram
+  auto last_copy = [this]() -> const headless::DrawOp* {
+    const auto copies = headless::FindOps(page()->ops, headless::DrawKind::kBitmap);
+    return copies.empty() ? nullptr : copies.back();
+  };
+  ASSERT_NE(last_copy(), nullptr);
+  EXPECT_EQ(last_copy()->bitmap_id, 182);
+  EXPECT_EQ(host().main_title, "E178");
+  page()->UserScroll(1120, kScrollPageDown);
+  page()->ClearOps();
+  Paint();
+  ASSERT_NE(last_copy(), nullptr);
+  EXPECT_EQ(last_copy()->src_x, 50);
+  EXPECT_EQ(last_copy()->right - last_copy()->left, 750);
+
+  host().UserMenuCommand(40028);  // 640x480: rebuilt for class 1 from the top-left corner
+  EXPECT_EQ(app().schema_state.SchemaOffset.x, 0u);
+  ASSERT_NE(last_copy(), nullptr);
+  EXPECT_EQ(last_copy()->bitmap_id, 182);
+  EXPECT_EQ(last_copy()->src_x, 0);
+  EXPECT_EQ(last_copy()->right - last_copy()->left, 600);
+  EXPECT_EQ(page()->Control(1120)->scroll_max, 361);
+}
+
 TEST_F(ShellTest, ResetPageSurvivesSizeChangeAndIsPlacedAtTheNextPaint) {
   Start({1280, 1024});
   host().UserMenuCommand(40008);

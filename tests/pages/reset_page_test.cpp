@@ -1,0 +1,143 @@
+// The factory-reset page: the command frame and its acknowledgement delay against the simulated
+// controller, and which message box follows from the acknowledgement.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/controller_link.hpp"
+#include "pages/common/gauge_geometry.hpp"
+#include "pages/common/page_context.hpp"
+#include "pages/service/reset_page.hpp"
+#include "sim/controller_model.hpp"
+#include "sim/simulated_port.hpp"
+#include "tests/headless/headless_host.hpp"
+#include "tests/link/scripted_port.hpp"
+#include "tests/pages/size_class_state.hpp"
+
+namespace korvel {
+namespace {
+
+using headless::HeadlessHost;
+using headless::HeadlessWindow;
+using Frame = std::array<uint8_t, 4>;
+
+// The page on a link over `port`, labelled "T<slot>".
+struct ResetWorld {
+  ResetWorld(SerialPort& port, VirtualClock& clock) : link(port), host(clock) {
+    ApplyClass(shared, 2);
+    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
+    window = static_cast<HeadlessWindow*>(host.CreatePage(kResetTemplate, page));
+  }
+  bool Press() { return window->UserClick(kResetButton); }
+  const headless::MessageBoxRecord& LastBox() const { return host.message_boxes.back(); }
+
+  ControllerLink link;
+  HeadlessHost host;
+  LanguageTable texts;
+  SharedState shared;
+  GaugeTables gauges{};
+  PageContext context{link, texts, shared, gauges, host};
+  ResetPage page{context};
+  HeadlessWindow* window = nullptr;
+};
+
+void ExpectBox(const headless::MessageBoxRecord& box, bool confirmed) {
+  EXPECT_EQ(box.caption, "T137");
+  EXPECT_EQ(box.text, confirmed ? "T138" : "T139");
+  EXPECT_EQ(box.icon, confirmed ? MessageIcon::kInformation : MessageIcon::kWarning);
+  EXPECT_EQ(box.buttons, MessageButtons::kOk);
+}
+
+TEST(ResetPage, EachPressSendsTheResetFrameWaits250MsAndTheControllerReturnsToItsFactorySet) {
+  VirtualClock clock;
+  sim::ControllerModel model;
+  sim::SimulatedPort port{model, clock};
+  ResetWorld w(port, clock);
+  w.link.ReadIdentity();
+  ASSERT_TRUE(w.link.Connected());
+  for (int address = sim::kFirstParameterAddress; address <= sim::kLastParameterAddress; ++address) {
+    if (sim::IsParameterAddress(address)) model.SetParameter(address, sim::kFactorySettings[address] ^ 0x03);
+  }
+
+  for (int press = 1; press <= 2; ++press) {
+    SCOPED_TRACE("press " + std::to_string(press));
+    port.ClearFrames();
+    const uint64_t before_us = clock.now_us;
+    ASSERT_TRUE(w.Press());
+    // The controller acknowledges 100 ms after the frame; the page waits 250 ms before it reads,
+    // and no longer than the read's own time-out after that.
+    const uint64_t took_ms = (clock.now_us - before_us) / 1000;
+    EXPECT_GE(took_ms, 250u);
+    EXPECT_LE(took_ms, 250u + 130u);
+    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x1E, 0x33, 0xB6}}));
+    EXPECT_EQ(w.link.state.WriteDelay, 0u);
+    ASSERT_EQ(w.host.message_boxes.size(), static_cast<size_t>(press));
+    ExpectBox(w.LastBox(), true);
+  }
+  for (int address = sim::kFirstParameterAddress; address <= sim::kLastParameterAddress; ++address) {
+    if (sim::IsParameterAddress(address)) {
+      EXPECT_EQ(model.Parameter(address), sim::kFactorySettings[address]) << "address " << address;
+    }
+  }
+}
+
+TEST(ResetPage, TheBoxFollowsAcknowledgementByteOneAlone) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> reply;
+    bool confirmed;
+  };
+  const Case cases[] = {
+      {"a correct acknowledgement", {0x65, 0x33, 0x98}, true},
+      {"byte 1 right, lead byte and checksum wrong", {0x00, 0x33, 0x00}, true},
+      {"byte 1 right, other bytes noise", {0xFF, 0x33, 0x12}, true},
+      {"byte 1 right, the rest missing", {0x65, 0x33}, true},
+      {"another value acknowledged", {0x65, 0x32, 0x97}, false},
+      {"byte 1 zero", {0x65, 0x00, 0x65}, false},
+      {"only the lead byte", {0x65}, false},
+      {"silence", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VirtualClock clock;
+    testing::ScriptedPort port;
+    ResetWorld w(port, clock);
+    w.link.IdentityRecord[2] = 0x25;  // variant 2 answered earlier
+    // A confirmation left over from an earlier write must not count for this one.
+    w.link.WriteAcknowledgement[1] = 0x33;
+    port.Reply(c.reply);
+    ASSERT_TRUE(w.Press());
+    ASSERT_EQ(port.frames.size(), 1u);
+    EXPECT_EQ(port.sleeps, (std::vector<uint32_t>{250}));
+    ASSERT_EQ(w.host.message_boxes.size(), 1u);
+    ExpectBox(w.LastBox(), c.confirmed);
+  }
+}
+
+TEST(ResetPage, NothingIsSentBeforeAControllerAnswersOrToAnotherVariant) {
+  for (const bool other_variant : {false, true}) {
+    SCOPED_TRACE(other_variant ? "variant 3" : "no answer yet");
+    VirtualClock clock;
+    sim::ControllerModel model;
+    sim::SimulatedPort port{model, clock};
+    ResetWorld w(port, clock);
+    if (other_variant) {
+      model.SetVariant(3);
+      w.link.ReadIdentity();
+      ASSERT_EQ(w.link.GetControllerVariant(), 3u);
+    }
+    model.SetParameter(sim::kFirstParameterAddress, sim::kFactorySettings[sim::kFirstParameterAddress] ^ 0x03);
+    port.ClearFrames();
+    ASSERT_TRUE(w.Press());
+    EXPECT_TRUE(port.frames.empty());
+    EXPECT_NE(model.Parameter(sim::kFirstParameterAddress), sim::kFactorySettings[sim::kFirstParameterAddress]);
+    ASSERT_EQ(w.host.message_boxes.size(), 1u);
+    ExpectBox(w.LastBox(), false);
+  }
+}
+
+}  // namespace
+}  // namespace korvel
