@@ -1,8 +1,11 @@
 // Screenshots of the window program for reviews: builds the program exactly as shell/main.cpp does,
 // opens the page given by its menu command, lets it poll the controller for a while and saves what
 // the screen shows as a PNG. Run it under Xvfb with the screen size of the class wanted, in a
-// working tree whose ports/COM1 leads to korvel-sim.
-//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png
+// working tree whose ports/COM1 leads to korvel-sim. With CONTROL_ID, that push button of the page
+// is pressed halfway through the wait (the Options page's corrections button opens its dialog,
+// which the screenshot then shows).
+//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png [CONTROL_ID]
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -14,16 +17,18 @@
 
 #include "link/serial_port.hpp"
 #include "platform/qt/qt_host.hpp"
+#include "platform/qt/qt_window.hpp"
 #include "shell/application.hpp"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png\n", argv[0]);
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [CONTROL_ID]\n", argv[0]);
     return 2;
   }
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
+  const int control = argc == 5 ? std::atoi(argv[4]) : 0;
 
   QApplication qt_application(argc, argv);
   korvel::QtHost host(qt_application);
@@ -33,6 +38,18 @@ int main(int argc, char** argv) {
   host.ShowMainWindow();
   QTimer::singleShot(500, [&host, command] { host.TriggerMenuCommand(command); });
   int result = 0;
+  if (control != 0) {
+    QTimer::singleShot(500 + wait_ms / 2, [&application, &result, control] {
+      auto* page = dynamic_cast<korvel::QtWindow*>(application.main_window.state.page);
+      auto* button = page != nullptr ? dynamic_cast<QAbstractButton*>(page->ControlWidget(control)) : nullptr;
+      if (button == nullptr) {
+        std::fprintf(stderr, "no push button %d on the page\n", control);
+        result = 1;
+        return;
+      }
+      button->click();  // a modal dialog runs its own loop inside; the screenshot is taken there
+    });
+  }
   QTimer::singleShot(500 + wait_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!shot.save(output)) result = 1;
