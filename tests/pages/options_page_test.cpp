@@ -66,15 +66,10 @@ struct OptionsWorld {
     }
     return polls;
   }
-  bool Shown(const std::vector<int>& ids) const {
+  // Whether every control of `ids` is shown (visible) or hidden (!visible).
+  bool All(const std::vector<int>& ids, bool visible) const {
     for (int id : ids) {
-      if (!window->IsVisible(id)) return false;
-    }
-    return true;
-  }
-  bool Hidden(const std::vector<int>& ids) const {
-    for (int id : ids) {
-      if (window->IsVisible(id)) return false;
+      if (window->IsVisible(id) != visible) return false;
     }
     return true;
   }
@@ -103,12 +98,12 @@ TEST(OptionsPage, AllZeroRecordsTickTheAttInitBoxOnlyAndSelectTheFirstEntries) {
   w.page.RefreshOptionsPage(*w.window);
   HeadlessWindow& p = *w.window;
   EXPECT_TRUE(p.GetCheck(1034));
-  EXPECT_TRUE(w.Shown(kAttInitControls));
+  EXPECT_TRUE(w.All(kAttInitControls, true));
   for (int box : {1039, 1040, 1041, 1042}) EXPECT_FALSE(p.GetCheck(box)) << box;
-  EXPECT_TRUE(w.Hidden(kAccelerationControls));
-  EXPECT_TRUE(w.Hidden(kCutOffControls));
-  EXPECT_TRUE(w.Hidden(kLpgOffControls));
-  EXPECT_TRUE(w.Hidden(kLpgOnTempControls));
+  EXPECT_TRUE(w.All(kAccelerationControls, false));
+  EXPECT_TRUE(w.All(kCutOffControls, false));
+  EXPECT_TRUE(w.All(kLpgOffControls, false));
+  EXPECT_TRUE(w.All(kLpgOnTempControls, false));
   // Hidden lists are selected all the same.
   const std::vector<std::pair<int, std::string>> shown = {
       {1003, "0"},   {1013, "-0"},   {1043, "+0"},   {1044, "-0"}, {1045, "+0"}, {1046, "0"},
@@ -116,32 +111,16 @@ TEST(OptionsPage, AllZeroRecordsTickTheAttInitBoxOnlyAndSelectTheFirstEntries) {
   for (const auto& [id, text] : shown) EXPECT_EQ(p.SelectedText(id), text) << id;
 }
 
-TEST(OptionsPage, ListsHoldTheirEntriesAndLabelsComeFromTheLanguageTable) {
+TEST(OptionsPage, ListsHoldTheirEntryCountsAndLabelsComeFromTheLanguageTable) {
   OptionsWorld w(5);
-  HeadlessWindow& p = *w.window;
   EXPECT_EQ(w.window->template_id(), 156);
-  struct ListCase {
-    int id;
-    size_t count;
-    const char* first;
-    const char* last;
-  };
-  const ListCase lists[] = {
-      {1003, 256, "0", "255"},     {1013, 256, "-0", "-255"},   {1043, 256, "+0", "+255"},
-      {1044, 256, "-0", "-255"},   {1045, 256, "+0", "+255"},   {1046, 256, "0", "255"},
-      {1047, 51, "0,0", "5,0"},    {1048, 16, "1000", "2500"},  {1049, 50, "2", "100"},
-      {1050, 41, "4000", "8000"},  {1051, 26, "10", "60"},      {1052, 3, "T129", "T131"},
-  };
-  for (const ListCase& c : lists) {
-    const auto entries = p.Entries(c.id);
-    ASSERT_EQ(entries.size(), c.count) << c.id;
-    EXPECT_EQ(entries.front(), c.first) << c.id;
-    EXPECT_EQ(entries.back(), c.last) << c.id;
-  }
-  EXPECT_EQ(p.Entries(1047)[13], "1,3");
-  const std::vector<std::pair<int, std::string>> labels = {
-      {1134, "T92"}, {1138, "T96"}, {1014, "T97"}, {1034, "T104"}, {1040, "T112"}, {1079, "T117"}, {1063, "T128"}};
-  for (const auto& [id, text] : labels) EXPECT_EQ(p.Text(id), text) << id;
+  // The entries are read back through the choices below; here every list ends where it should.
+  const std::pair<int, int> counts[] = {{1003, 256}, {1013, 256}, {1043, 256}, {1044, 256}, {1045, 256}, {1046, 256},
+                                        {1047, 51},  {1048, 16},  {1049, 50},  {1050, 41},  {1051, 26},  {1052, 3}};
+  for (const auto& [id, count] : counts) EXPECT_EQ(w.window->GetListCount(id), count) << id;
+  EXPECT_EQ(w.window->Entries(1013).back(), "-255");
+  const std::pair<int, std::string> labels[] = {{1134, "T92"}, {1014, "T97"}, {1063, "T128"}};
+  for (const auto& [id, text] : labels) EXPECT_EQ(w.window->Text(id), text) << id;
 }
 
 struct ChoiceCase {
@@ -205,10 +184,10 @@ TEST(OptionsPage, OptionBoxesWriteTheirBitAndTheirControlsFollowTheNextPoll) {
     w.port.ClearFrames();
     ASSERT_TRUE(w.window->UserClick(b.box));
     EXPECT_EQ(w.Writes(), (std::vector<Write>{{5, options & ~b.bit}}));
-    EXPECT_TRUE(w.Shown(b.controls)) << "the controls wait for the controller";
+    EXPECT_TRUE(w.All(b.controls, true)) << "the controls wait for the controller";
     w.Tick();
     EXPECT_FALSE(w.window->GetCheck(b.box));
-    EXPECT_TRUE(w.Hidden(b.controls));
+    EXPECT_TRUE(w.All(b.controls, false));
 
     w.port.ClearFrames();
     ASSERT_FALSE(w.window->UserClick(b.controls[0])) << "a hidden list cannot be reached";
@@ -216,7 +195,7 @@ TEST(OptionsPage, OptionBoxesWriteTheirBitAndTheirControlsFollowTheNextPoll) {
     EXPECT_EQ(w.Writes(), (std::vector<Write>{{5, options}}));
     w.Tick();
     EXPECT_TRUE(w.window->GetCheck(b.box));
-    EXPECT_TRUE(w.Shown(b.controls));
+    EXPECT_TRUE(w.All(b.controls, true));
   }
   // Bit 2 stayed clear throughout: the AttInit box never moved.
   EXPECT_TRUE(w.window->GetCheck(1034));
@@ -244,7 +223,7 @@ TEST(OptionsPage, AttInitBoxTickedClearsTheStoredBitEvenWhenTheControllerDoesNot
     EXPECT_EQ(w.link.ConfigRecord[1], 0x81);
     w.page.RefreshOptionsPage(*w.window);
     EXPECT_TRUE(w.window->GetCheck(1034));
-    EXPECT_TRUE(w.Shown(kAttInitControls));
+    EXPECT_TRUE(w.All(kAttInitControls, true));
   }
 }
 
@@ -334,17 +313,18 @@ TEST(OptionsPage, CorrectionsDialogAloneTalksToTheControllerWhileItIsOpen) {
     for (const auto& [id, text] : texts) EXPECT_EQ(d.Text(id), text) << id;
     EXPECT_EQ(d.rect().x, (1024 - d.rect().width) / 2);
     EXPECT_EQ(d.rect().y, (768 - d.rect().height) / 2);
-    const std::vector<std::vector<std::string>> ends = {
-        {"-12", "-2", "0", "+2", "+18"}, {"-10", "0", "+2", "+10", "+20"},
-        {"-20", "-2", "0", "+2", "+10"}, {"-16", "-2", "0", "+2", "+14"}};
     const int lists[4] = {1003, 1013, 1122, 1123};
+    const std::pair<const char*, const char*> ends[4] = {
+        {"-12", "+18"}, {"-10", "+20"}, {"-20", "+10"}, {"-16", "+14"}};
     for (int i = 0; i < 4; ++i) {
       const auto entries = d.Entries(lists[i]);
       ASSERT_EQ(entries.size(), 16u);
-      EXPECT_EQ(entries.front(), ends[i][0]);
-      EXPECT_EQ(entries.back(), ends[i][4]);
+      EXPECT_EQ(entries.front(), ends[i].first);
+      EXPECT_EQ(entries.back(), ends[i].second);
       EXPECT_EQ(d.GetListSelection(lists[i]), -1) << "not selected before the first tick";
     }
+    EXPECT_EQ(d.Entries(1003)[6], "0");  // zero without a sign, "+%ld" above it
+    EXPECT_EQ(d.Entries(1003)[7], "+2");
     EXPECT_EQ(d.TimerPeriod(2), 50u);
     w.host.RunFor(500);
     // Both timers fired; only the dialog's polls reached the controller.
