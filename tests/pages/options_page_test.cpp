@@ -342,16 +342,24 @@ TEST(OptionsPage, CorrectionsDialogAloneTalksToTheControllerWhileItIsOpen) {
   ASSERT_TRUE(ran);
   EXPECT_EQ(w.host.modal_dialogs, (std::vector<int>{170}));
 
-  // Escape ends it as well; a dialog that ends without a command leaves the page polling too.
+  // Escape ends it as well. The controller fell silent meanwhile and the dialog's timer slowed
+  // to 500 ms; the page, repainted when the dialog has gone, takes that period too.
   w.WithCorrectionsDialog([&](HeadlessWindow& d) {
+    w.model.faults.silence = true;
+    w.host.RunFor(1000);
+    EXPECT_EQ(d.TimerPeriod(2), 500u);
     d.UserCancel();
     EXPECT_EQ(d.end_result(), 2);
     EXPECT_FALSE(w.shared.SubDialogOpen);
   });
+  w.host.RunFor(0);
+  EXPECT_EQ(w.window->TimerPeriod(1), 500u);
+  // A dialog that ends without a command of its own leaves the page polling as well.
+  w.model.faults.silence = false;
   w.WithCorrectionsDialog(nullptr);
   EXPECT_FALSE(w.shared.SubDialogOpen);
   w.port.ClearFrames();
-  w.host.RunFor(50);
+  w.host.RunFor(500);
   EXPECT_EQ(w.Polls(), (std::vector<int>{1, 2, 3, 4}));
 }
 
