@@ -11,6 +11,7 @@ Application::Application(SerialPort& port, Host& window_system)
       context{link, texts, shared, gauges, host},
       readings_page(context, readings_state),
       configuration_page(context, configuration_state),
+      options_page(context),
       schema_page(context, schema_state, settings.language_code),
       reset_page(context),
       about_dialog(context),

@@ -7,6 +7,7 @@
 #include "pages/common/page_context.hpp"
 #include "pages/common/shared_state.hpp"
 #include "pages/configuration/configuration_page.hpp"
+#include "pages/options/options_page.hpp"
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
@@ -64,7 +65,7 @@ class Application {
 
   ReadingsPage readings_page;
   ConfigurationPage configuration_page;
-  BareTemplatePage options_page{{152, 125, 153, 154, 156}};
+  OptionsPage options_page;
   SchemaPage schema_page;
   ResetPage reset_page;
   BareTemplatePage oscilloscope_page{{159, 159, 159, 159, 159}};

@@ -35,6 +35,8 @@ const char kHelp[] =
     "Controller:\n"
     "  --variant N          controller variant 1..8 (default 2; the tool works with 2 only)\n"
     "  --firmware N         firmware version 0..31 (default 5; identity byte 2 = 0x25)\n"
+    "  --set KEY=VALUE      start with parameter KEY (a configuration-file key such as Options or\n"
+    "                       AttMax) holding VALUE, 0..255 or 0x00..0xFF; may be repeated\n"
     "\n"
     "Engine:\n"
     "  --scenario NAME      drive   cold start, idle near 800 rpm, revs to about 3500 rpm and now\n"
@@ -113,6 +115,30 @@ bool ParseDouble(const char* text, double low, double high, double& value) {
   return true;
 }
 
+// "KEY=VALUE" of --set: a parameter's configuration-file key and a byte, decimal or 0x hex.
+bool ParseParameterSetting(const char* text, ParameterSetting& setting) {
+  if (text == nullptr) return false;
+  const char* equals = std::strchr(text, '=');
+  if (equals == nullptr) return false;
+  const std::string key(text, static_cast<size_t>(equals - text));
+  const int index = FindParameter(key.c_str());
+  if (index < 0) return false;
+  const char* value = equals + 1;
+  long n = 0;
+  const bool hex = value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
+  if (hex) {
+    const char* digits = value + 2;
+    const size_t count = std::strlen(digits);
+    if (count == 0 || count > 2 || std::strspn(digits, "0123456789abcdefABCDEF") != count) return false;
+    n = std::strtol(digits, nullptr, 16);
+  } else if (!ParseInt(value, 0, 255, n)) {
+    return false;
+  }
+  setting.address = ParameterMap[index].address;
+  setting.value = static_cast<uint8_t>(n);
+  return true;
+}
+
 bool ParseOnOff(const std::string& word, bool& value) {
   if (word == "on" || word == "1") {
     value = true;
@@ -182,6 +208,10 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--firmware") {
       ok = ParseInt(value, 0, 31, n);
       options.firmware = static_cast<int>(n);
+    } else if (arg == "--set") {
+      ParameterSetting setting;
+      ok = ParseParameterSetting(value, setting);
+      if (ok) options.parameters.push_back(setting);
     } else if (arg == "--scenario") {
       ok = value != nullptr && ParseScenario(value, options.engine.scenario);
     } else if (arg == "--seed") {
@@ -246,6 +276,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
 void ApplySimOptions(const SimOptions& options, ControllerModel& model) {
   model.SetVariant(options.variant);
   model.SetFirmwareVersion(options.firmware);
+  for (const ParameterSetting& setting : options.parameters) model.SetParameter(setting.address, setting.value);
   model.faults = options.faults;
   model.wire.enabled = options.wire_timing;
   model.wire.turnaround_us = static_cast<uint32_t>(options.turnaround_ms * 1000.0 + 0.5);

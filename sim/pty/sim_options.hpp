@@ -1,9 +1,17 @@
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/controller_model.hpp"
 
 namespace korvel::sim {
+
+// One --set KEY=VALUE: the parameter's write address and the byte it starts with.
+struct ParameterSetting {
+  int address = 0;
+  uint8_t value = 0;
+};
 
 // What korvel-sim was asked for on its command line.
 struct SimOptions {
@@ -15,6 +23,7 @@ struct SimOptions {
   double turnaround_ms = 0.0;  // --turnaround
   int variant = kDefaultVariant;
   int firmware = kDefaultFirmwareVersion;
+  std::vector<ParameterSetting> parameters;  // --set, in the order given
   Faults faults;               // --silence, --bad-checksum, ...
   bool log = false;            // --log
   std::string replay_path;     // --replay: a `korvelctl live --csv` log to answer live data from

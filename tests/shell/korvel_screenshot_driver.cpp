@@ -5,7 +5,9 @@
 //   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png [ACTION]
 // ACTION, one second after the page opened: "scroll-middle" moves every visible scroll bar's thumb
 // to the middle of its range; "press" clicks the page's push button (the factory reset), so the
-// message box that follows is in the picture.
+// message box that follows is in the picture. A number as ACTION is a control id: that push button
+// of the page is pressed halfway through the wait (the Options page's corrections button opens its
+// dialog, which the screenshot then shows).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
@@ -19,17 +21,19 @@
 
 #include "link/serial_port.hpp"
 #include "platform/qt/qt_host.hpp"
+#include "platform/qt/qt_window.hpp"
 #include "shell/application.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [scroll-middle|press]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [scroll-middle|press|CONTROL_ID]\n", argv[0]);
     return 2;
   }
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
   const QString action = argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString();
+  const int control = action.toInt();
 
   QApplication qt_application(argc, argv);
   korvel::QtHost host(qt_application);
@@ -51,6 +55,18 @@ int main(int argc, char** argv) {
     }
   });
   int result = 0;
+  if (control != 0) {
+    QTimer::singleShot(500 + wait_ms / 2, [&application, &result, control] {
+      auto* page = dynamic_cast<korvel::QtWindow*>(application.main_window.state.page);
+      auto* button = page != nullptr ? dynamic_cast<QAbstractButton*>(page->ControlWidget(control)) : nullptr;
+      if (button == nullptr) {
+        std::fprintf(stderr, "no push button %d on the page\n", control);
+        result = 1;
+        return;
+      }
+      button->click();  // a modal dialog runs its own loop inside; the screenshot is taken there
+    });
+  }
   QTimer::singleShot(500 + wait_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!shot.save(output)) result = 1;

@@ -4,6 +4,7 @@
 // the program-information box and quits through the File menu. Run in a working tree whose
 // ports/COM1 leads to korvel-sim. Exit code 0 when every check held.
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
@@ -133,6 +134,22 @@ int main(int argc, char** argv) {
             "caption of page " + std::to_string(p.view) + ": " + host.MainWidget()->windowTitle().toStdString());
     });
   }
+  // The Options page writes a choice over the real port: 8000 rpm for LPG off goes out as its
+  // period in two writes, and the next poll brings it back from the controller.
+  script.Add(300, [&host] { host.TriggerMenuCommand(40007); });
+  script.Add(300, [&] {
+    auto* page = dynamic_cast<korvel::QtWindow*>(app.main_window.state.page);
+    auto* list = page != nullptr ? dynamic_cast<QComboBox*>(page->ControlWidget(1050)) : nullptr;
+    Check(list != nullptr && list->count() == 41, "the Options page holds the LPG-off list");
+    if (list == nullptr || list->count() != 41) return;
+    list->setCurrentIndex(40);
+    Q_EMIT list->activated(40);  // as the list does when the fitter picks an entry
+  });
+  script.Add(300, [&] {
+    Check(WaitUntil([&] { return app.link.OptionsRecord[11] == 0x53 && app.link.OptionsRecord[12] == 0x07; }, 20000),
+          "the controller holds LPG off at 8000 rpm");
+    host.TriggerMenuCommand(40005);
+  });
   script.Add(300, [&] { host.TriggerMenuCommand(40034); });
   script.Add(300, [&] {
     Check(host.CurrentMenuId() == 177, "English menu bar");

@@ -216,6 +216,17 @@ TEST_F(ShellTest, ConfigurationPageIsLabelledInTheNewLanguage) {
   EXPECT_EQ(page()->Text(1093), "E58");
 }
 
+TEST_F(ShellTest, OptionsPageIsFilledAndLabelledAgainInTheNewLanguage) {
+  Start();
+  host().UserMenuCommand(40007);
+  EXPECT_EQ(page()->Text(1014), "P97");
+  EXPECT_EQ(page()->Entries(1052), (std::vector<std::string>{"P129", "P130", "P131"}));
+  host().UserMenuCommand(40034);
+  EXPECT_EQ(page()->Text(1014), "E97");
+  EXPECT_EQ(page()->Entries(1052), (std::vector<std::string>{"E129", "E130", "E131"}));
+  EXPECT_EQ(page()->Entries(1050).size(), 41u);
+}
+
 TEST_F(ShellTest, PortCommandClosesThePortAndTheNextPollOpensTheNewOne) {
   Start();
   Paint();

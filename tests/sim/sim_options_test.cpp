@@ -48,11 +48,28 @@ TEST(SimOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(model.UptimeMs(), 12500u);
 }
 
+TEST(SimOptionsTest, SetStartsTheControllerWithTheGivenParameterBytes) {
+  SimOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--set", "Options=0x04", "--set", "AttMin_BJ=7", "--set", "LPGOffRPMHi=0xff", "--set",
+                     "Options=106"},
+                    o, error))
+      << error;
+  ControllerModel model(o.engine);
+  ApplySimOptions(o, model);
+  EXPECT_EQ(model.Parameter(5), 106);  // the last --set of a key wins
+  EXPECT_EQ(model.Parameter(32), 7);   // AttMin_BJ sits beyond the command address
+  EXPECT_EQ(model.Parameter(28), 0xFF);
+  EXPECT_EQ(model.ConfigReply()[1], 106);
+}
+
 TEST(SimOptionsTest, RefusesUnknownOptionsAndBadValues) {
   const std::vector<std::vector<const char*>> bad = {
       {"--frobnicate"}, {"--variant", "0"},      {"--variant", "9"},       {"--firmware", "32"},
       {"--variant"},    {"--scenario", "race"},  {"--bad-checksum", "1.5"}, {"--turnaround", "x"},
-      {"--link", ""},   {"--noise", "-1"},       {"--seed", "12abc"}};
+      {"--link", ""},   {"--noise", "-1"},       {"--seed", "12abc"},
+      {"--set", "Options"}, {"--set", "Frobs=1"}, {"--set", "AttMax=256"}, {"--set", "AttMax=0x"},
+      {"--set", "AttMax=0x0x5"}, {"--set", "AttMax=0x100"}, {"--set", "=5"}, {"--set"}};
   for (const auto& args : bad) {
     SimOptions o;
     std::string error;
