@@ -192,6 +192,10 @@ void ReadingsPage::DrawReadingsFrame(Window& page) {
 
   SetPenBrush(Pen::PenGrey1, Brush::BrushGrey);
   Rect(0, 0, 800, 570);
+  // In the smallest size the page window is taller than the scaled frame (450 against 438
+  // pixels). A main window whose client area reaches that far (no caption bar above it) would
+  // show the page's own light background there as a strip under the frame: fill it grey too.
+  if (s.page_height > DesignY(s, 570)) shape.Rectangle(0, DesignY(s, 570), s.page_width, s.page_height);
 
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
   round_rect(20, 20, 450, 110);    // lambda
@@ -512,6 +516,10 @@ void ReadingsPage::DrawTemperatures() {
 
   TemperatureText(Stored(link, Parameter::LPGOnTemp), buffer);
   SetFont(s.LabelFont);
+  // The value takes two or three characters: clear the cell of the widest one first, or '60'
+  // after '100' would read '600'.
+  SetColours(kWhite, kWhite);
+  Text(705, 385, "100", 3);
   SetColours((Stored(link, Parameter::Options) & 0x02) ? kBlack : kGrey, kWhite);
   WholeText(705, 385, buffer);
 }
