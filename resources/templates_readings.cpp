@@ -1,3 +1,4 @@
+#include "pages/readings/readings_controls.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
@@ -7,12 +8,12 @@ namespace {
 // Readings page: the page draws everything itself; only the learn button and an unused edit field
 // are controls. The main window moves the learn button to its place for the size class.
 constexpr ControlTemplate kReadingsControls[] = {
-    {1005, ControlKind::kPushButton, 879, 624, 38, 23, kStyleNone, "NAUKA", 0},
-    {1006, ControlKind::kEdit, 790, 8, 40, 14, kHidden | kBorder, "", 0},
+    {kLearnButtonId, ControlKind::kPushButton, 879, 624, 38, 23, kStyleNone, "NAUKA", 0},
+    {kReadingsUnusedEdit, ControlKind::kEdit, 790, 8, 40, 14, kHidden | kBorder, "", 0},
 };
 
 constexpr DialogTemplate kReadings[] = {
-    {101, 920, 650, "MS Sans Serif", 8, false, "", kReadingsControls, 2},
+    {kReadingsTemplate, 920, 650, "MS Sans Serif", 8, false, "", kReadingsControls, 2},
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "shell/main_window.hpp"
 
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "pages/common/size_classes.hpp"
 #include "resources/menus.hpp"
@@ -12,6 +15,20 @@ namespace korvel {
 namespace {
 
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
+
+// Said once at start-up when the language file cannot be read: every text of the program would
+// be empty without a word why. The table is empty, so the words are fixed here, in both languages
+// (code page 1250, as the message box shows them).
+void WarnLanguageFileMissing(Host& host, Window* owner, const char* language_code) {
+  const std::string file = std::string("../Lang/Korvel_lang.") + language_code;
+  std::error_code error;
+  const std::string folder = std::filesystem::current_path(error).string();
+  const std::string text = "Nie znaleziono pliku tekst\xF3w " + file + " (folder roboczy: " + folder +
+                           "). Napisy programu pozostan\xB9 puste.\n\nThe text file " + file +
+                           " was not found (working folder: " + folder + "). The program's texts stay empty.";
+  host.ShowMessageBox(owner, text.c_str(), "Korvel: brak tekst\xF3w / texts missing", MessageIcon::kWarning,
+                      MessageButtons::kOk);
+}
 
 }  // namespace
 
@@ -52,8 +69,8 @@ void MainWindowProc::OnCreate() {
   app_.settings.stored_port_number = port_number;
   app_.link.SetPortName(PortNameFromNumber(port_number));
   CheckPortItem(10 + port_number);
-  // 7.
-  LoadLanguageTexts(app_.texts, app_.settings.language_code);
+  // 7. A missing file leaves the slots empty; the fitter is told once the window is complete.
+  const bool texts_loaded = LoadLanguageTexts(app_.texts, app_.settings.language_code);
   // 8. The Readings page first.
   PageProcedure& readings = ProcedureOf(ReadingsView);
   state.page = host.CreatePage(readings.TemplateFor(shared.SizeClass), readings);
@@ -69,6 +86,7 @@ void MainWindowProc::OnCreate() {
   EnableSizeItems(state.size_class_enabled);
   CheckPortItem(state.port_item_code);
   ApplySizeLayout();
+  if (!texts_loaded) WarnLanguageFileMissing(host, state.page, app_.settings.language_code);
 }
 
 void MainWindowProc::OnPaint() {

@@ -12,31 +12,7 @@ namespace korvel {
 
 namespace {
 
-// ConfigRecord bytes read by the page.
-constexpr int kConfigOptions = 1;
-constexpr int kConfigLambdaType = 2;
-constexpr int kConfigEmulType = 5;
-constexpr int kConfigLpgOnTemp = 11;
-constexpr int kConfigTpsInert = 12;
-// OptionsRecord bytes read by the page.
-constexpr int kOptAttMax = 1;
-constexpr int kOptAttMin = 2;
-constexpr int kOptLpgOnLo = 5;
-constexpr int kOptLpgOnHi = 6;
-constexpr int kOptCutOffLo = 8;
-constexpr int kOptCutOffHi = 9;
-constexpr int kOptLpgOffLo = 11;
-constexpr int kOptLpgOffHi = 12;
-constexpr int kOptAttMaxBj = 13;
-constexpr int kOptAttMinBj = 14;
-
 constexpr uint32_t kMaxNeedleIndex = 160;
-
-// Design y of the five message lines.
-constexpr int kMessageLineY[6] = {0, 405, 425, 445, 465, 485};
-// The widest run of spaces each message line is ever blanked with.
-constexpr int kMessageLineSpaces[6] = {0, 55, 55, 73, 55, 65};
-constexpr int kMessageX = 40;
 
 // Enough spaces for the longest blanking run (73).
 constexpr char kSpaces[] =
@@ -185,9 +161,10 @@ void ReadingsPage::LearnAction(Window& page) {
     Canvas& text = page.GetContext();
     text.SelectFont(s.LabelFont);
     text.SetTextColor(kRed);
-    const char* message = context_.texts.Text(32);
-    text.TextOut(DesignX(s, kMessageX), DesignY(s, kMessageLineY[5]), kSpaces, kMessageLineSpaces[5]);
-    text.TextOut(DesignX(s, kMessageX), DesignY(s, kMessageLineY[5]), message, SlotLength(message));
+    const char* message = context_.texts.Text(kLearnCancelledSlot);
+    const int line_y = DesignY(s, kMessageLineY[kLearnCancelledLine]);
+    text.TextOut(DesignX(s, kMessageX), line_y, kSpaces, kMessageLineSpaces[kLearnCancelledLine]);
+    text.TextOut(DesignX(s, kMessageX), line_y, message, SlotLength(message));
     text.SetTextColor(kBlack);
     page.ReleaseContext(text);
     state_.MessageAge = 0;
@@ -215,6 +192,10 @@ void ReadingsPage::DrawReadingsFrame(Window& page) {
 
   SetPenBrush(Pen::PenGrey1, Brush::BrushGrey);
   Rect(0, 0, 800, 570);
+  // In the smallest size the page window is taller than the scaled frame (450 against 438
+  // pixels). A main window whose client area reaches that far (no caption bar above it) would
+  // show the page's own light background there as a strip under the frame: fill it grey too.
+  if (s.page_height > DesignY(s, 570)) shape.Rectangle(0, DesignY(s, 570), s.page_width, s.page_height);
 
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
   round_rect(20, 20, 450, 110);    // lambda
@@ -286,7 +267,7 @@ void ReadingsPage::DrawDial(Window& page) {
 
   // The red zone: the ticks above the thousand (and above the 200 rpm step) of the LPG-off speed,
   // shown only while the LPG-off switching is enabled.
-  const bool red_zone = (context_.link.ConfigRecord[kConfigOptions] & 0x40) != 0;
+  const bool red_zone = (Stored(context_.link, Parameter::Options) & 0x40) != 0;
   for (uint32_t k = 0; k <= 8; ++k) {
     shape.SelectPen(red_zone && state_.LpgOffSpeedShown / 1000 < k ? Pen::PenRed2 : Pen::PenLightGrey2);
     DialLine(shape, s, g.rim, 20 * k, g.major, k);
@@ -365,7 +346,7 @@ void ReadingsPage::DrawLambdaPanel() {
   Text(40, 45, VoltText(VoltsFromRaw(probe)).text, 4);
 
   int p = probe;
-  if (LambdaRange(link.ConfigRecord[kConfigLambdaType]) == 0) p *= 5;  // the 0..1 V probe
+  if (LambdaRange(Stored(link, Parameter::LambdaType)) == 0) p *= 5;  // the 0..1 V probe
   if (p > 255) p = 255;
   switch (link.LiveDataRecord[kIndicatorFlags] & 7) {
     case 1:
@@ -416,7 +397,7 @@ void ReadingsPage::DrawIndicator() {
 void ReadingsPage::DrawSecondInput() {
   const SharedState& s = context_.shared;
   const ControllerLink& link = context_.link;
-  const uint8_t lambda_type = link.ConfigRecord[kConfigLambdaType];
+  const uint8_t lambda_type = Stored(link, Parameter::LambdaType);
   const AuxText aux = AuxInputText(link.LiveDataRecord[kAuxInput], lambda_type,
                                    link.LiveDataRecord[kIndicatorFlags]);
   const int mode = LambdaMode(lambda_type);
@@ -429,7 +410,7 @@ void ReadingsPage::DrawSecondInput() {
   Text(40, 155, aux.text, aux.count);
 
   SetFont(s.LabelFont);
-  const double tps_volts = link.ConfigRecord[kConfigTpsInert] / 50.0 + 0.02;
+  const double tps_volts = Stored(link, Parameter::TPSInert) / 50.0 + 0.02;
   Text(305, 196, VoltText(tps_volts).text, 4);
 }
 
@@ -465,12 +446,12 @@ void ReadingsPage::DrawAttPanel() {
 
   // Limit bands around the caret, kept inside the bar.
   const int c = att_init + 161;
-  int a = c - link.OptionsRecord[kOptAttMinBj];
-  int b = c + link.OptionsRecord[kOptAttMaxBj];
+  int a = c - Stored(link, Parameter::AttMin_BJ);
+  int b = c + Stored(link, Parameter::AttMax_BJ);
   if (a < 161) a = 161;
   if (b > 418) b = 418;
-  int a2 = c - link.OptionsRecord[kOptAttMin];
-  int b2 = c + link.OptionsRecord[kOptAttMax];
+  int a2 = c - Stored(link, Parameter::AttMin);
+  int b2 = c + Stored(link, Parameter::AttMax);
   if (a2 < 161) a2 = 161;
   if (b2 > 418) b2 = 418;
   SetPenBrush(Pen::PenCyan1, Brush::BrushCyan);
@@ -487,22 +468,21 @@ void ReadingsPage::DrawAttPanel() {
 void ReadingsPage::DrawSwitchingSpeeds(Window& page) {
   SharedState& s = context_.shared;
   const ControllerLink& link = context_.link;
-  const uint8_t options = link.ConfigRecord[kConfigOptions];
-  const uint8_t(&opt)[16] = link.OptionsRecord;
+  const uint8_t options = Stored(link, Parameter::Options);
   char buffer[16];
 
   SetFont(s.LabelFont);
-  const uint32_t cut_off = EngineSpeedFromPeriod(opt[kOptCutOffHi], opt[kOptCutOffLo]);
+  const uint32_t cut_off = EngineSpeedFromPeriod(Stored(link, Parameter::CutOffRPMHi), Stored(link, Parameter::CutOffRPMLo));
   std::snprintf(buffer, sizeof buffer, "%04dl", static_cast<int>(cut_off));
   SetColours((options & 0x20) ? kBlack : kGrey, kWhite);
   Text(510, 265, buffer, 4);
 
-  const uint32_t lpg_on = EngineSpeedFromPeriod(opt[kOptLpgOnHi], opt[kOptLpgOnLo]);
+  const uint32_t lpg_on = EngineSpeedFromPeriod(Stored(link, Parameter::LPGOnRPMHi), Stored(link, Parameter::LPGOnRPMLo));
   std::snprintf(buffer, sizeof buffer, "%04dl", static_cast<int>(lpg_on));
   SetColours(kBlack, kWhite);
   Text(605, 265, buffer, 4);
 
-  const uint32_t lpg_off = EngineSpeedFromPeriod(opt[kOptLpgOffHi], opt[kOptLpgOffLo]);
+  const uint32_t lpg_off = EngineSpeedFromPeriod(Stored(link, Parameter::LPGOffRPMHi), Stored(link, Parameter::LPGOffRPMLo));
   if (lpg_off != state_.LpgOffSpeedShown) {
     state_.LpgOffSpeedShown = lpg_off;  // moves the red zone of the dial
     DrawDialWhileDrawing(page);
@@ -534,174 +514,24 @@ void ReadingsPage::DrawTemperatures() {
   SetColours(kBlack, kWhite);
   Text(490, 375, buffer, 3);
 
-  TemperatureText(link.ConfigRecord[kConfigLpgOnTemp], buffer);
+  TemperatureText(Stored(link, Parameter::LPGOnTemp), buffer);
   SetFont(s.LabelFont);
-  SetColours((link.ConfigRecord[kConfigOptions] & 0x02) ? kBlack : kGrey, kWhite);
+  // The value takes two or three characters: clear the cell of the widest one first, or '60'
+  // after '100' would read '600'.
+  SetColours(kWhite, kWhite);
+  Text(705, 385, "100", 3);
+  SetColours((Stored(link, Parameter::Options) & 0x02) ? kBlack : kGrey, kWhite);
   WholeText(705, 385, buffer);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Controller state, messages and the learning lamp.
 
-void ReadingsPage::ShowMessage(int line, int slot, bool red) {
-  // Blank the line first: a shorter text drawn over a longer one would otherwise leave the longer
-  // one's tail standing after it, and the fitter would read a garbled message.
-  BlankLine(line, kMessageLineSpaces[line]);
-  SetColours(red ? kRed : kBlack, kWhite);
-  WholeText(kMessageX, kMessageLineY[line], context_.texts.Text(slot));
-}
-
-void ReadingsPage::BlankLine(int line, int spaces) {
-  SetColours(kBlack, kWhite);
-  Text(kMessageX, kMessageLineY[line], kSpaces, spaces);
-}
-
-void ReadingsPage::DrawStateBox(bool lpg) {
-  SetPenBrush(Pen::PenBlack1, lpg ? Brush::BrushCyan : Brush::BrushLime);
-  Rect(490, 465, 615, 505);
-  if (lpg) {
-    SetColours(kBlack, kCyan);
-    WholeText(535, 475, context_.texts.Text(15));
-  } else {
-    SetColours(kBlack, kLime);
-    WholeText(515, 475, context_.texts.Text(14));
-  }
-}
-
 void ReadingsPage::DrawControllerState() {
-  ControllerLink& link = context_.link;
-  const uint8_t indicator = link.LiveDataRecord[kIndicatorFlags];
-  const uint8_t f = link.LiveDataRecord[kStateFlags];
-  const uint8_t options = link.ConfigRecord[kConfigOptions];
-
-  if (!link.Connected()) {
-    ShowMessage(1, 30, true);
-    ShowMessage(3, 31, false);
-    BlankLine(2, 55);
-    BlankLine(4, 55);
-    BlankLine(5, 55);
-    DrawStateBox(false);
-    state_.LpgOnShown = false;
-  } else if (link.GetControllerVariant() != 2) {
-    ShowMessage(1, 29, true);
-    for (int line = 2; line <= 5; ++line) BlankLine(line, 55);
-  } else if ((indicator & 0x08) == 0) {
-    ShowMessage(3, 28, true);
-    ShowMessage(1, 12, false);
-    BlankLine(2, 55);
-    BlankLine(4, 55);
-    BlankLine(5, 55);
-    DrawStateBox(false);
-    state_.LpgOnShown = false;
-  } else if ((link.ConfigRecord[kConfigEmulType] & 0x80) == 0) {
-    if (f & 0x01) {
-      ShowMessage(1, 13, false);
-      BlankLine(2, 40);
-      BlankLine(3, 60);
-      BlankLine(4, 55);
-      BlankLine(5, 65);
-      state_.LpgOnShown = true;
-      DrawStateBox(true);
-    } else {
-      ShowMessage(3, 27, true);
-      ShowMessage(1, 12, false);
-      BlankLine(2, 40);
-      BlankLine(4, 55);
-      BlankLine(5, 65);
-      state_.LpgOnShown = false;
-      DrawStateBox(false);
-    }
-  } else {
-    // Full state display.
-    const bool lpg = (f & 0x01) != 0;
-    ShowMessage(1, lpg ? 13 : 12, false);
-    state_.LpgOnShown = lpg;
-    DrawStateBox(lpg);
-    DrawFullState(f, options);
-  }
-  DrawLearningLamp();
-}
-
-// Case E: the fuel state has been drawn; learning, its outcome and the switching messages.
-void ReadingsPage::DrawFullState(uint8_t f, uint8_t options) {
-  ControllerLink& link = context_.link;
-  if (f & 0x02) {  // learning running
-    state_.LearningShown = true;
-    if (state_.SegmentRaised) {
-      ShowMessage(5, 16, false);
-    } else {
-      ShowMessage(5, 17, true);
-    }
-    return;
-  }
-  state_.LearningShown = false;
-  if (state_.LearnRequested) {
-    if ((f & 0x10) == 0) {
-      ShowMessage(5, 18, true);
-      state_.LearnRequested = false;
-    } else if (f & 0x20) {
-      ShowMessage(5, 19, true);  // shown again on every tick until the bits change
-    } else {
-      ShowMessage(5, 20, true);
-      state_.LearnRequested = false;
-    }
-    state_.MessageAge = 0;
-  }
-  if (f & 0x04) {  // LPG-off condition
-    ShowMessage(3, 21, true);
-    if (f & 0x80) {
-      BlankLine(4, 55);
-    } else {
-      ShowMessage(4, 22, true);
-    }
-    return;
-  }
-  BlankLine(4, 55);
-  if ((f & 0x80) == 0) {
-    ShowMessage(3, 24, false);
-    ShowMessage(4, 22, true);
-  } else if (f & 0x40) {
-    BlankLine(2, 40);
-    if (f & 0x08) {
-      ShowMessage(5, 23, true);
-    } else {
-      // A learn outcome stays on line 5 for 60 ticks, then the line is kept blank.
-      state_.MessageAge += 1;
-      if (state_.MessageAge > 60) {
-        BlankLine(5, 65);
-        state_.MessageAge -= 1;
-      }
-    }
-    if ((f & 0x08) == 0) BlankLine(3, 73);
-  } else {
-    ShowMessage(3, 24, false);
-    bool text_25 = true;
-    if ((options & 0x10) == 0) {
-      const uint32_t lpg_on = EngineSpeedFromPeriod(link.OptionsRecord[kOptLpgOnHi],
-                                                    link.OptionsRecord[kOptLpgOnLo]);
-      text_25 = context_.shared.CurrentEngineSpeed <= lpg_on;
-    }
-    ShowMessage(4, text_25 ? 25 : 26, true);
-  }
-}
-
-void ReadingsPage::DrawLearningLamp() {
-  const SharedState& s = context_.shared;
-  state_.blink_counter += 1;
-  if (state_.blink_counter > 1) {
-    state_.BlinkPhase = !state_.BlinkPhase;
-    state_.blink_counter = 0;
-  }
-  Brush brush = Brush::BrushOlive;
-  if (state_.LearningShown) {
-    if (!state_.SegmentRaised || state_.BlinkPhase) brush = Brush::BrushYellow;
-  }
-  // The outline is whatever pen the shape context holds (black after a state box).
-  dc_.brush = brush;
-  dc_.shape->SelectBrush(brush);
-  const int x = DesignX(s, 635);
-  const int y = DesignY(s, 470);
-  dc_.shape->Ellipse(x, y, x + s.LearningLamp, y + s.LearningLamp);
+  const MessageInputs inputs = MessageInputsFrom(context_.link, context_.shared.CurrentEngineSpeed);
+  const MessagePanel panel = DecideMessagePanel(inputs, state_);
+  state_ = panel.next;
+  DrawMessagePanel(*dc_.text, *dc_.shape, context_.shared, context_.texts, panel);
 }
 
 }  // namespace korvel

@@ -3,30 +3,11 @@
 
 #include "pages/common/page_context.hpp"
 #include "pages/common/page_procedure.hpp"
+#include "pages/readings/readings_controls.hpp"
+#include "pages/readings/readings_messages.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
-
-constexpr int kReadingsTemplate = 101;
-constexpr int kLearnButtonId = 1005;
-constexpr int kReadingsPollTimer = 1;
-
-// Lasting state of the Readings page: it survives the page window (page switches, size and
-// language changes). One instance, owned by the application object.
-struct ReadingsState {
-  uint32_t ConfigPollCount = 0;
-  bool LearnRequested = false;
-  bool LpgOnShown = false;
-  bool LearningShown = false;
-  uint32_t MessageAge = 0;
-  bool SegmentRaised = false;
-  uint32_t blink_counter = 0;
-  bool BlinkPhase = false;
-  uint32_t LastDrawnSpeed = 0;
-  uint32_t LpgOffSpeedShown = 0;
-  uint32_t LastNeedleIndex = 0;
-  uint32_t last_att_init_drawn = 0;
-};
 
 // The Readings page procedure (template 101) and its drawing.
 class ReadingsPage : public PageProcedure {
@@ -83,11 +64,6 @@ class ReadingsPage : public PageProcedure {
   void DrawStatusLabels();
   void DrawTemperatures();
   void DrawControllerState();
-  void DrawFullState(uint8_t state_flags, uint8_t options);
-  void ShowMessage(int line, int slot, bool red);
-  void BlankLine(int line, int spaces);
-  void DrawStateBox(bool lpg);
-  void DrawLearningLamp();
   void LearnAction(Window& page);
 
   PageContext& context_;

@@ -192,6 +192,10 @@ void QtCanvas::TextOut(int x, int y, const char* text, int count) {
   {
     QPainter painter(image_);
     painter.fillRect(cell, ToQColor(background_colour_));
+    // Glyph parts below the cell (the ogonek of a Polish letter reaches a pixel under the cell in
+    // some sizes) would stay on the page after the cell is drawn over again: the glyphs are kept
+    // to the rows of the cell. Sideways they may reach past the advance as usual.
+    painter.setClipRect(QRect(x - metrics.maxWidth(), y, cell.width() + 2 * metrics.maxWidth(), cell.height()));
     painter.setFont(font);
     painter.setPen(ToQColor(text_colour_));
     painter.drawText(x, y + metrics.ascent(), shown);

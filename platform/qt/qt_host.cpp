@@ -163,7 +163,9 @@ bool QtHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title,
   SetMenuBar(menu_id);
 
   // The accelerators belong to the main window: they act while it is active, not inside a modal
-  // dialog or message box.
+  // dialog or message box. Alt+F4 and Alt+F1 reach the main window also while a control of the
+  // page has the keyboard focus (a drop-down list, a check box): no control takes these keys, and
+  // a page ignores both, so the outcome is the same as with the focus on the main window.
   const std::pair<QKeyCombination, int> accelerators[] = {{Qt::ALT | Qt::Key_F4, kExitCommand},
                                                           {Qt::ALT | Qt::Key_F1, kAboutCommand}};
   for (const auto& [keys, command] : accelerators) {

@@ -92,6 +92,13 @@ void QtStaticText::Rewrap() {
 // ---------------------------------------------------------------------------------------------
 // Drop-down list
 
+QtComboBox::QtComboBox(QWidget* parent) : QComboBox(parent) {
+  // A drop-down list takes the keyboard focus by the wheel by default: the application would
+  // hand it the focus just before the wheel event arrives, and the check in wheelEvent would let
+  // every list under the mouse change (and write to the controller).
+  setFocusPolicy(Qt::StrongFocus);
+}
+
 void QtComboBox::showPopup() {
   if (dropped_) {
     QComboBox::showPopup();

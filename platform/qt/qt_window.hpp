@@ -36,7 +36,7 @@ class QtWindowServices {
 // list closes by a click elsewhere or has nothing to show.
 class QtComboBox : public QComboBox {
  public:
-  explicit QtComboBox(QWidget* parent) : QComboBox(parent) {}
+  explicit QtComboBox(QWidget* parent);
   std::function<void(int code)> notify;
 
   void showPopup() override;
@@ -46,7 +46,8 @@ class QtComboBox : public QComboBox {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The wheel changes the selection only of the list that has the keyboard focus, so scrolling
-  // over the page never sends a parameter by accident.
+  // over the page never sends a parameter by accident. The list takes the focus by a click or the
+  // Tab key only, never by the wheel (see the constructor).
   void wheelEvent(QWheelEvent* event) override;
 
  private:

@@ -134,9 +134,13 @@ TEST(ConfigurationPage, StoredValuesOutsideAListShowNoSelection) {
 TEST(ConfigurationPage, EnableAndShowRulesFollowTheRecord) {
   ConfigurationWorld w;
   HeadlessWindow& p = *w.window;
-  w.link.ConfigRecord[5] = 0x01;  // emulation kind 1
-  w.page.RefreshConfigurationPage(p);
-  for (int id : {1019, 1020, 1079, 1080, 1091, 1092}) EXPECT_FALSE(p.IsEnabled(id)) << id;
+  // The emulation-time lists and their labels are for kind 0 only: kinds 1, 2 and 3 grey them
+  // (kind 2 tells a rule on bit 0 alone from the rule on both kind bits).
+  for (uint8_t emul_type : {0x01, 0x02, 0x03}) {
+    w.link.ConfigRecord[5] = emul_type;
+    w.page.RefreshConfigurationPage(p);
+    for (int id : {1019, 1020, 1079, 1080, 1091, 1092}) EXPECT_FALSE(p.IsEnabled(id)) << id << " kind " << int(emul_type);
+  }
   w.link.ConfigRecord[5] = 0x08;  // kind 0, gas opening shown
   w.link.ConfigRecord[13] = 25;
   w.page.RefreshConfigurationPage(p);

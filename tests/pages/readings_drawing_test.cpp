@@ -143,14 +143,14 @@ TEST(ReadingsDrawing, ValuesAtDeviceCoordinatesOfClasses1_2_5) {
     ASSERT_NE(lambda, nullptr);
     EXPECT_EQ(lambda->count, 4);
     EXPECT_EQ(lambda->font, ValueFontOf(e.size_class));
-    EXPECT_EQ(w.LastTextAt(40, 265)->left, e.att_text.x);
-    EXPECT_EQ(w.LastTextAt(40, 265)->top, e.att_text.y);
-    EXPECT_EQ(w.LastTextAt(590, 210)->left, e.speed_text.x);
-    EXPECT_EQ(w.LastTextAt(590, 210)->top, e.speed_text.y);
-    EXPECT_EQ(w.LineOp(1)->left, e.line1.x);
-    EXPECT_EQ(w.LineOp(1)->top, e.line1.y);
-    EXPECT_EQ(w.LineOp(5)->left, e.line5.x);
-    EXPECT_EQ(w.LineOp(5)->top, e.line5.y);
+    EXPECT_EQ(w.TextAt(40, 265).left, e.att_text.x);
+    EXPECT_EQ(w.TextAt(40, 265).top, e.att_text.y);
+    EXPECT_EQ(w.TextAt(590, 210).left, e.speed_text.x);
+    EXPECT_EQ(w.TextAt(590, 210).top, e.speed_text.y);
+    EXPECT_EQ(w.LineDrawn(1).left, e.line1.x);
+    EXPECT_EQ(w.LineDrawn(1).top, e.line1.y);
+    EXPECT_EQ(w.LineDrawn(5).left, e.line5.x);
+    EXPECT_EQ(w.LineDrawn(5).top, e.line5.y);
     ASSERT_NE(w.Lamp(), nullptr);
     EXPECT_EQ(BoxOf(*w.Lamp()), e.lamp);  // the diameter of the class, not scaled
     bool state_box = false;
@@ -173,7 +173,7 @@ TEST(ReadingsDrawing, LambdaSliderIsClampedAt255) {
   w.Live(kLambdaProbe) = 60;
   w.link.ConfigRecord[kConfigLambdaType] = 0x00;  // 0..1 V probe: 60 x 5 = 300
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(40, 45)->text, "1.17");  // 60 x 0.0196 = 1.176, cut
+  EXPECT_EQ(w.TextAt(40, 45).text, "1.17");  // 60 x 0.0196 = 1.176, cut
   EXPECT_TRUE(HasRect(w, {395, 52, 435, 73}, Brush::BrushYellow));
   EXPECT_TRUE(HasRect(w, {137, 52, 395, 73}, Brush::BrushSilver));
   EXPECT_TRUE(HasRect(w, {439, 52, 435, 73}, Brush::BrushSilver));
@@ -244,8 +244,8 @@ TEST(ReadingsDrawing, SecondInputByLambdaMode) {
   }
   w.link.ConfigRecord[kConfigTpsInert] = 10;
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(305, 196)->text, "0.22");
-  EXPECT_EQ(w.LastTextAt(305, 196)->font, w.shared.LabelFont);
+  EXPECT_EQ(w.TextAt(305, 196).text, "0.22");
+  EXPECT_EQ(w.TextAt(305, 196).font, w.shared.LabelFont);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -261,8 +261,8 @@ TEST(ReadingsDrawing, AttBarCaretAndBandsStayInsideTheBar) {
   w.link.OptionsRecord[14] = 5;   // AttMin_BJ
   w.link.OptionsRecord[13] = 30;  // AttMax_BJ
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(40, 265)->text, "255");
-  EXPECT_EQ(w.LastTextAt(40, 265)->count, 3);
+  EXPECT_EQ(w.TextAt(40, 265).text, "255");
+  EXPECT_EQ(w.TextAt(40, 265).count, 3);
   EXPECT_TRUE(HasRect(w, {161, 270, 416, 290}, Brush::BrushNavy));
   EXPECT_TRUE(HasRect(w, {416, 270, 417, 290}, Brush::BrushSilver));
   // c = 171: red band clamped at 161, cyan from 166 to 201.
@@ -274,10 +274,10 @@ TEST(ReadingsDrawing, AttBarCaretAndBandsStayInsideTheBar) {
   EXPECT_TRUE(HasRect(w, {191, 305, 418, 310}, Brush::BrushSilver));
   // The caret moved from 0: its zone is cleared first.
   EXPECT_TRUE(HasRect(w, {140, 316, 440, 360}, Brush::BrushSilver));
-  EXPECT_EQ(w.LastTextAt(167, 315)->text, "^");
-  EXPECT_EQ(w.LastTextAt(154, 345)->text, "T6");
-  EXPECT_EQ(w.LastTextAt(157, 326)->text, "010");
-  EXPECT_EQ(w.LastTextAt(157, 326)->background, kWhite);
+  EXPECT_EQ(w.TextAt(167, 315).text, "^");
+  EXPECT_EQ(w.TextAt(154, 345).text, "T6");
+  EXPECT_EQ(w.TextAt(157, 326).text, "010");
+  EXPECT_EQ(w.TextAt(157, 326).background, kWhite);
 
   w.Live(kAttInit) = 250;
   w.link.OptionsRecord[1] = 50;
@@ -301,7 +301,7 @@ TEST(ReadingsDrawing, SpeedReadoutAndNeedleAreClamped) {
   SetPeriod(w, 1666);  // 9000 rpm
   w.Draw();
   EXPECT_EQ(w.shared.CurrentEngineSpeed, 9000u);
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "9000");
+  EXPECT_EQ(w.TextAt(590, 210).text, "9000");
   EXPECT_EQ(w.state.LastNeedleIndex, 160u);
   const auto lines = Ops(w, DrawKind::kPolyline);
   ASSERT_EQ(lines.size(), 53u);
@@ -310,20 +310,20 @@ TEST(ReadingsDrawing, SpeedReadoutAndNeedleAreClamped) {
   SetPeriod(w, 1250);  // 12000 rpm: the cell shows the first four characters
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "1200");
-  EXPECT_EQ(w.LastTextAt(590, 210)->count, 4);
+  EXPECT_EQ(w.TextAt(590, 210).text, "1200");
+  EXPECT_EQ(w.TextAt(590, 210).count, 4);
   EXPECT_EQ(w.state.LastNeedleIndex, 160u);
 
   SetPeriod(w, 1);  // 15000000 rpm from a nonsense period: still four characters, nothing overruns
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "1500");
+  EXPECT_EQ(w.TextAt(590, 210).text, "1500");
 
   w.Live(kPeriodHi) = 255;  // no speed
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(w.shared.CurrentEngineSpeed, 0u);
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "0000");
+  EXPECT_EQ(w.TextAt(590, 210).text, "0000");
   const auto rest = Ops(w, DrawKind::kPolyline);
   ASSERT_EQ(rest.size(), 53u);
   EXPECT_EQ(Line(rest.front()), std::make_pair(Point{642, 180}, Point{725, 227}));  // erased at 160
@@ -352,8 +352,8 @@ TEST(ReadingsDrawing, DialIsRedrawnOnlyWhenTheSpeedOrLpgOffSpeedChanges) {
   EXPECT_EQ(Ops(w, DrawKind::kPolyline).size(), 53u);
   EXPECT_EQ(w.state.LpgOffSpeedShown, 5500u);
   EXPECT_EQ(w.state.LastDrawnSpeed, 5000u);
-  EXPECT_EQ(w.LastTextAt(705, 265)->text, "5500");
-  EXPECT_EQ(w.LastTextAt(705, 265)->text_colour, kGrey);  // LPG-off switching not enabled
+  EXPECT_EQ(w.TextAt(705, 265).text, "5500");
+  EXPECT_EQ(w.TextAt(705, 265).text_colour, kGrey);  // LPG-off switching not enabled
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(Ops(w, DrawKind::kPolyline).size(), 0u);
@@ -384,7 +384,7 @@ TEST(ReadingsDrawing, RedZoneMarksTicksAboveTheLpgOffSpeed) {
   std::vector<int> expected_minor;
   for (int k = 28; k <= 40; ++k) expected_minor.push_back(k);
   EXPECT_EQ(minor, expected_minor);
-  EXPECT_EQ(w.LastTextAt(705, 265)->text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(705, 265).text_colour, kBlack);
   // The major tick k is drawn from the rim at position 20k to the major table.
   const auto lines = Ops(w, DrawKind::kPolyline);
   EXPECT_EQ(Line(lines[2 + 4]), std::make_pair(Point{625, 46}, Point{625, 60}));
@@ -419,21 +419,21 @@ TEST(ReadingsDrawing, SwitchingSpeedsAndTemperatures) {
   w.link.ConfigRecord[kConfigLpgOnTemp] = 255;
   w.Live(kTempRaw) = 230;
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(510, 265)->text, "1000");
-  EXPECT_EQ(w.LastTextAt(510, 265)->text_colour, kGrey);
-  EXPECT_EQ(w.LastTextAt(605, 265)->text, "2000");
-  EXPECT_EQ(w.LastTextAt(605, 265)->text_colour, kBlack);
-  EXPECT_EQ(w.LastTextAt(490, 375)->text, "083");
-  EXPECT_EQ(w.LastTextAt(705, 385)->text, "100");
-  EXPECT_EQ(w.LastTextAt(705, 385)->text_colour, kGrey);
+  EXPECT_EQ(w.TextAt(510, 265).text, "1000");
+  EXPECT_EQ(w.TextAt(510, 265).text_colour, kGrey);
+  EXPECT_EQ(w.TextAt(605, 265).text, "2000");
+  EXPECT_EQ(w.TextAt(605, 265).text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(490, 375).text, "083");
+  EXPECT_EQ(w.TextAt(705, 385).text, "100");
+  EXPECT_EQ(w.TextAt(705, 385).text_colour, kGrey);
 
   w.link.ConfigRecord[kConfigOptions] = 0x22;
   w.link.ConfigRecord[kConfigLpgOnTemp] = 0;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.LastTextAt(510, 265)->text_colour, kBlack);
-  EXPECT_EQ(w.LastTextAt(705, 385)->text, "00");
-  EXPECT_EQ(w.LastTextAt(705, 385)->text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(510, 265).text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(705, 385).text, "00");
+  EXPECT_EQ(w.TextAt(705, 385).text_colour, kBlack);
 }
 
 }  // namespace

@@ -32,6 +32,17 @@ using headless::HeadlessWindow;
 // Design y of the message lines 1..5.
 constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
 
+// The operation a lookup found; a missing one fails the test with `what` instead of crashing it,
+// and stands in as an empty operation so that the test can go on.
+inline const DrawOp& Found(const DrawOp* op, const std::string& what) {
+  static const DrawOp kMissing{};
+  if (op == nullptr) {
+    ADD_FAILURE() << what << " was not drawn";
+    return kMissing;
+  }
+  return *op;
+}
+
 struct ReadingsWorld : testing::PageWorld {
   explicit ReadingsWorld(int size_class = 2, const sim::EngineSettings& engine = sim::EngineSettings{})
       : PageWorld(size_class, {800, 600}, engine) {
@@ -61,6 +72,11 @@ struct ReadingsWorld : testing::PageWorld {
     return op ? op->text : std::string();
   }
   const DrawOp* LineOp(int line) const { return LastTextAt(40, kLineY[line]); }
+  // The same lookups for a text that must be there.
+  const DrawOp& TextAt(int x, int y) const {
+    return Found(LastTextAt(x, y), "a text at (" + std::to_string(x) + ", " + std::to_string(y) + ")");
+  }
+  const DrawOp& LineDrawn(int line) const { return Found(LineOp(line), "message line " + std::to_string(line)); }
 
   // Brush of the learning lamp in the recorded operations (the last ellipse at the lamp).
   const DrawOp* Lamp() const {
@@ -70,6 +86,7 @@ struct ReadingsWorld : testing::PageWorld {
     }
     return found;
   }
+  const DrawOp& LampDrawn() const { return Found(Lamp(), "the learning lamp"); }
 
   ReadingsState state;
   ReadingsPage page{context, state};

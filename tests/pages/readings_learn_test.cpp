@@ -114,7 +114,7 @@ TEST(ReadingsLearn, PinnedLearningSequence) {
     w.window->ClearOps();
     w.Tick();
     EXPECT_EQ(w.Line(5), "T16");
-    lamp.push_back(w.Lamp()->brush);
+    lamp.push_back(w.LampDrawn().brush);
   }
   EXPECT_NE(std::count(lamp.begin(), lamp.end(), Brush::BrushYellow), 0);
   EXPECT_NE(std::count(lamp.begin(), lamp.end(), Brush::BrushOlive), 0);
@@ -126,7 +126,7 @@ TEST(ReadingsLearn, PinnedLearningSequence) {
     w.window->ClearOps();
     w.Tick();
     EXPECT_EQ(w.Line(5), "T19");
-    EXPECT_EQ(w.Lamp()->brush, Brush::BrushOlive);
+    EXPECT_EQ(w.LampDrawn().brush, Brush::BrushOlive);
   }
   // Bit 5 drops: text 20 once, and the request is done.
   w.model.OverrideLive(kStateFlags, 0x11);

@@ -33,15 +33,15 @@ TEST(ReadingsMessages, CaseANotConnected) {
   w.state.LpgOnShown = true;
   w.Draw();
   EXPECT_EQ(w.Line(1), "T30");
-  EXPECT_EQ(w.LineOp(1)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
   EXPECT_EQ(w.Line(3), "T31");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kBlack);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
   for (int line : {2, 4, 5}) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
-  EXPECT_EQ(w.LineOp(1)->background, kWhite);
-  EXPECT_EQ(w.LineOp(1)->font, w.shared.LabelFont);
+  EXPECT_EQ(w.LineDrawn(1).background, kWhite);
+  EXPECT_EQ(w.LineDrawn(1).font, w.shared.LabelFont);
   ASSERT_NE(StateBox(w), nullptr);
-  EXPECT_EQ(StateBox(w)->brush, Brush::BrushLime);
-  EXPECT_EQ(StateBox(w)->pen, Pen::PenBlack1);
+  EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushLime);
+  EXPECT_EQ(Found(StateBox(w), "the state box").pen, Pen::PenBlack1);
   const DrawOp* petrol = w.LastTextAt(515, 475);
   ASSERT_NE(petrol, nullptr);
   EXPECT_EQ(petrol->text, "T14");
@@ -60,7 +60,7 @@ TEST(ReadingsMessages, CaseBOtherVariantKeepsStateBoxFlagAndLamp) {
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(w.Line(1), "T29");
-  EXPECT_EQ(w.LineOp(1)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
   for (int line = 2; line <= 5; ++line) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
   EXPECT_EQ(StateBox(w), nullptr);  // the box is left as it was
   EXPECT_TRUE(w.state.LpgOnShown);
@@ -77,11 +77,11 @@ TEST(ReadingsMessages, CaseCStateDisplayDisabled) {
   w.state.LpgOnShown = true;
   w.Draw();
   EXPECT_EQ(w.Line(3), "T28");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
   EXPECT_EQ(w.Line(1), "T12");
-  EXPECT_EQ(w.LineOp(1)->text_colour, kBlack);
+  EXPECT_EQ(w.LineDrawn(1).text_colour, kBlack);
   for (int line : {2, 4, 5}) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
-  EXPECT_EQ(StateBox(w)->brush, Brush::BrushLime);
+  EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushLime);
   EXPECT_FALSE(w.state.LpgOnShown);
 }
 
@@ -98,7 +98,7 @@ TEST(ReadingsMessages, CaseDPlainStateDisplay) {
   EXPECT_EQ(w.Line(4), Spaces(55));
   EXPECT_EQ(w.Line(5), Spaces(65));
   EXPECT_TRUE(w.state.LpgOnShown);
-  EXPECT_EQ(StateBox(w)->brush, Brush::BrushCyan);
+  EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushCyan);
   const DrawOp* lpg = w.LastTextAt(535, 475);
   ASSERT_NE(lpg, nullptr);
   EXPECT_EQ(lpg->text, "T15");
@@ -108,13 +108,13 @@ TEST(ReadingsMessages, CaseDPlainStateDisplay) {
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(w.Line(3), "T27");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
   EXPECT_EQ(w.Line(1), "T12");
   EXPECT_EQ(w.Line(2), Spaces(40));
   EXPECT_EQ(w.Line(4), Spaces(55));
   EXPECT_EQ(w.Line(5), Spaces(65));
   EXPECT_FALSE(w.state.LpgOnShown);
-  EXPECT_EQ(StateBox(w)->brush, Brush::BrushLime);
+  EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushLime);
 }
 
 TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
@@ -125,8 +125,8 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
     w.window->ClearOps();
     w.Draw();
     EXPECT_EQ(w.Line(5), "T17");
-    EXPECT_EQ(w.LineOp(5)->text_colour, kRed);
-    EXPECT_EQ(w.Lamp()->brush, Brush::BrushYellow) << tick;
+    EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
+    EXPECT_EQ(w.LampDrawn().brush, Brush::BrushYellow) << tick;
   }
   EXPECT_TRUE(w.state.LearningShown);
   EXPECT_FALSE(w.state.SegmentRaised);
@@ -140,8 +140,8 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
     b.window->ClearOps();
     b.Draw();
     EXPECT_EQ(b.Line(5), "T16");
-    EXPECT_EQ(b.LineOp(5)->text_colour, kBlack);
-    lamp.push_back(b.Lamp()->brush);
+    EXPECT_EQ(b.LineDrawn(5).text_colour, kBlack);
+    lamp.push_back(b.LampDrawn().brush);
   }
   EXPECT_EQ(lamp, (std::vector<Brush>{Brush::BrushOlive, Brush::BrushYellow, Brush::BrushYellow,
                                        Brush::BrushOlive, Brush::BrushOlive, Brush::BrushYellow}));
@@ -151,8 +151,8 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
   EXPECT_EQ(b.LineOp(3), nullptr);
   EXPECT_EQ(b.LineOp(4), nullptr);
   // The lamp is outlined with the pen the state box left.
-  EXPECT_EQ(b.Lamp()->pen, Pen::PenBlack1);
-  EXPECT_EQ(b.Lamp()->right - b.Lamp()->left, 30);
+  EXPECT_EQ(b.LampDrawn().pen, Pen::PenBlack1);
+  EXPECT_EQ(b.LampDrawn().right - b.LampDrawn().left, 30);
 }
 
 TEST(ReadingsMessages, CaseELearningOutcomes) {
@@ -168,11 +168,11 @@ TEST(ReadingsMessages, CaseELearningOutcomes) {
     w.state.MessageAge = 17;
     w.Draw();
     EXPECT_EQ(w.Line(5), o.text);
-    EXPECT_EQ(w.LineOp(5)->text_colour, kRed);
+    EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
     EXPECT_EQ(w.state.MessageAge, 0u);
     EXPECT_EQ(w.state.LearnRequested, o.still_requested) << o.text;
     EXPECT_FALSE(w.state.LearningShown);
-    EXPECT_EQ(w.Lamp()->brush, Brush::BrushOlive);
+    EXPECT_EQ(w.LampDrawn().brush, Brush::BrushOlive);
 
     // Without a request nothing is said about learning.
     w.state.LearnRequested = false;
@@ -207,7 +207,7 @@ TEST(ReadingsMessages, CaseELpgOffCondition) {
   FullDisplay(w, 0x84);
   w.Draw();
   EXPECT_EQ(w.Line(3), "T21");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
   EXPECT_EQ(w.Line(4), Spaces(55));
 
   w.Live(kStateFlags) = 0x04;
@@ -215,7 +215,7 @@ TEST(ReadingsMessages, CaseELpgOffCondition) {
   w.Draw();
   EXPECT_EQ(w.Line(3), "T21");
   EXPECT_EQ(w.Line(4), "T22");
-  EXPECT_EQ(w.LineOp(4)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
   EXPECT_EQ(w.LineOp(2), nullptr);
   EXPECT_EQ(w.LineOp(5), nullptr);
 }
@@ -225,9 +225,9 @@ TEST(ReadingsMessages, CaseEBit7Clear) {
   FullDisplay(w, 0x01);
   w.Draw();
   EXPECT_EQ(w.Line(3), "T24");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kBlack);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
   EXPECT_EQ(w.Line(4), "T22");  // drawn over the 55 blanks of the same tick
-  EXPECT_EQ(w.LineOp(4)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
   std::vector<std::string> line4;
   for (const DrawOp& op : w.window->ops) {
     if (op.kind == DrawKind::kText && op.left == 40 && op.top == kLineY[4]) line4.push_back(op.text);
@@ -282,7 +282,7 @@ TEST(ReadingsMessages, CaseEBits6And7BlankLineFiveAfterSixtyTicks) {
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(w.Line(5), "T23");
-  EXPECT_EQ(w.LineOp(5)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
   EXPECT_EQ(w.LineOp(3), nullptr);
   EXPECT_EQ(w.state.MessageAge, 60u);
 }
@@ -300,7 +300,7 @@ TEST(ReadingsMessages, CaseEBit7WithoutBit6ComparesEngineSpeedWithLpgOnSpeed) {
   ASSERT_EQ(w.shared.CurrentEngineSpeed, 2050u);
   EXPECT_EQ(w.Line(3), "T24");
   EXPECT_EQ(w.Line(4), "T26");
-  EXPECT_EQ(w.LineOp(4)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
 
   w.Live(kPeriodHi) = 0x1D;  // exactly 2000 rpm: at, not above
   w.Live(kPeriodLo) = 0x4C;
@@ -341,9 +341,9 @@ TEST(ReadingsMessages, StatusLabelsFollowTheBitsAndTheLastLpgState) {
   w.Live(kStateFlags) = 0x01;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(headless::FindText(w.window->ops, " LPG ON ")->text_colour, kDarkGreen);
-  EXPECT_EQ(headless::FindText(w.window->ops, " LPG OFF ")->text_colour, kBlack);
-  EXPECT_EQ(headless::FindText(w.window->ops, " CUT-OFF ")->text_colour, kBlack);
+  EXPECT_EQ(Found(headless::FindText(w.window->ops, " LPG ON "), " LPG ON ").text_colour, kDarkGreen);
+  EXPECT_EQ(Found(headless::FindText(w.window->ops, " LPG OFF "), " LPG OFF ").text_colour, kBlack);
+  EXPECT_EQ(Found(headless::FindText(w.window->ops, " CUT-OFF "), " CUT-OFF ").text_colour, kBlack);
 }
 
 }  // namespace

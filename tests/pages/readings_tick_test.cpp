@@ -49,7 +49,7 @@ TEST(ReadingsTick, SilentControllerGetsIdentityOnlyAndTheValuesFallToZero) {
   w.model.OverrideLive(kTempRaw, 230);
   w.Tick(4);
   ASSERT_TRUE(w.link.Connected());
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "5000");
+  EXPECT_EQ(w.TextAt(590, 210).text, "5000");
 
   w.model.faults.silence = true;
   w.port.ClearFrames();
@@ -64,16 +64,16 @@ TEST(ReadingsTick, SilentControllerGetsIdentityOnlyAndTheValuesFallToZero) {
   w.Tick();
   EXPECT_EQ(w.Requests(), (std::vector<int>{1}));
   // Everything is drawn again, as zeros, with the not-connected messages.
-  EXPECT_EQ(w.LastTextAt(40, 45)->text, "0.00");
-  EXPECT_EQ(w.LastTextAt(40, 265)->text, "000");
-  EXPECT_EQ(w.LastTextAt(590, 210)->text, "0000");
-  EXPECT_EQ(w.LastTextAt(490, 375)->text, "000");
-  EXPECT_EQ(w.LastTextAt(510, 265)->text, "0000");
-  EXPECT_EQ(w.LastTextAt(705, 385)->text, "00");
+  EXPECT_EQ(w.TextAt(40, 45).text, "0.00");
+  EXPECT_EQ(w.TextAt(40, 265).text, "000");
+  EXPECT_EQ(w.TextAt(590, 210).text, "0000");
+  EXPECT_EQ(w.TextAt(490, 375).text, "000");
+  EXPECT_EQ(w.TextAt(510, 265).text, "0000");
+  EXPECT_EQ(w.TextAt(705, 385).text, "00");
   EXPECT_EQ(w.Line(1), "T30");
-  EXPECT_EQ(w.LineOp(1)->text_colour, kRed);
+  EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
   EXPECT_EQ(w.Line(3), "T31");
-  EXPECT_EQ(w.LineOp(3)->text_colour, kBlack);
+  EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
   EXPECT_EQ(w.Line(2), Spaces(55));
   EXPECT_EQ(w.Line(4), Spaces(55));
   EXPECT_EQ(w.Line(5), Spaces(55));

@@ -24,6 +24,7 @@
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
 #include "tests/pages/size_class_state.hpp"
+#include "tests/qt/image_page.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
 namespace korvel {
@@ -34,60 +35,6 @@ uint64_t ThreadCpuNs() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
 }
-
-// A page window that is only its image and two contexts on it; every control operation is
-// accepted and ignored.
-class ImagePage : public Window {
- public:
-  ImagePage(int width, int height, const QtFontSet& fonts, QtBitmapCache& bitmaps)
-      : image_(width, height, QImage::Format_RGB32) {
-    image_.fill(Qt::white);
-    for (auto& canvas : canvases_) canvas = std::make_unique<QtCanvas>(image_, fonts, bitmaps);
-  }
-  const QImage& image() const { return image_; }
-
-  void AddListEntry(int, const char*) override {}
-  void ResetList(int) override {}
-  void SelectListEntry(int, int) override {}
-  int GetListSelection(int) override { return -1; }
-  int GetListCount(int) override { return 0; }
-  void SetCheck(int, bool) override {}
-  bool GetCheck(int) override { return false; }
-  void ShowControl(int, bool) override {}
-  void EnableControl(int, bool) override {}
-  void SetControlText(int, const char*) override {}
-  void MoveControl(int, int, int, int, int) override {}
-  void SetScrollRange(int, int, int) override {}
-  void SetScrollPosition(int, int) override {}
-  int GetScrollPosition(int) override { return 0; }
-  void SetTimer(int, uint32_t) override {}
-  void KillTimer(int) override {}
-  void MoveWindow(int, int, int, int) override {}
-  Size GetWindowSize() override { return {image_.width(), image_.height()}; }
-  void SetTitle(const char*) override {}
-  void EndDialog(int) override {}
-  Canvas& GetContext() override {
-    for (size_t i = 0; i < canvases_.size(); ++i) {
-      if (!taken_[i]) {
-        taken_[i] = true;
-        canvases_[i]->Reset();
-        return *canvases_[i];
-      }
-    }
-    ADD_FAILURE() << "more than two contexts held at once";
-    return *canvases_[0];
-  }
-  void ReleaseContext(Canvas& canvas) override {
-    for (size_t i = 0; i < canvases_.size(); ++i) {
-      if (canvases_[i].get() == &canvas) taken_[i] = false;
-    }
-  }
-
- private:
-  QImage image_;
-  std::array<std::unique_ptr<QtCanvas>, 2> canvases_;
-  std::array<bool, 2> taken_{};
-};
 
 TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();
@@ -109,7 +56,7 @@ TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   QtFontSet fonts;
   QtBitmapCache bitmaps;
   // The class-5 page image (the frame is drawn in design units and reaches a little further down).
-  ImagePage window(shared.page_width, 1040, fonts, bitmaps);
+  qt_test::ImagePage window(shared.page_width, 1040, fonts, bitmaps);
 
   // The page keeps its host but a tick never calls it.
   headless::HeadlessHost host(clock);

@@ -8,9 +8,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "platform/qt/qt_host.hpp"
 #include "qt_test_support.hpp"
@@ -145,6 +148,44 @@ TEST_F(QtPageTest, ComboReportsDropDownCloseUpAndOnlyTheUsersSelection) {
   combo->view()->window()->hide();
   combo->hidePopup();
   EXPECT_EQ(proc_.commands, (std::vector<Command>{{10, kComboDroppedDown}, {10, kComboClosedUp}}));
+}
+
+// A wheel notch as the window system delivers it: to the top-level window, spontaneous, at the
+// middle of `widget`; the window finds the widget under the mouse, and the application hands the
+// keyboard focus to it first when the widget takes the focus by the wheel.
+void WheelNotch(QWidget& widget, int delta) {
+  QWidget* top = widget.window();
+  const QPointF local = widget.mapTo(top, QPoint(widget.width() / 2, widget.height() / 2));
+  QWheelEvent wheel(local, top->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QSpontaneKeyEvent::setSpontaneous(&wheel);
+  // Straight to the application: sendEvent would take the spontaneous mark off again.
+  QApplication::instance()->notify(top->windowHandle(), &wheel);
+}
+
+TEST_F(QtPageTest, WheelChangesOnlyTheListThatHasTheKeyboardFocus) {
+  for (const char* entry : {"0,0", "0,5", "1,0", "1,5"}) window_->AddListEntry(10, entry);
+  window_->SelectListEntry(10, 1);
+  QComboBox* combo = Control<QComboBox>(10);
+  QPushButton* button = Control<QPushButton>(30);
+  host_.MainWidget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(host_.MainWidget()));
+  button->setFocus();
+  ASSERT_TRUE(button->hasFocus());
+
+  // Two notches over the list while the button has the focus: nothing changes, nothing is said,
+  // and the focus stays where the fitter put it.
+  WheelNotch(*combo, -120);
+  WheelNotch(*combo, -120);
+  EXPECT_EQ(window_->GetListSelection(10), 1);
+  EXPECT_TRUE(proc_.commands.empty());
+  EXPECT_TRUE(button->hasFocus());
+
+  // Once the list has the focus the wheel moves it, one entry a notch.
+  combo->setFocus();
+  WheelNotch(*combo, -120);
+  EXPECT_EQ(window_->GetListSelection(10), 2);
+  EXPECT_EQ(proc_.commands, (std::vector<Command>{{10, kComboSelectionChanged}}));
 }
 
 TEST_F(QtPageTest, EmptyListClosesUpAtOnceSoThePagesDoNotWaitForever) {

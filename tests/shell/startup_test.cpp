@@ -227,3 +227,35 @@ TEST(ShellResources, BitmapsAndStrings) {
 
 }  // namespace
 }  // namespace korvel::testing
+
+namespace korvel::testing {
+namespace {
+
+TEST_F(ShellTest, MissingLanguageFileIsNamedOnceInBothLanguagesAndTheSlotsStayEmpty) {
+  // Settings ask for English; the English file is gone, so is the Polish one.
+  WriteWholeFile(root_ / "bin" / "Korvel.ini", "[Ustawienia]\nCommPort= 1\nLanguage= ang\n");
+  fs::remove(root_ / "Lang" / "Korvel_lang.ang");
+  fs::remove(root_ / "Lang" / "Korvel_lang.pol");
+  Start({800, 600});
+  ASSERT_EQ(host().message_boxes.size(), 1u);
+  const headless::MessageBoxRecord& box = host().message_boxes[0];
+  EXPECT_EQ(box.icon, MessageIcon::kWarning);
+  EXPECT_EQ(box.buttons, MessageButtons::kOk);
+  const std::string folder = fs::current_path().string();
+  for (const std::string& part : {std::string("Nie znaleziono"), std::string("was not found"),
+                                  std::string("../Lang/Korvel_lang.ang"), folder}) {
+    EXPECT_NE(box.text.find(part), std::string::npos) << part << " in: " << box.text;
+  }
+  EXPECT_NE(box.caption, "");
+  // The texts stay empty, as without the warning.
+  EXPECT_STREQ(app().texts.Text(175), "");
+  EXPECT_EQ(host().main_title, "");
+
+  // With the file in place nothing is said.
+  WriteLanguage("ang", 'E');
+  Start({800, 600});
+  EXPECT_TRUE(host().message_boxes.empty());
+}
+
+}  // namespace
+}  // namespace korvel::testing

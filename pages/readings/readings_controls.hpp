@@ -1,0 +1,16 @@
+#pragma once
+// The Readings page's template and controls, shared by the page procedure and its template in
+// resources/. The page draws everything else itself.
+
+namespace korvel {
+
+constexpr int kReadingsTemplate = 101;
+
+enum ReadingsControl : int {
+  kLearnButtonId = 1005,  // starts the controller's learning cycle; the main window places it
+  kReadingsUnusedEdit = 1006,  // a hidden edit field the page never uses
+};
+
+constexpr int kReadingsPollTimer = 1;
+
+}  // namespace korvel
