@@ -12,6 +12,7 @@ Application::Application(SerialPort& port, Host& window_system)
       readings_page(context, readings_state),
       configuration_page(context, configuration_state),
       reset_page(context),
+      oscilloscope_page(context, scope_state),
       about_dialog(context),
       main_window(*this) {}
 

@@ -7,6 +7,7 @@
 #include "pages/common/page_context.hpp"
 #include "pages/common/shared_state.hpp"
 #include "pages/configuration/configuration_page.hpp"
+#include "pages/oscilloscope/oscilloscope_page.hpp"
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
@@ -58,6 +59,7 @@ class Application {
   ExpectedStrings expected{};
   ReadingsState readings_state;
   ConfigurationState configuration_state;
+  ScopeState scope_state;
   PageContext context;
 
   ReadingsPage readings_page;
@@ -65,7 +67,7 @@ class Application {
   BareTemplatePage options_page{{152, 125, 153, 154, 156}};
   BareTemplatePage schema_page{{132, 132, 132, 132, 132}, true};
   ResetPage reset_page;
-  BareTemplatePage oscilloscope_page{{159, 159, 159, 159, 159}};
+  OscilloscopePage oscilloscope_page;
   AboutDialog about_dialog;
 
   MainWindowProc main_window;
