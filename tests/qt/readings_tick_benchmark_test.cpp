@@ -24,70 +24,14 @@
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
 #include "tests/pages/size_class_state.hpp"
+#include "tests/qt/image_page.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
 namespace korvel {
 namespace {
 
-uint64_t ThreadCpuNs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
-}
-
-// A page window that is only its image and two contexts on it; every control operation is
-// accepted and ignored.
-class ImagePage : public Window {
- public:
-  ImagePage(int width, int height, const QtFontSet& fonts, QtBitmapCache& bitmaps)
-      : image_(width, height, QImage::Format_RGB32) {
-    image_.fill(Qt::white);
-    for (auto& canvas : canvases_) canvas = std::make_unique<QtCanvas>(image_, fonts, bitmaps);
-  }
-  const QImage& image() const { return image_; }
-
-  void AddListEntry(int, const char*) override {}
-  void ResetList(int) override {}
-  void SelectListEntry(int, int) override {}
-  int GetListSelection(int) override { return -1; }
-  int GetListCount(int) override { return 0; }
-  void SetCheck(int, bool) override {}
-  bool GetCheck(int) override { return false; }
-  void ShowControl(int, bool) override {}
-  void EnableControl(int, bool) override {}
-  void SetControlText(int, const char*) override {}
-  void MoveControl(int, int, int, int, int) override {}
-  void SetScrollRange(int, int, int) override {}
-  void SetScrollPosition(int, int) override {}
-  int GetScrollPosition(int) override { return 0; }
-  void SetTimer(int, uint32_t) override {}
-  void KillTimer(int) override {}
-  void MoveWindow(int, int, int, int) override {}
-  Size GetWindowSize() override { return {image_.width(), image_.height()}; }
-  void SetTitle(const char*) override {}
-  void EndDialog(int) override {}
-  Canvas& GetContext() override {
-    for (size_t i = 0; i < canvases_.size(); ++i) {
-      if (!taken_[i]) {
-        taken_[i] = true;
-        canvases_[i]->Reset();
-        return *canvases_[i];
-      }
-    }
-    ADD_FAILURE() << "more than two contexts held at once";
-    return *canvases_[0];
-  }
-  void ReleaseContext(Canvas& canvas) override {
-    for (size_t i = 0; i < canvases_.size(); ++i) {
-      if (canvases_[i].get() == &canvas) taken_[i] = false;
-    }
-  }
-
- private:
-  QImage image_;
-  std::array<std::unique_ptr<QtCanvas>, 2> canvases_;
-  std::array<bool, 2> taken_{};
-};
+using qt_test::ImagePage;
+using qt_test::ThreadCpuNs;
 
 TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();

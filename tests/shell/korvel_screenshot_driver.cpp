@@ -2,7 +2,9 @@
 // opens the page given by its menu command, lets it poll the controller for a while and saves what
 // the screen shows as a PNG. Run it under Xvfb with the screen size of the class wanted, in a
 // working tree whose ports/COM1 leads to korvel-sim.
-//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png
+//   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png [cursor SLOT]
+// With "cursor SLOT" (the Oscilloscope page) the value cursor is switched on after SECONDS, as a
+// click on its check box does, and moved to history slot SLOT; the shot follows half a second later.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -11,16 +13,21 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "link/serial_port.hpp"
+#include "pages/oscilloscope/oscilloscope_controls.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "shell/application.hpp"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png\n", argv[0]);
+  const bool cursor = argc == 6 && std::string(argv[4]) == "cursor";
+  if (argc != 4 && !cursor) {
+    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [cursor SLOT]\n", argv[0]);
     return 2;
   }
+  const int cursor_slot = cursor ? std::atoi(argv[5]) : 0;
+  const int cursor_ms = cursor ? 500 : 0;
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
@@ -33,7 +40,17 @@ int main(int argc, char** argv) {
   host.ShowMainWindow();
   QTimer::singleShot(500, [&host, command] { host.TriggerMenuCommand(command); });
   int result = 0;
-  QTimer::singleShot(500 + wait_ms, [&] {
+  if (cursor) {
+    QTimer::singleShot(500 + wait_ms, [&application, cursor_slot] {
+      korvel::Window* page = application.main_window.state.page;
+      if (page == nullptr) return;
+      page->SetCheck(korvel::kValueCursorCheck, true);
+      application.oscilloscope_page.OnCommand(*page, korvel::kValueCursorCheck, korvel::kButtonClicked);
+      application.oscilloscope_page.OnScroll(*page, korvel::kCursorScrollBar, false, korvel::kScrollThumbTrack,
+                                             cursor_slot);
+    });
+  }
+  QTimer::singleShot(500 + wait_ms + cursor_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!shot.save(output)) result = 1;
     // A modal box (the program information) is closed by its close box before the program exits.
