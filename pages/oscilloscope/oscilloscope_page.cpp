@@ -87,6 +87,7 @@ int OscilloscopePage::TemplateFor(int size_class) const {
 }
 
 void OscilloscopePage::Build(Window& page) {
+  FitPage(page);
   ResetScopeHistory();
   DrawScopeLegends(page);
   RedrawScopeTraces(page);
@@ -371,7 +372,14 @@ bool OscilloscopePage::OnInitDialog(Window& page) {
   return true;
 }
 
+void OscilloscopePage::FitPage(Window& page) {
+  // The template is smaller than the page of the largest classes: the panes and read-outs are
+  // laid out over the whole page of the class.
+  page.MoveWindow(0, 0, context_.shared.page_width, context_.shared.page_height);
+}
+
 void OscilloscopePage::OnPaint(Window& page) {
+  FitPage(page);
   page.SetTimer(kScopePollTimer, context_.link.state.poll_period);
   RedrawScopeTraces(page);
   PlaceScopeControls(page);

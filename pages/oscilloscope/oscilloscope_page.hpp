@@ -54,6 +54,8 @@ class OscilloscopePage : public PageProcedure {
   void ScopeTimerTick(Window& page);
   void ScopeLiveTick(Window& page);
   void ScopeCursorTick(Window& page);
+  // Sizes the page window to the page of the current size class.
+  void FitPage(Window& page);
   // Moves the cursor scroll bar and the cursor check box into place for the size class.
   void PlaceScopeControls(Window& page);
 

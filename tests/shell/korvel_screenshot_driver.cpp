@@ -4,7 +4,8 @@
 // working tree whose ports/COM1 leads to korvel-sim.
 //   korvel_screenshot_driver MENU_COMMAND SECONDS OUTPUT.png [cursor SLOT]
 // With "cursor SLOT" (the Oscilloscope page) the value cursor is switched on after SECONDS, as a
-// click on its check box does, and moved to history slot SLOT; the shot follows half a second later.
+// click on its check box does, and moved to history slot SLOT; the shot follows 1.5 s later (the X
+// server shows the frozen page only after a while).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int cursor_slot = cursor ? std::atoi(argv[5]) : 0;
-  const int cursor_ms = cursor ? 500 : 0;
+  const int cursor_ms = cursor ? 1500 : 0;
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
