@@ -1,6 +1,7 @@
 #include <iterator>
 
 #include "pages/service/schema_controls.hpp"
+#include "pages/oscilloscope/oscilloscope_controls.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
@@ -11,8 +12,8 @@ namespace {
 // bar sit above them and are moved into place for the size class when the page paints (at
 // 800 x 600 the check box keeps this position).
 constexpr ControlTemplate kOscilloscope[] = {
-    {1071, ControlKind::kCheckBox, 315, 0, 75, 10, kStyleNone, "Kursor warto\x9C" "ci", 0},
-    {1117, ControlKind::kHScrollBar, 90, 0, 220, 10, kHidden, "", 0},
+    {kValueCursorCheck, ControlKind::kCheckBox, 315, 0, 75, 10, kStyleNone, "Kursor warto\x9C" "ci", 0},
+    {kCursorScrollBar, ControlKind::kHScrollBar, 90, 0, 220, 10, kHidden, "", 0},
 };
 
 // Wiring diagram page: scroll bars for the small screens, where the diagram does not fit.
@@ -48,7 +49,7 @@ constexpr ControlTemplate kAbout[] = {
 };
 
 constexpr DialogTemplate kService[] = {
-    {159, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
+    {kOscilloscopeTemplate, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
     {kSchemaTemplate, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
     {126, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
     {103, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},

@@ -14,6 +14,7 @@ Application::Application(SerialPort& port, Host& window_system)
       options_page(context),
       schema_page(context, schema_state, settings.language_code),
       reset_page(context),
+      oscilloscope_page(context, scope_state),
       about_dialog(context),
       main_window(*this) {}
 

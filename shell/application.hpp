@@ -8,6 +8,7 @@
 #include "pages/common/shared_state.hpp"
 #include "pages/configuration/configuration_page.hpp"
 #include "pages/options/options_page.hpp"
+#include "pages/oscilloscope/oscilloscope_page.hpp"
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
@@ -61,6 +62,7 @@ class Application {
   ReadingsState readings_state;
   ConfigurationState configuration_state;
   SchemaState schema_state;
+  ScopeState scope_state;
   PageContext context;
 
   ReadingsPage readings_page;
@@ -68,7 +70,7 @@ class Application {
   OptionsPage options_page;
   SchemaPage schema_page;
   ResetPage reset_page;
-  BareTemplatePage oscilloscope_page{{159, 159, 159, 159, 159}};
+  OscilloscopePage oscilloscope_page;
   AboutDialog about_dialog;
 
   MainWindowProc main_window;

@@ -1,11 +1,14 @@
 #pragma once
 // A page window that is only its image and two Qt canvases on it, for drawing a page procedure
-// without widgets or an event loop; every control operation is accepted and ignored.
+// without widgets or an event loop (the tick benchmarks measure only the drawing the page asks
+// for); every control operation is accepted and ignored.
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <QColor>
 #include <QImage>
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "platform/qt/qt_bitmaps.hpp"
@@ -14,6 +17,12 @@
 #include "platform/window.hpp"
 
 namespace korvel::qt_test {
+
+inline uint64_t ThreadCpuNs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+}
 
 class ImagePage : public Window {
  public:

@@ -30,11 +30,7 @@
 namespace korvel {
 namespace {
 
-uint64_t ThreadCpuNs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
-}
+using qt_test::ThreadCpuNs;
 
 TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();

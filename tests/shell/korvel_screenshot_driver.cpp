@@ -7,7 +7,9 @@
 // to the middle of its range; "press" clicks the page's push button (the factory reset), so the
 // message box that follows is in the picture. A number as ACTION is a control id: that push button
 // of the page is pressed halfway through the wait (the Options page's corrections button opens its
-// dialog, which the screenshot then shows).
+// dialog, which the screenshot then shows). "cursor SLOT" (the Oscilloscope page) switches the
+// value cursor on after SECONDS, as a click on its check box does, and moves it to history slot
+// SLOT; the shot follows 1.5 s later (the X server shows the frozen page only after a while).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,17 +20,23 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "link/serial_port.hpp"
+#include "pages/oscilloscope/oscilloscope_controls.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window.hpp"
 #include "shell/application.hpp"
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [scroll-middle|press|CONTROL_ID]\n", argv[0]);
+  const bool cursor = argc == 6 && std::string(argv[4]) == "cursor";
+  if (argc != 4 && argc != 5 && !cursor) {
+    std::fprintf(stderr, "usage: %s MENU_COMMAND SECONDS OUTPUT.png [scroll-middle|press|CONTROL_ID|cursor SLOT]\n",
+                 argv[0]);
     return 2;
   }
+  const int cursor_slot = cursor ? std::atoi(argv[5]) : 0;
+  const int cursor_ms = cursor ? 1500 : 0;
   const int command = std::atoi(argv[1]);
   const int wait_ms = static_cast<int>(std::atof(argv[2]) * 1000);
   const QString output = QString::fromLocal8Bit(argv[3]);
@@ -67,7 +75,17 @@ int main(int argc, char** argv) {
       button->click();  // a modal dialog runs its own loop inside; the screenshot is taken there
     });
   }
-  QTimer::singleShot(500 + wait_ms, [&] {
+  if (cursor) {
+    QTimer::singleShot(500 + wait_ms, [&application, cursor_slot] {
+      korvel::Window* page = application.main_window.state.page;
+      if (page == nullptr) return;
+      page->SetCheck(korvel::kValueCursorCheck, true);
+      application.oscilloscope_page.OnCommand(*page, korvel::kValueCursorCheck, korvel::kButtonClicked);
+      application.oscilloscope_page.OnScroll(*page, korvel::kCursorScrollBar, false, korvel::kScrollThumbTrack,
+                                             cursor_slot);
+    });
+  }
+  QTimer::singleShot(500 + wait_ms + cursor_ms, [&] {
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!shot.save(output)) result = 1;
     // A modal box (the program information) is closed by its close box before the program exits.

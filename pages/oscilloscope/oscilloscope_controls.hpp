@@ -1,0 +1,15 @@
+#pragma once
+// Named controls of the Oscilloscope page, shared by its procedure and its template.
+
+namespace korvel {
+
+constexpr int kOscilloscopeTemplate = 159;
+constexpr int kScopePollTimer = 1;
+
+enum ScopeControl : int {
+  kPwaTraceCheck = 1068,      // "PWA": the AttInit trace on or off (not in template 159)
+  kValueCursorCheck = 1071,   // freezes the sweep and shows the value cursor
+  kCursorScrollBar = 1117,    // moves the value cursor over the recorded sweep
+};
+
+}  // namespace korvel

@@ -1,0 +1,259 @@
+// The Oscilloscope page against the simulated controller on the headless window system: the device
+// pixels a sweeping tick and a wrap draw in three size classes, the frozen cursor, and the page
+// with no controller.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/controller_link.hpp"
+#include "link/live_data.hpp"
+#include "link/parameter_map.hpp"
+#include "pages/common/page_context.hpp"
+#include "pages/oscilloscope/oscilloscope_page.hpp"
+#include "sim/controller_model.hpp"
+#include "sim/simulated_port.hpp"
+#include "tests/headless/headless_host.hpp"
+#include "tests/pages/size_class_state.hpp"
+
+namespace korvel {
+namespace {
+
+using headless::DrawKind;
+using headless::DrawOp;
+using headless::HeadlessHost;
+using headless::HeadlessWindow;
+
+struct ScopeWorld {
+  explicit ScopeWorld(int size_class) {
+    ApplyClass(shared, size_class);
+    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
+    model.SetParameter(AddressOf(Parameter::LambdaType), 0x00);  // 0..1 V probe, mode 0
+    Open();
+  }
+  // Creates the page as the main window does.
+  void Open() {
+    if (window != nullptr) host.DestroyPage(window);
+    window = static_cast<HeadlessWindow*>(host.CreatePage(kOscilloscopeTemplate, page));
+    page.Build(*window);
+  }
+  void Tick(int count = 1) {
+    for (int i = 0; i < count; ++i) page.OnTimer(*window, kScopePollTimer);
+  }
+  // Pins the live values the traces and read-outs are drawn from.
+  void Hold(uint8_t probe, uint8_t att, uint8_t att_init, uint16_t period, uint8_t aux) {
+    model.OverrideLive(kLambdaProbe, probe);
+    model.OverrideLive(kAtt, att);
+    model.OverrideLive(kAttInit, att_init);
+    model.OverrideLive(kPeriodLo, static_cast<uint8_t>(period & 0xFF));
+    model.OverrideLive(kPeriodHi, static_cast<uint8_t>(period >> 8));
+    model.OverrideLive(kAuxInput, aux);
+  }
+  // The drawing of the last tick in the band of pane 1 (rectangles) and the trace segments, one
+  // line each: "R left right pen" or "L x1,y1 x2,y2 pen".
+  std::vector<std::string> Pane1AndSegments() const {
+    std::vector<std::string> out;
+    char line[96];
+    for (const DrawOp& op : window->ops) {
+      if (op.kind == DrawKind::kRectangle && op.top == DesignY(shared, 43)) {
+        std::snprintf(line, sizeof line, "R %d %d %s", op.left, op.right, DescribePen(op.pen).name);
+      } else if (op.kind == DrawKind::kPolyline && op.points.size() == 2) {
+        std::snprintf(line, sizeof line, "L %d,%d %d,%d %s", op.points[0].x, op.points[0].y, op.points[1].x,
+                      op.points[1].y, DescribePen(op.pen).name);
+      } else {
+        continue;
+      }
+      out.emplace_back(line);
+    }
+    return out;
+  }
+  std::vector<int> Requests() const {
+    std::vector<int> out;
+    for (const auto& frame : port.frames) out.push_back(frame[1]);
+    return out;
+  }
+  std::string TextAt(int x, int y) const {
+    const DrawOp* found = nullptr;
+    for (const DrawOp& op : window->ops) {
+      if (op.kind == DrawKind::kText && op.left == DesignX(shared, x) && op.top == DesignY(shared, y)) found = &op;
+    }
+    return found ? found->text.substr(0, static_cast<size_t>(found->count)) : "(none)";
+  }
+
+  VirtualClock clock;
+  sim::ControllerModel model;
+  sim::SimulatedPort port{model, clock};
+  ControllerLink link{port};
+  HeadlessHost host{clock, {1280, 1024}};
+  LanguageTable texts;
+  SharedState shared;
+  GaugeTables gauges{};
+  PageContext context{link, texts, shared, gauges, host};
+  ScopeState state;
+  OscilloscopePage page{context, state};
+  HeadlessWindow* window = nullptr;
+};
+
+using Lines = std::vector<std::string>;
+
+// Device pixels of one class: band-1 columns and the trace ys for the held values.
+struct ClassPixels {
+  int size_class;
+  Lines tick_204;  // a sweeping tick in mid-sweep
+  Lines tick_596;  // the last sample and the wrap
+  Lines tick_202;  // the jump line from the right edge into the start strip
+  Lines tick_203;  // a flat start
+};
+
+TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
+  // Held values: probe 40 (height 60), Att 90 (30), AttInit 120 (40), 5000 rpm (50), aux 62 (20);
+  // pane-1 rows and trace ys: A at 70, B 210, C 200, D 300, E 440; after the wrap probe 10 (115).
+  const ClassPixels classes[] = {
+      {1,
+       {"R 159 163 PenWhite1", "R 164 165 PenRed1", "R 164 164 PenWhite1", "L 162,53 163,53 PenOlive2",
+        "L 162,161 163,161 PenLime2", "L 162,154 163,154 PenGreen1", "L 162,231 163,231 PenBlue2",
+        "L 162,338 163,338 PenNavy2"},
+       {"R 159 163 PenWhite1", "R 478 479 PenRed1", "R 477 478 PenWhite1", "L 476,53 476,53 PenOlive2",
+        "L 476,161 476,161 PenLime2", "L 476,154 476,154 PenGreen1", "L 476,231 476,231 PenBlue2",
+        "L 476,338 476,338 PenNavy2", "R 478 479 PenWhite1", "R 160 162 PenWhite1"},
+       {"R 163 164 PenRed1", "R 162 163 PenWhite1", "L 160,53 161,88 PenOlive2", "L 160,161 161,161 PenLime2",
+        "L 160,154 161,154 PenGreen1", "L 160,231 161,231 PenBlue2", "L 160,338 161,338 PenNavy2"},
+       {"R 164 165 PenRed1", "R 163 164 PenWhite1", "L 161,88 162,88 PenOlive2", "L 161,161 162,161 PenLime2",
+        "L 161,154 162,154 PenGreen1", "L 161,231 162,231 PenBlue2", "L 161,338 162,338 PenNavy2"}},
+      {2,
+       {"R 199 204 PenWhite1", "R 206 207 PenRed1", "R 204 206 PenWhite1", "L 203,70 204,70 PenOlive2",
+        "L 203,210 204,210 PenLime2", "L 203,200 204,200 PenGreen1", "L 203,300 204,300 PenBlue2",
+        "L 203,440 204,440 PenNavy2"},
+       {"R 199 204 PenWhite1", "R 598 599 PenRed1", "R 596 598 PenWhite1", "L 595,70 596,70 PenOlive2",
+        "L 595,210 596,210 PenLime2", "L 595,200 596,200 PenGreen1", "L 595,300 596,300 PenBlue2",
+        "L 595,440 596,440 PenNavy2", "R 598 599 PenWhite1", "R 199 203 PenWhite1"},
+       {"R 204 205 PenRed1", "R 202 204 PenWhite1", "L 201,70 202,115 PenOlive2", "L 201,210 202,210 PenLime2",
+        "L 201,200 202,200 PenGreen1", "L 201,300 202,300 PenBlue2", "L 201,440 202,440 PenNavy2"},
+       {"R 205 206 PenRed1", "R 203 205 PenWhite1", "L 202,115 203,115 PenOlive2", "L 202,210 203,210 PenLime2",
+        "L 202,200 203,200 PenGreen1", "L 202,300 203,300 PenBlue2", "L 202,440 203,440 PenNavy2"}},
+      {5,
+       {"R 318 326 PenWhite1", "R 329 330 PenRed1", "R 326 329 PenWhite1", "L 324,126 326,126 PenOlive2",
+        "L 324,380 326,380 PenLime2", "L 324,362 326,362 PenGreen1", "L 324,543 326,543 PenBlue2",
+        "L 324,796 326,796 PenNavy2"},
+       {"R 318 326 PenWhite1", "R 956 957 PenRed1", "R 953 956 PenWhite1", "L 952,126 953,126 PenOlive2",
+        "L 952,380 953,380 PenLime2", "L 952,362 953,362 PenGreen1", "L 952,543 953,543 PenBlue2",
+        "L 952,796 953,796 PenNavy2", "R 956 958 PenWhite1", "R 318 324 PenWhite1"},
+       {"R 326 327 PenRed1", "R 323 326 PenWhite1", "L 321,126 323,208 PenOlive2", "L 321,380 323,380 PenLime2",
+        "L 321,362 323,362 PenGreen1", "L 321,543 323,543 PenBlue2", "L 321,796 323,796 PenNavy2"},
+       {"R 328 329 PenRed1", "R 324 328 PenWhite1", "L 323,208 324,208 PenOlive2", "L 323,380 324,380 PenLime2",
+        "L 323,362 324,362 PenGreen1", "L 323,543 324,543 PenBlue2", "L 323,796 324,796 PenNavy2"}},
+  };
+  for (const ClassPixels& expected : classes) {
+    SCOPED_TRACE("size class " + std::to_string(expected.size_class));
+    ScopeWorld w(expected.size_class);
+    w.Hold(40, 90, 120, 3000, 62);
+    w.Tick(2);  // 203 flat, then 204
+    ASSERT_EQ(w.state.SweepPosition, 204u);
+    w.window->ClearOps();
+    w.state.SweepPosition = 203;
+    w.Tick();
+    EXPECT_EQ(w.Pane1AndSegments(), expected.tick_204);
+    // The sample is kept for the cursor and the point for a repaint; the Readings dial follows.
+    EXPECT_EQ(w.state.SampleHistory[4].lambda_raw, 40u);
+    EXPECT_EQ(w.state.SampleHistory[4].engine_speed, 5000u);
+    EXPECT_EQ(w.state.TraceRedrawPoints[kTraceA][5].y, DesignY(w.shared, 70));
+    EXPECT_EQ(w.shared.CurrentEngineSpeed, 5000u);
+    EXPECT_EQ(w.TextAt(630, 70), "0.78");
+    EXPECT_EQ(w.TextAt(630, 180), "090");
+    EXPECT_EQ(w.TextAt(630, 290), "5000");
+    EXPECT_EQ(w.TextAt(630, 400), "1.21");
+
+    w.state.SweepPosition = 595;
+    w.window->ClearOps();
+    w.Tick();
+    EXPECT_EQ(w.Pane1AndSegments(), expected.tick_596);
+    EXPECT_EQ(w.state.SweepPosition, 201u);
+    EXPECT_EQ(w.state.SampleHistory[396].att_raw, 90u);
+
+    w.Hold(10, 90, 120, 3000, 62);
+    for (const Lines* tick : {&expected.tick_202, &expected.tick_203}) {
+      w.window->ClearOps();
+      w.Tick();
+      EXPECT_EQ(w.Pane1AndSegments(), *tick);
+    }
+    // From 204 on the start strip is cleared again on every tick.
+    w.window->ClearOps();
+    w.Tick();
+    ASSERT_FALSE(w.Pane1AndSegments().empty());
+    EXPECT_EQ(w.Pane1AndSegments().front(), expected.tick_204.front());
+    EXPECT_LE(w.window->max_contexts_held, 2);
+  }
+}
+
+TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
+  ScopeWorld w(2);
+  w.Hold(40, 90, 120, 3000, 62);
+  w.Tick(10);  // samples at 203..212, slots 3..12
+  w.Hold(0, 33, 0, 0xFF00, 0);
+  w.Tick(2);   // slots 13, 14 hold Att 33 and no speed
+  ASSERT_TRUE(w.window->UserClick(kValueCursorCheck));
+  EXPECT_TRUE(w.window->IsVisible(kCursorScrollBar));
+  w.port.ClearFrames();
+  ASSERT_TRUE(w.window->UserScroll(kCursorScrollBar, kScrollThumbTrack, 13));
+  w.window->ClearOps();
+  w.Tick(3);
+  EXPECT_TRUE(w.Requests().empty());
+  EXPECT_EQ(w.state.SweepPosition, 214u);
+  EXPECT_EQ(w.TextAt(630, 180), "033");
+  EXPECT_EQ(w.TextAt(630, 290), "0000");
+  EXPECT_EQ(w.shared.CurrentEngineSpeed, 0u);
+
+  // Moving the line one slot left erases the old line, puts back the traces under it and reads
+  // the earlier sample.
+  ASSERT_TRUE(w.window->UserScroll(kCursorScrollBar, kScrollLineUp));
+  w.window->ClearOps();
+  w.Tick();
+  const Lines band1 = w.Pane1AndSegments();
+  EXPECT_EQ(band1, (Lines{"R 213 214 DefaultPen", "R 214 215 PenWhite1", "R 216 217 PenRed1"}));
+  int restored = 0;
+  for (const DrawOp& op : w.window->ops) {
+    if (op.kind == DrawKind::kPolyline && op.points.size() == 3 && op.points[0].x == 213) ++restored;
+  }
+  EXPECT_EQ(restored, 5);
+  EXPECT_EQ(w.TextAt(630, 180), "090");
+  EXPECT_EQ(w.TextAt(630, 290), "5000");
+  EXPECT_TRUE(w.Requests().empty());
+
+  // Reopened in cursor mode: frozen over an empty history.
+  w.Open();
+  EXPECT_TRUE(w.window->Control(kValueCursorCheck)->checked);
+  EXPECT_TRUE(w.window->IsVisible(kCursorScrollBar));
+  w.port.ClearFrames();
+  w.Tick();
+  EXPECT_TRUE(w.Requests().empty());
+  EXPECT_EQ(w.TextAt(630, 70), "0.00");
+  EXPECT_EQ(w.TextAt(630, 180), "000");
+}
+
+TEST(OscilloscopePage, WithoutControllerTheSweepStallsAndTheIdentityIsRetried) {
+  ScopeWorld w(2);
+  w.model.faults.silence = true;
+  w.Open();
+  w.window->Paint();
+  w.port.ClearFrames();
+  w.host.RunFor(3000);
+  const std::vector<int> requests = w.Requests();
+  ASSERT_GE(requests.size(), 5u);
+  for (int request : requests) EXPECT_EQ(request, 1);
+  EXPECT_EQ(w.state.SweepPosition, kSweepStart);
+  EXPECT_EQ(w.window->TimerPeriod(kScopePollTimer), kScopePollPeriodMs);
+  EXPECT_EQ(w.TextAt(630, 290), "0000");
+
+  // The controller answers again: the configuration is read once on the new connection.
+  w.model.faults.silence = false;
+  w.port.ClearFrames();
+  w.host.RunFor(1000);
+  int config_reads = 0;
+  for (int request : w.Requests()) config_reads += request == 3 ? 1 : 0;
+  EXPECT_EQ(config_reads, 1);
+  EXPECT_GT(w.state.SweepPosition, 240u);
+}
+
+}  // namespace
+}  // namespace korvel
