@@ -218,7 +218,10 @@ size_t DriveReplay::TickAt(uint64_t elapsed_ms) const {
                                       [](uint64_t at, const ReplayTick& tick) { return at < tick.at_ms; });
   if (after == log_.ticks.begin()) return 0;
   const size_t before = static_cast<size_t>(after - log_.ticks.begin()) - 1;
-  if (after == log_.ticks.end()) return before;
+  if (after == log_.ticks.end()) {
+    // Past the last tick of a loop, the first tick of the next round may be the nearer one.
+    return loop_ && log_.length_ms - t < t - log_.ticks[before].at_ms ? 0 : before;
+  }
   return after->at_ms - t < t - log_.ticks[before].at_ms ? before + 1 : before;
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -177,6 +178,36 @@ TEST_F(KorvelctlEndToEnd, AnotherVariantIsRefused) {
   StartSimulator({"--variant", "3"});
   EXPECT_EQ(Korvelctl({"identity"}), 4);
   EXPECT_NE(err.find("variant 3"), std::string::npos) << err;
+}
+
+// A drive recorded from the simulator, replayed by a second simulator and recorded again, gives
+// the same values in the same order; a log that is not one is refused with its line number.
+TEST_F(KorvelctlEndToEnd, ARecordedDriveReplaysToTheSameValues) {
+  StartSimulator({"--scenario", "drive", "--fast-forward", "30"});
+  ASSERT_EQ(Korvelctl({"live", "--count", "20", "--period", "200", "--csv", "drive.csv"}), 0) << err;
+  StopSimulator();
+  StartSimulator({"--replay", "drive.csv"});
+  ASSERT_EQ(Korvelctl({"live", "--count", "20", "--period", "200", "--csv", "again.csv"}), 0) << err;
+  StopSimulator();
+  const std::vector<std::string> first = Lines(ReadFile(dir / "drive.csv"));
+  const std::vector<std::string> second = Lines(ReadFile(dir / "again.csv"));
+  ASSERT_EQ(first.size(), 21u);
+  ASSERT_EQ(second.size(), first.size());
+  std::set<std::string> distinct;
+  for (size_t i = 1; i < first.size(); ++i) {
+    // Everything after the time stamp.
+    EXPECT_EQ(second[i].substr(25), first[i].substr(25)) << "tick " << i;
+    distinct.insert(first[i].substr(25));
+  }
+  EXPECT_GT(distinct.size(), 5u) << "the recorded engine hardly moved";
+
+  std::ofstream(dir / "broken.csv") << first[0] << "\n" << first[1] << "\n" << first[2] << ",extra\n";
+  const pid_t pid = Spawn({KORVEL_SIM_PROGRAM, "--replay", "broken.csv"}, dir, dir / "sim.out", dir / "sim.err");
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(ReadFile(dir / "sim.err").find("broken.csv: line 3: 12 columns, not 11"), std::string::npos)
+      << ReadFile(dir / "sim.err");
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// Reading a recorded drive back into live-data bytes, and which tick is on the line when.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "link/live_data.hpp"
+#include "sim/replay.hpp"
+
+namespace korvel::sim {
+namespace {
+
+const std::string kHeader =
+    "time,answered,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,state_flags,"
+    "indicator_flags\n";
+
+TEST(DriveLog, ValuesTurnBackIntoTheBytesThatShowThem) {
+  DriveLog log;
+  std::string error;
+  ASSERT_TRUE(ParseDriveLog(kHeader +
+                                "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n"
+                                "2026-12-07T04:35:32.387Z,0,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n"
+                                "2026-12-07T04:35:32.587Z,1,0,0.00,0.00,0,0,0,petrol,0x00,0x00\n",
+                            0x00, log, error))
+      << error;
+  ASSERT_EQ(log.ticks.size(), 2u);  // the unanswered row is skipped
+  EXPECT_EQ(log.ticks[1].at_ms, 400u);
+  EXPECT_EQ(log.length_ms, 600u);
+  uint8_t record[11] = {};
+  std::copy(log.ticks[0].live.begin(), log.ticks[0].live.end(), record);
+  EXPECT_EQ(LiveEngineSpeed(record), 2600u);
+  EXPECT_EQ(std::string(VoltText(VoltsFromRaw(record[kLambdaProbe])).text), "0.35");
+  EXPECT_EQ(std::string(VoltText(VoltsFromRaw(record[kAuxInput])).text), "1.37");
+  EXPECT_EQ(record[kAtt], 129);
+  EXPECT_EQ(record[kStateFlags], 0xC1);
+  std::copy(log.ticks[1].live.begin(), log.ticks[1].live.end(), record);
+  EXPECT_EQ(record[kPeriodHi], 255);  // no engine speed
+}
+
+TEST(DriveLog, AMalformedLogIsRefusedWithItsLineNumber) {
+  const std::string good = "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n";
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"", "line 1: the log is empty"},
+      {"time,rpm\n" + good, "line 1: not a korvelctl live log"},
+      {kHeader + good + "2026-12-07T04:35:32.387Z,1,2600\n", "line 3: 3 columns, not 11"},
+      {kHeader + "2026-12-07 04:35:32,1,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n", "line 2: time"},
+      {kHeader + good + "2026-12-07T04:35:31.000Z,1,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n",
+       "line 3: time goes backwards"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2610,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n",
+       "line 2: engine speed 2610 rpm is not one a controller reports"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.355,1.37,129,128,86,LPG,0xC1,0x4A\n", "line 2: lambda voltage"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,256,128,86,LPG,0xC1,0x4A\n", "line 2: Att"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,petrol,0xC1,0x4A\n", "line 2: fuel"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,ON,129,128,86,LPG,0xC1,0x4A\n", "line 2: second input"},
+      {kHeader + "2026-12-07T04:35:32.187Z,0,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n",
+       "line 2: the log holds no tick the controller answered"},
+  };
+  for (const auto& c : cases) {
+    DriveLog log;
+    std::string error;
+    EXPECT_FALSE(ParseDriveLog(c.text, 0x00, log, error)) << c.text;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+  }
+}
+
+TEST(DriveReplay, TheNearestTickIsOnTheLineAndALoopStartsAgain) {
+  DriveLog log;
+  for (uint64_t at : {0u, 200u, 400u}) {
+    ReplayTick tick;
+    tick.at_ms = at;
+    log.ticks.push_back(tick);
+  }
+  log.length_ms = 600;
+  const DriveReplay once(log, false);
+  const DriveReplay looped(log, true);
+  const struct {
+    uint64_t at;
+    size_t once, looped;
+  } cases[] = {{0, 0, 0}, {99, 0, 0}, {101, 1, 1}, {290, 1, 1}, {310, 2, 2}, {490, 2, 2}, {590, 2, 0}, {5000, 2, 1}, {801, 2, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(once.TickAt(c.at), c.once) << c.at;
+    EXPECT_EQ(looped.TickAt(c.at), c.looped) << c.at;
+  }
+  EXPECT_FALSE(once.Finished(599));
+  EXPECT_TRUE(once.Finished(600));
+  EXPECT_FALSE(looped.Finished(60000));
+}
+
+}  // namespace
+}  // namespace korvel::sim
