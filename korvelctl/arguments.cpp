@@ -217,7 +217,9 @@ const char* HelpText() {
          "  5  the configuration file is not exact (nothing was sent)\n"
          "  6  a write was not acknowledged (load stops there), or the reset was not confirmed\n"
          "  7  a file could not be opened, written or replaced\n"
-         "  8  learn refused: the controller is not running on LPG\n";
+         "  8  learn refused: the controller is not running on LPG\n"
+         "  9  the port could not be opened (no such device, no permission, in use);\n"
+         "     the message gives the system's reason\n";
 }
 
 }  // namespace korvel::ctl

@@ -96,9 +96,16 @@ class Session {
     return text;
   }
 
-  // Up to three identity polls, as the link tries before it declares the controller lost.
+  // Up to three identity polls, as the link tries before it declares the controller lost. A port
+  // that cannot be opened is said so at once, with the system's reason: retrying cannot help, and
+  // "no answer" would send the fitter looking at the car.
   int Connect() {
-    for (int attempt = 0; attempt < 3 && !link_.Connected(); ++attempt) link_.ReadIdentity();
+    for (int attempt = 0; attempt < 3 && !link_.Connected(); ++attempt) {
+      if (link_.ReadIdentity() == ExchangeOutcome::kPortNotOpen) {
+        Error("cannot open %s: %s", PortDescription().c_str(), link_.state.open_error);
+        return kExitCannotOpenPort;
+      }
+    }
     if (!link_.Connected()) {
       Error("no answer from the controller on %s", PortDescription().c_str());
       return kExitNoAnswer;
@@ -112,27 +119,17 @@ class Session {
     return kExitOk;
   }
 
-  // Polls one record until a good reply is stored, three tries at most. The record is cleared
-  // first, so its lead byte tells whether this poll stored a reply.
-  bool PollRecord(void (ControllerLink::*poll)(), uint8_t* record, size_t size, const char* what) {
+  // Polls one record until a good reply is stored, three tries at most.
+  bool PollRecord(ExchangeOutcome (ControllerLink::*poll)(), const char* what) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-      std::memset(record, 0, size);
-      (link_.*poll)();
-      if (record[0] == kLeadByte) return true;
+      if ((link_.*poll)() == ExchangeOutcome::kGood) return true;
     }
     Error("no answer from the controller to the %s request", what);
     return false;
   }
-  bool PollConfig() {
-    return PollRecord(&ControllerLink::ReadConfig, link_.ConfigRecord, sizeof link_.ConfigRecord, "configuration");
-  }
-  bool PollOptions() {
-    return PollRecord(&ControllerLink::ReadOptions, link_.OptionsRecord, sizeof link_.OptionsRecord, "options");
-  }
-  bool PollLiveData() {
-    return PollRecord(&ControllerLink::ReadLiveData, link_.LiveDataRecord, sizeof link_.LiveDataRecord,
-                      "live-data");
-  }
+  bool PollConfig() { return PollRecord(&ControllerLink::ReadConfig, "configuration"); }
+  bool PollOptions() { return PollRecord(&ControllerLink::ReadOptions, "options"); }
+  bool PollLiveData() { return PollRecord(&ControllerLink::ReadLiveData, "live-data"); }
   bool PollRecordOf(int parameter) {
     switch (ParameterMap[parameter].record) {
       case RecordKind::kConfig:
@@ -260,21 +257,11 @@ class Session {
       const uint64_t started = env_.clock.SteadyMs();
       const int64_t wall = env_.clock.WallMs();
 
-      // As the page, the records keep their last contents when a reply is missing; the lead bytes
-      // are cleared first only to tell whether this tick brought fresh values.
-      const uint8_t identity_lead = link_.IdentityRecord[0];
-      link_.IdentityRecord[0] = 0;
-      link_.ReadIdentity();
-      bool answered = link_.IdentityRecord[0] == kLeadByte;
-      if (!answered) link_.IdentityRecord[0] = identity_lead;
+      // As the page, the records keep their last contents when a reply is missing; the line says
+      // whether this tick brought fresh values.
+      bool answered = link_.ReadIdentity() == ExchangeOutcome::kGood;
       if (link_.Connected() && link_.GetControllerVariant() == 2) {
-        const uint8_t live_lead = link_.LiveDataRecord[0];
-        link_.LiveDataRecord[0] = 0;
-        link_.ReadLiveData();
-        if (link_.LiveDataRecord[0] != kLeadByte) {
-          link_.LiveDataRecord[0] = live_lead;
-          answered = false;
-        }
+        if (link_.ReadLiveData() != ExchangeOutcome::kGood) answered = false;
         config_poll_count += 1;
         if (config_poll_count > 3) {
           link_.ReadConfig();

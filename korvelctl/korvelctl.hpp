@@ -19,6 +19,7 @@ enum ExitStatus : int {
   kExitNotAcknowledged = 6,   // a write was not acknowledged, or the reset not confirmed
   kExitFileError = 7,         // a file could not be opened, written or replaced
   kExitNotOnLpg = 8,          // learn refused: the controller is not running on LPG
+  kExitCannotOpenPort = 9,    // the serial port could not be opened (no such device, no permission)
 };
 
 // Time as korvelctl sees it: the wall clock for the timestamps of the live log, a steady clock for
