@@ -9,6 +9,8 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -59,10 +61,9 @@ bool MayWrite(const std::filesystem::path& path) {
 #endif
 }
 
-// A name for the temporary file in the target's own directory (a rename only replaces a file
-// atomically within one file system) that no existing file carries.
-// A free name beside the target for the new file; empty when the first thousand are all taken
-// (an existing file of that name is never reused, so nothing of someone else's is truncated).
+// A free name for the new file in the target's own directory (a rename only replaces a file
+// atomically within one file system); empty when the first thousand are all taken (an existing
+// file of that name is never reused, so nothing of someone else's is truncated).
 std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
   for (int n = 0; n < 1000; ++n) {
     std::filesystem::path candidate = target;
@@ -72,6 +73,109 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
     if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
   }
   return {};
+}
+
+// The 31 lines of a configuration file for the records as they are now.
+std::string ConfigurationText(const ExpectedStrings& strings, const ControllerLink& link) {
+  std::string text;
+  char line[48];
+  for (int i = 0; i < 3; ++i) {
+    std::snprintf(line, sizeof line, "%s\n", strings.entries[i]);
+    text += line;
+  }
+  for (int i = 0; i < kParameterCount; ++i) {
+    std::snprintf(line, sizeof line, "%s %d\n", strings.entries[3 + i], StoredParameterValue(link, i));
+    text += line;
+  }
+  return text;
+}
+
+// Whether `path` leads, through links, into /proc: /dev/stdout and /dev/fd/N name a file this
+// program already holds open, which is written where it is and never renamed over.
+bool ReachedThroughOpenFiles(std::filesystem::path path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  auto in_proc = [](const fs::path& p) { return p.lexically_normal().string().rfind("/proc/", 0) == 0; };
+  path = fs::absolute(path, ec);
+  for (int hop = 0; hop < 40 && !ec; ++hop) {
+    if (in_proc(path)) return true;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return false;
+    fs::path next = fs::read_symlink(path, ec);
+    path = next.is_relative() ? path.parent_path() / next : next;
+  }
+  return false;
+#endif
+}
+
+// The new file takes the owner, group and permissions of the one it replaces, where the system
+// lets this program give them (owner and group need the privilege; otherwise the group alone is
+// tried). A private file stays private.
+void KeepOwnerAndPermissions(const std::filesystem::path& old_file, const std::filesystem::path& new_file) {
+  std::error_code ec;
+#ifndef _WIN32
+  struct stat old_status {};
+  if (::stat(old_file.c_str(), &old_status) == 0 &&
+      ::chown(new_file.c_str(), old_status.st_uid, old_status.st_gid) != 0) {
+    [[maybe_unused]] const int group_only = ::chown(new_file.c_str(), static_cast<uid_t>(-1), old_status.st_gid);
+  }
+#endif
+  const std::filesystem::file_status status = std::filesystem::status(old_file, ec);
+  if (!ec) std::filesystem::permissions(new_file, status.permissions(), ec);
+}
+
+enum class InPlace {
+  // Not a plain file, or one already open in this program: opened as a plain save opens it (added
+  // to the end of what a redirection left there), except that a pipe nobody reads is reported
+  // instead of waited on.
+  kStream,
+  // A plain file whose folder takes no new file: overwritten from its start and cut to the new
+  // length, so it keeps its owner, group and permissions.
+  kRewrite,
+};
+
+SaveResult WriteInPlace(const char* path, const std::string& text, InPlace how) {
+  const std::string name = std::string("\"") + path + "\"";
+  const char* damage = how == InPlace::kRewrite ? "; the file may now be incomplete" : "";
+#ifdef _WIN32
+  std::FILE* file = std::fopen(path, "w");
+  if (file == nullptr) return {false, "cannot save " + name + ": " + ErrnoText(errno)};
+  int error = 0;
+  if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) error = errno != 0 ? errno : EIO;
+  if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+  if (error != 0) return {false, "cannot save " + name + ": " + ErrnoText(error) + damage};
+  return {true, std::string()};
+#else
+  const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (how == InPlace::kStream ? O_APPEND : 0);
+  const int fd = ::open(path, flags);
+  if (fd < 0) {
+    const int refused = errno;
+    if (refused == ENXIO) return {false, "cannot save " + name + ": " + ErrnoText(refused) + " (nothing reads the pipe)"};
+    return {false, "cannot save " + name + ": " + ErrnoText(refused)};
+  }
+  // Opened without waiting for a reader; from here on the writes wait as a plain save's would.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  int error = 0;
+  size_t done = 0;
+  while (error == 0 && done < text.size()) {
+    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+    if (written > 0) {
+      done += static_cast<size_t>(written);
+    } else {
+      // An interrupted write ends the save: a stop request must not wait for a reader.
+      error = written < 0 ? errno : EIO;
+    }
+  }
+  if (error == 0 && how == InPlace::kRewrite) {
+    if (::ftruncate(fd, static_cast<off_t>(text.size())) != 0 || ::fsync(fd) != 0) error = errno;
+  }
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error != 0) return {false, "cannot save " + name + ": writing failed: " + ErrnoText(error) + damage};
+  return {true, std::string()};
+#endif
 }
 
 // Reads whitespace-separated tokens, at most kMaxTokenLength characters kept; a longer token is
@@ -167,49 +271,55 @@ void BuildExpectedStrings(ExpectedStrings& strings) {
 SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  const std::string text = ConfigurationText(strings, link);
   fs::path target(path);
+  const fs::file_status found = fs::status(target, ec);
+  if (fs::is_directory(found)) {
+    return {false, "cannot save \"" + target.string() + "\": it is a directory"};
+  }
+  // A terminal, a pipe or a device node is written where it is, never replaced by a plain file;
+  // so is a file this program already has open (/dev/stdout redirected to a file).
+  if (fs::exists(found) && (!fs::is_regular_file(found) || ReachedThroughOpenFiles(target))) {
+    return WriteInPlace(path, text, InPlace::kStream);
+  }
   // A link to a configuration file stays a link: the new file replaces the file it points to.
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path resolved = fs::weakly_canonical(target, ec);
     if (!ec) target = resolved;
   }
-  if (fs::is_directory(target, ec)) {
-    return {false, "cannot save \"" + target.string() + "\": it is a directory"};
-  }
+  const bool exists = fs::exists(found);
   // A file made read-only (a reference set the workshop keeps) is refused as opening it for
   // writing would be, not replaced behind its back by the rename.
-  if (fs::exists(fs::status(target, ec)) && !MayWrite(target)) {
+  if (exists && !MayWrite(target)) {
     const int refused = errno;
     return {false, "cannot save \"" + target.string() + "\": " + ErrnoText(refused) +
                        "; the old file was left as it was"};
   }
   const fs::path temporary = TemporaryPathBeside(target);
-  if (temporary.empty()) {
-    return {false, "cannot save \"" + target.string() + "\": no free name for the new file beside it (" +
-                       target.string() + ".tmp and the next 999 are taken)"};
-  }
-
   // Text mode, so the lines end as text files do on this system.
-  std::FILE* file = std::fopen(temporary.string().c_str(), "w");
+  std::FILE* file = temporary.empty() ? nullptr : std::fopen(temporary.string().c_str(), "w");
   if (file == nullptr) {
+    const int refused = errno;
+    // A folder that takes no new file (or whose spare names are all taken) still lets a writable
+    // file be saved over, as a plain save would.
+    if (exists) return WriteInPlace(target.string().c_str(), text, InPlace::kRewrite);
+    if (temporary.empty()) {
+      return {false, "cannot save \"" + target.string() + "\": no free name for the new file beside it (" +
+                         target.string() + ".tmp and the next 999 are taken)"};
+    }
     return {false, "cannot save \"" + target.string() + "\": cannot create \"" + temporary.string() + "\": " +
-                       ErrnoText(errno)};
+                       ErrnoText(refused)};
   }
-  // The first error of the writes, the flush and the close; the message names it.
+  // The first error of the write, the flush and the close; the message names it.
   int error = 0;
   auto note = [&error](bool ok) {
     if (!ok && error == 0) error = errno != 0 ? errno : EIO;
   };
   errno = 0;
-  for (int i = 0; i < 3; ++i) note(std::fprintf(file, "%s\n", strings.entries[i]) >= 0);
-  for (int i = 0; i < kParameterCount; ++i) {
-    note(std::fprintf(file, "%s %d\n", strings.entries[3 + i], StoredParameterValue(link, i)) >= 0);
-  }
+  note(std::fwrite(text.data(), 1, text.size(), file) == text.size());
   if (error == 0) note(FlushToDisk(file));
   note(std::fclose(file) == 0);
-  // The new file keeps the permissions of the one it replaces (a private file stays private).
-  const fs::file_status old_status = fs::status(target, ec);
-  if (error == 0 && !ec && fs::exists(old_status)) fs::permissions(temporary, old_status.permissions(), ec);
+  if (error == 0 && exists) KeepOwnerAndPermissions(target, temporary);
   if (error != 0) {
     std::remove(temporary.string().c_str());
     return {false, "cannot save \"" + target.string() + "\": writing \"" + temporary.string() + "\" failed: " +

@@ -15,7 +15,9 @@ struct ExpectedStrings {
 void BuildExpectedStrings(ExpectedStrings& strings);
 
 // Saving writes a temporary file beside the target and renames it over the target, so an existing
-// file is never truncated by a failed save.
+// file is never truncated by a failed save. What is not a plain file (a terminal, a pipe, a device,
+// /dev/stdout) is written where it is and never replaced; a pipe nobody reads is reported, not
+// waited on. A writable file in a folder that takes no new file is overwritten in place.
 struct SaveResult {
   bool ok;
   std::string error;  // what failed, for the message shown to the fitter
