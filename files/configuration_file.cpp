@@ -1,6 +1,7 @@
 #include "files/configuration_file.hpp"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -178,6 +179,55 @@ SaveResult WriteInPlace(const char* path, const std::string& text, InPlace how) 
 #endif
 }
 
+// What a path that is not a plain file is, for the message.
+const char* KindOfFile(const std::filesystem::file_status& status) {
+  namespace fs = std::filesystem;
+  if (fs::is_directory(status)) return "a folder";
+  if (fs::is_fifo(status)) return "a pipe";
+  if (fs::is_character_file(status) || fs::is_block_file(status)) return "a device";
+  if (fs::is_socket(status)) return "a socket";
+  return "not a plain file";
+}
+
+// Opens a configuration file for reading, in binary mode (tokens are split at any whitespace, so
+// carriage returns need no translation). Only a plain file is read: a pipe or a device could keep
+// the program waiting for bytes that never come, so anything else is refused before it is read.
+std::FILE* OpenPlainFile(const char* path, std::string& reason) {
+  namespace fs = std::filesystem;
+  const std::string name = std::string("\"") + path + "\"";
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    reason = "cannot read " + name + ": it is " + KindOfFile(status) + ", not a configuration file";
+    return nullptr;
+  }
+#ifdef _WIN32
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) reason = "cannot open " + name + ": " + ErrnoText(errno);
+  return file;
+#else
+  // Opened without waiting (a pipe put there since the check), then checked again on the open file.
+  const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reason = "cannot open " + name + ": " + ErrnoText(errno);
+    return nullptr;
+  }
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    ::close(fd);
+    reason = "cannot read " + name + ": it is " + KindOfFile(fs::status(path, ec)) + ", not a configuration file";
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
+    reason = "cannot open " + name + ": " + ErrnoText(errno);
+    ::close(fd);
+  }
+  return file;
+#endif
+}
+
 // Reads whitespace-separated tokens, at most kMaxTokenLength characters kept; a longer token is
 // consumed whole and flagged, so a file without whitespace never overruns anything.
 class TokenReader {
@@ -226,26 +276,33 @@ bool SameText(const TokenReader::Token& token, const char* expected) {
          std::memcmp(token.text, expected, length) == 0;
 }
 
-// A decimal integer with an optional sign, the whole token. Keeps the low 8 bits of the
-// mathematical value, so 300 gives 44 and -1 gives 255 whatever the length of the number.
-bool ParseLowByte(const TokenReader::Token& token, uint8_t& value) {
-  if (token.too_long || token.length == 0) return false;
+// A decimal integer with an optional sign, the whole token, within the signed 32-bit range the
+// window program reads numbers in. Keeps the low 8 bits, so 300 gives 44 and -1 gives 255.
+enum class NumberCheck { kGood, kNotANumber, kOutOfRange };
+NumberCheck ParseLowByte(const TokenReader::Token& token, uint8_t& value) {
+  if (token.too_long || token.length == 0) return NumberCheck::kNotANumber;
   int i = 0;
   bool negative = false;
   if (token.text[0] == '+' || token.text[0] == '-') {
     negative = token.text[0] == '-';
     i = 1;
   }
-  if (i == token.length) return false;
-  unsigned low = 0;
+  if (i == token.length) return NumberCheck::kNotANumber;
+  int64_t magnitude = 0;
+  bool too_big = false;
   for (; i < token.length; ++i) {
     const char c = token.text[i];
-    if (c < '0' || c > '9') return false;
-    low = (low * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+    if (c < '0' || c > '9') return NumberCheck::kNotANumber;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{1} << 31) {
+      too_big = true;
+      magnitude = int64_t{1} << 31;  // stays small; the digits are still checked
+    }
   }
-  if (negative) low = (256 - low) & 0xFF;
-  value = static_cast<uint8_t>(low);
-  return true;
+  const int64_t number = negative ? -magnitude : magnitude;
+  if (too_big || number > INT32_MAX || number < INT32_MIN) return NumberCheck::kOutOfRange;
+  value = static_cast<uint8_t>(static_cast<uint64_t>(number) & 0xFF);
+  return NumberCheck::kGood;
 }
 
 std::string DescribeMismatch(const TokenReader::Token& token, const char* expected) {
@@ -336,11 +393,9 @@ SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const Controlle
 
 LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path) {
   LoadedConfiguration loaded;
-  // Binary mode: tokens are split at any whitespace, so carriage returns need no translation.
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenPlainFile(path, loaded.reason);
   if (file == nullptr) {
     loaded.status = LoadStatus::kCannotOpen;
-    loaded.reason = std::string("cannot open \"") + path + "\": " + ErrnoText(errno);
     return loaded;
   }
   TokenReader reader(file);
@@ -366,10 +421,15 @@ LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const 
     if (!number.present) {
       loaded.reason = std::string("the file ends before the value of \"") + key + "\"";
       good = false;
-    } else if (!ParseLowByte(number, values[i])) {
-      loaded.reason = std::string("the value of \"") + key + "\" is not a number: \"" +
-                      Printable(number.text, number.length) + (number.too_long ? "...\"" : "\"");
-      good = false;
+    } else {
+      const NumberCheck check = ParseLowByte(number, values[i]);
+      if (check != NumberCheck::kGood) {
+        loaded.reason = std::string("the value of \"") + key + "\" " +
+                        (check == NumberCheck::kOutOfRange ? "is outside -2147483648..2147483647"
+                                                           : "is not a number") +
+                        ": \"" + Printable(number.text, number.length) + (number.too_long ? "...\"" : "\"");
+        good = false;
+      }
     }
   }
   // Whatever follows the last parameter line is not read, as before. A read error (a directory,

@@ -30,7 +30,10 @@ struct LoadedConfiguration {
   uint8_t values[kParameterCount] = {};
   std::string reason;  // for kKeyMismatch: which token was wrong or missing
 };
-// Reads and validates the whole file; nothing is sent to the controller.
+// Reads and validates the file: a plain file only (anything else is kCannotOpen at once), the three
+// header lines and the 28 keys exactly and in order, each followed by a decimal number within the
+// signed 32-bit range (its low 8 bits are kept). Whatever follows the 28th value is not read.
+// Nothing is sent to the controller.
 LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path);
 
 // Sends the 28 values in file order to their addresses; stops at the first write that does not

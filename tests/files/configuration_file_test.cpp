@@ -363,11 +363,11 @@ TEST_F(ConfigurationFileTest, ReadAcceptsAnyWhitespaceAndKeepsTheLowEightBits) {
   EXPECT_EQ(loaded.values[1], 255);
   EXPECT_EQ(loaded.values[27], 0);
 
-  // Numbers too big for any integer type still give their low eight bits; a plus sign is a sign.
-  loaded = Load(with_values("18446744073709551617", "-257", "+5"));
+  // The ends of the signed 32-bit range still give their low eight bits; a plus sign is a sign.
+  loaded = Load(with_values("2147483647", "-2147483648", "+5"));
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(loaded.values[0], 1);  // 2^64 + 1
-  EXPECT_EQ(loaded.values[1], 255);
+  EXPECT_EQ(loaded.values[0], 255);
+  EXPECT_EQ(loaded.values[1], 0);
   EXPECT_EQ(loaded.values[27], 5);
 
   // Whatever follows the last line is not read.
@@ -400,6 +400,9 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
       {"key and value without blank", replaced("Options= 11", "Options=11"), "\"Options=11\""},
       {"long token", replaced("[Configuration]", "[Configuration]" + std::string(15, '#')), "longer than 29"},
       {"long number", replaced("AttJump= 104", "AttJump= " + std::string(30, '1')), "is not a number"},
+      {"number above the 32-bit range", replaced("AttMin= 102", "AttMin= 2147483648"), "\"AttMin=\" is outside"},
+      {"number below the 32-bit range", replaced("AttMin= 102", "AttMin= -2147483649"), "is outside"},
+      {"twenty nines", replaced("AttMin= 102", "AttMin= 99999999999999999999"), "is outside"},
       {"empty file", "", "ends where \"[Korvel]\""},
       {"only blanks", " \n\r\n\t ", "ends where \"[Korvel]\""},
       {"binary bytes", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 12) + good, "\\x7FELF"},
@@ -413,15 +416,30 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
   }
 }
 
-TEST_F(ConfigurationFileTest, ReadOfAMissingFileOrADirectorySaysItCannotReadIt) {
+// Only a plain file is read. A pipe is refused even when a valid file waits in it, so nothing can
+// hold the load waiting for a writer.
+TEST_F(ConfigurationFileTest, ReadOfAMissingFileOrAnythingButAPlainFileIsRefusedAtOnce) {
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, (dir.path / "absent.kvs").c_str());
   EXPECT_EQ(loaded.status, LoadStatus::kCannotOpen);
   EXPECT_NE(loaded.reason.find("absent.kvs"), std::string::npos);
 
-  // A directory opens on POSIX but cannot be read: that is not a short file.
-  const LoadedConfiguration folder = ReadConfigurationFile(strings, dir.path.c_str());
-  EXPECT_EQ(folder.status, LoadStatus::kCannotOpen);
-  EXPECT_NE(folder.reason.find("cannot read"), std::string::npos) << folder.reason;
+  const fs::path fifo = dir.path / "pipe.kvs";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, kFilledFile, std::strlen(kFilledFile)), static_cast<ssize_t>(std::strlen(kFilledFile)));
+  const struct {
+    fs::path path;
+    const char* kind;
+  } refused[] = {{dir.path, "a folder"}, {fifo, "a pipe"}, {"/dev/null", "a device"}};
+  for (const auto& r : refused) {
+    const LoadedConfiguration other = ReadConfigurationFile(strings, r.path.c_str());
+    EXPECT_EQ(other.status, LoadStatus::kCannotOpen) << r.path;
+    EXPECT_NE(other.reason.find(std::string("cannot read \"") + r.path.string() + "\": it is " + r.kind),
+              std::string::npos)
+        << other.reason;
+  }
+  close(writer);
 }
 
 // A large file of one endless word, or of random bytes, is refused after its first few bytes.

@@ -206,17 +206,29 @@ TEST_F(FileCommandTest, AFailedSaveIsReported) {
   EXPECT_EQ(message.owner, page());
 }
 
-TEST_F(FileCommandTest, LoadOfAMissingFileIsAnIoError) {
+// A missing file, and a pipe named *.kvs: the pipe is refused at once, even with a valid file
+// waiting in it, so Open can never freeze the window waiting for a writer.
+TEST_F(FileCommandTest, LoadOfAMissingFileOrAPipeIsAnIoError) {
   Start();
   ConnectAndPoll();
-  port_.ClearFrames();
-  host().open_file_answers.push_back(FilePath("nothing.kvs"));
-  host().UserMenuCommand(40014);
-  const headless::MessageBoxRecord& message = OnlyMessage();
-  EXPECT_EQ(message.text, "P167");
-  EXPECT_EQ(message.caption, "I/O Error");
-  EXPECT_EQ(message.icon, MessageIcon::kWarning);
-  EXPECT_TRUE(WriteFrames(port_).empty());
+  const std::string pipe = FilePath("pipe.kvs");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int writer = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  const std::string waiting = ParameterFile(7);
+  ASSERT_EQ(write(writer, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
+  for (const std::string& path : {FilePath("nothing.kvs"), pipe}) {
+    port_.ClearFrames();
+    host().message_boxes.clear();
+    host().open_file_answers.push_back(path);
+    host().UserMenuCommand(40014);
+    const headless::MessageBoxRecord& message = OnlyMessage();
+    EXPECT_EQ(message.text, "P167") << path;
+    EXPECT_EQ(message.caption, "I/O Error");
+    EXPECT_EQ(message.icon, MessageIcon::kWarning);
+    EXPECT_TRUE(WriteFrames(port_).empty()) << path;
+  }
+  close(writer);
 }
 
 TEST_F(FileCommandTest, LoadOfAFileWithWrongKeysWritesNothing) {
