@@ -175,6 +175,32 @@ TEST_F(KorvelctlEndToEnd, ASilentSimulatorGivesNoAnswerAndNothingIsLoaded) {
   EXPECT_EQ(Korvelctl({"load", "car.kvs"}), 3);
 }
 
+// Ctrl-C (and SIGTERM) end a slow live log promptly, with every tick printed also in the CSV.
+TEST_F(KorvelctlEndToEnd, LiveEndsPromptlyOnCtrlCWithTheCsvComplete) {
+  StartSimulator({"--scenario", "idle"});
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    const fs::path csv = dir / "slow.csv";
+    const pid_t pid = Spawn({KORVELCTL_PROGRAM, "live", "--period", "60000", "--csv", "slow.csv"}, dir,
+                            dir / "ctl.out", dir / "ctl.err");
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 300 && Lines(ReadFile(csv)).size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(Lines(ReadFile(csv)).size(), 2u) << "no first tick: " << ReadFile(dir / "ctl.err");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well inside the 60 s wait
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, signal_number);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
+    std::printf("live --period 60000 ended %.1f ms after signal %d\n", ms, signal_number);
+    EXPECT_LT(ms, 1000.0) << "signal " << signal_number;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Lines(ReadFile(csv)).size(), 1 + Lines(ReadFile(dir / "ctl.out")).size());
+  }
+}
+
 // A port that cannot be opened is named with the system's reason, not taken for a silent controller.
 TEST_F(KorvelctlEndToEnd, APortThatCannotBeOpenedIsNamedWithTheReason) {
   std::ofstream(dir / "plain-file") << "not a serial line";
