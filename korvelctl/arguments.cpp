@@ -182,9 +182,15 @@ const char* HelpText() {
          "  identity            print \"variant V, firmware F\" (F as 2.05 for firmware 5)\n"
          "  save FILE           read the 28 parameters and write them to FILE in the\n"
          "                      configuration-file format (*.kvs); an existing FILE is replaced\n"
-         "                      only once the new file is completely written\n"
-         "  load FILE           check FILE completely, then write its 28 parameters in file\n"
-         "                      order; a file that is not exact sends nothing\n"
+         "                      only once the new file is completely written. A terminal, pipe\n"
+         "                      or device (/dev/stdout) is written to, never replaced\n"
+         "  load FILE           check FILE, then write its 28 parameters in file order. FILE\n"
+         "                      must be a plain file (not a pipe or device) that holds, split\n"
+         "                      by any whitespace: [Korvel] Version=1.2 [Configuration], then\n"
+         "                      the 28 keys in save order, each followed by a decimal number\n"
+         "                      from -2147483648 to 2147483647, of which the low 8 bits are\n"
+         "                      sent (300 as 44, -1 as 255). Whatever follows the 28th number\n"
+         "                      is not read. A file that fails a check sends nothing\n"
          "  get NAME            print the raw byte (0-255) of one parameter, NAME being its\n"
          "                      file key without \"=\", e.g. LambdaType\n"
          "  set NAME VALUE      write the raw byte VALUE (0-255) to one parameter\n"
@@ -217,7 +223,11 @@ const char* HelpText() {
          "  5  the configuration file is not exact (nothing was sent)\n"
          "  6  a write was not acknowledged (load stops there), or the reset was not confirmed\n"
          "  7  a file could not be opened, written or replaced\n"
-         "  8  learn refused: the controller is not running on LPG\n";
+         "  8  learn refused: the controller is not running on LPG\n"
+         "  9  the port could not be opened (no such device, no permission, in use);\n"
+         "     the message gives the system's reason\n"
+         "  130  stopped by Ctrl-C or SIGTERM before the command was done (live ends\n"
+         "       with 0 after its current tick; load stops between two writes)\n";
 }
 
 }  // namespace korvel::ctl

@@ -1,3 +1,7 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -54,6 +58,8 @@ class Session {
 
   int Run() {
     const int status = Connect();
+    // Ctrl-C is how live is meant to end; any other command stopped now has sent nothing.
+    if (StopRequested()) return args_.command == Command::kLive ? kExitOk : Interrupted("nothing was sent");
     if (status != kExitOk) return status;
     switch (args_.command) {
       case Command::kIdentity:
@@ -87,6 +93,27 @@ class Session {
     std::fprintf(env_.err, "\n");
   }
 
+  bool StopRequested() const { return env_.stop_requested != nullptr && *env_.stop_requested != 0; }
+
+  int Interrupted(const char* what) {
+    Error("interrupted; %s", what);
+    return kExitInterrupted;
+  }
+
+  // Whether `path` is the file standard output goes to (save /dev/stdout), so that the note after
+  // a save does not land inside the saved parameters.
+  bool IsStandardOutput(const char* path) const {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    struct stat target {};
+    struct stat out {};
+    return ::stat(path, &target) == 0 && ::fstat(fileno(env_.out), &out) == 0 && target.st_dev == out.st_dev &&
+           target.st_ino == out.st_ino;
+#endif
+  }
+
   std::string PortDescription() const {
     std::string text = args_.port;
     if (env_.describe_port) {
@@ -96,9 +123,16 @@ class Session {
     return text;
   }
 
-  // Up to three identity polls, as the link tries before it declares the controller lost.
+  // Up to three identity polls, as the link tries before it declares the controller lost. A port
+  // that cannot be opened is said so at once, with the system's reason: retrying cannot help, and
+  // "no answer" would send the fitter looking at the car.
   int Connect() {
-    for (int attempt = 0; attempt < 3 && !link_.Connected(); ++attempt) link_.ReadIdentity();
+    for (int attempt = 0; attempt < 3 && !link_.Connected() && !StopRequested(); ++attempt) {
+      if (link_.ReadIdentity() == ExchangeOutcome::kPortNotOpen) {
+        Error("cannot open %s: %s", PortDescription().c_str(), link_.state.open_error);
+        return kExitCannotOpenPort;
+      }
+    }
     if (!link_.Connected()) {
       Error("no answer from the controller on %s", PortDescription().c_str());
       return kExitNoAnswer;
@@ -112,27 +146,17 @@ class Session {
     return kExitOk;
   }
 
-  // Polls one record until a good reply is stored, three tries at most. The record is cleared
-  // first, so its lead byte tells whether this poll stored a reply.
-  bool PollRecord(void (ControllerLink::*poll)(), uint8_t* record, size_t size, const char* what) {
+  // Polls one record until a good reply is stored, three tries at most.
+  bool PollRecord(ExchangeOutcome (ControllerLink::*poll)(), const char* what) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-      std::memset(record, 0, size);
-      (link_.*poll)();
-      if (record[0] == kLeadByte) return true;
+      if ((link_.*poll)() == ExchangeOutcome::kGood) return true;
     }
     Error("no answer from the controller to the %s request", what);
     return false;
   }
-  bool PollConfig() {
-    return PollRecord(&ControllerLink::ReadConfig, link_.ConfigRecord, sizeof link_.ConfigRecord, "configuration");
-  }
-  bool PollOptions() {
-    return PollRecord(&ControllerLink::ReadOptions, link_.OptionsRecord, sizeof link_.OptionsRecord, "options");
-  }
-  bool PollLiveData() {
-    return PollRecord(&ControllerLink::ReadLiveData, link_.LiveDataRecord, sizeof link_.LiveDataRecord,
-                      "live-data");
-  }
+  bool PollConfig() { return PollRecord(&ControllerLink::ReadConfig, "configuration"); }
+  bool PollOptions() { return PollRecord(&ControllerLink::ReadOptions, "options"); }
+  bool PollLiveData() { return PollRecord(&ControllerLink::ReadLiveData, "live-data"); }
   bool PollRecordOf(int parameter) {
     switch (ParameterMap[parameter].record) {
       case RecordKind::kConfig:
@@ -153,14 +177,17 @@ class Session {
 
   int Save() {
     if (!PollConfig() || !PollOptions() || !PollLiveData()) return kExitNoAnswer;
+    if (StopRequested()) return Interrupted("nothing was saved");
     ExpectedStrings strings;
     BuildExpectedStrings(strings);
+    const bool to_standard_output = IsStandardOutput(args_.file.c_str());
     const SaveResult result = SaveConfigurationFile(strings, link_, args_.file.c_str());
     if (!result.ok) {
       Error("%s", result.error.c_str());
       return kExitFileError;
     }
-    std::fprintf(env_.out, "saved %d parameters to %s\n", kParameterCount, args_.file.c_str());
+    std::fprintf(to_standard_output ? env_.err : env_.out, "saved %d parameters to %s\n", kParameterCount,
+                 args_.file.c_str());
     return kExitOk;
   }
 
@@ -177,12 +204,18 @@ class Session {
             loaded.reason.c_str());
       return kExitMalformedFile;
     }
-    const int failed = WriteConfiguration(link_, loaded.values);
-    if (failed >= 0) {
-      Error("the controller did not acknowledge %s (address %d); the %d parameters before it were written, "
-            "the rest were not sent",
-            ParameterMap[failed].name, ParameterMap[failed].address, failed);
-      return kExitNotAcknowledged;
+    // As WriteConfiguration, with a stop request honoured between two writes.
+    for (int i = 0; i < kParameterCount; ++i) {
+      if (StopRequested()) {
+        const std::string what = std::to_string(i) + " parameters were written, the rest were not sent";
+        return Interrupted(what.c_str());
+      }
+      if (link_.WriteParameter(ParameterMap[i].address, loaded.values[i]) != 3) {
+        Error("the controller did not acknowledge %s (address %d); the %d parameters before it were written, "
+              "the rest were not sent",
+              ParameterMap[i].name, ParameterMap[i].address, i);
+        return kExitNotAcknowledged;
+      }
     }
     std::fprintf(env_.out, "loaded %d parameters from %s\n", kParameterCount, args_.file.c_str());
     return kExitOk;
@@ -260,21 +293,11 @@ class Session {
       const uint64_t started = env_.clock.SteadyMs();
       const int64_t wall = env_.clock.WallMs();
 
-      // As the page, the records keep their last contents when a reply is missing; the lead bytes
-      // are cleared first only to tell whether this tick brought fresh values.
-      const uint8_t identity_lead = link_.IdentityRecord[0];
-      link_.IdentityRecord[0] = 0;
-      link_.ReadIdentity();
-      bool answered = link_.IdentityRecord[0] == kLeadByte;
-      if (!answered) link_.IdentityRecord[0] = identity_lead;
+      // As the page, the records keep their last contents when a reply is missing; the line says
+      // whether this tick brought fresh values.
+      bool answered = link_.ReadIdentity() == ExchangeOutcome::kGood;
       if (link_.Connected() && link_.GetControllerVariant() == 2) {
-        const uint8_t live_lead = link_.LiveDataRecord[0];
-        link_.LiveDataRecord[0] = 0;
-        link_.ReadLiveData();
-        if (link_.LiveDataRecord[0] != kLeadByte) {
-          link_.LiveDataRecord[0] = live_lead;
-          answered = false;
-        }
+        if (link_.ReadLiveData() != ExchangeOutcome::kGood) answered = false;
         config_poll_count += 1;
         if (config_poll_count > 3) {
           link_.ReadConfig();
@@ -294,7 +317,14 @@ class Session {
       if (args_.count != 0 && tick + 1 >= args_.count) break;
       const uint32_t period = args_.period_ms != 0 ? args_.period_ms : link_.state.poll_period;
       const uint64_t elapsed = env_.clock.SteadyMs() - started;
-      if (elapsed < period) env_.port.Sleep(static_cast<uint32_t>(period - elapsed));
+      if (elapsed < period) {
+        const auto wait = static_cast<uint32_t>(period - elapsed);
+        if (env_.pause) {
+          env_.pause(wait);
+        } else {
+          env_.port.Sleep(wait);
+        }
+      }
     }
     if (csv != nullptr && std::fclose(csv) != 0 && status == kExitOk) {
       Error("cannot write %s", args_.csv.c_str());

@@ -19,6 +19,8 @@ enum ExitStatus : int {
   kExitNotAcknowledged = 6,   // a write was not acknowledged, or the reset not confirmed
   kExitFileError = 7,         // a file could not be opened, written or replaced
   kExitNotOnLpg = 8,          // learn refused: the controller is not running on LPG
+  kExitCannotOpenPort = 9,    // the serial port could not be opened (no such device, no permission)
+  kExitInterrupted = 130,     // Ctrl-C or SIGTERM before the command was done (live ends with 0)
 };
 
 // Time as korvelctl sees it: the wall clock for the timestamps of the live log, a steady clock for
@@ -37,10 +39,13 @@ struct Environment {
   CtlClock& clock;
   std::FILE* out;
   std::FILE* err;
-  // Set (by a Ctrl-C handler) to end `live` after the current tick; may be null.
+  // Set (by the Ctrl-C and SIGTERM handler) to end the command at its next safe point: live after
+  // the current tick, load before the next write; may be null.
   const volatile std::sig_atomic_t* stop_requested = nullptr;
   // Where a port name leads, shown in messages (ResolvePortDevice in the program); may be empty.
   std::function<std::string(const char*)> describe_port;
+  // The wait between live ticks, which a stop request cuts short; empty: port.Sleep().
+  std::function<void(uint32_t ms)> pause;
 };
 
 // Runs one korvelctl command line (argv[0] is the program name) and returns its exit status.

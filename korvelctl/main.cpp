@@ -3,6 +3,15 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "korvel_version.hpp"
 #include "korvelctl/korvelctl.hpp"
@@ -10,11 +19,67 @@
 
 namespace {
 
-// Ctrl-C ends `live` after its current tick, so the CSV log is closed properly. A signal handler
-// can only reach a flag of static storage.
+// Ctrl-C and SIGTERM end every command at its next safe point (live after its current tick, so
+// the CSV log is complete). A signal handler can only reach a flag of static storage.
 volatile std::sig_atomic_t stop_requested = 0;
 
-extern "C" void OnInterrupt(int) { stop_requested = 1; }
+#ifndef _WIN32
+// The handler also writes a byte here, so that a wait between ticks wakes at once instead of
+// sleeping out its period (the flag alone cannot interrupt a wait that has begun).
+int wake_pipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+  const int saved = errno;
+  stop_requested = 1;
+  if (wake_pipe[1] >= 0) {
+    [[maybe_unused]] const ssize_t ignored = ::write(wake_pipe[1], "", 1);
+  }
+  errno = saved;
+}
+
+void InstallStopHandlers() {
+  if (::pipe(wake_pipe) == 0) {
+    for (int fd : wake_pipe) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  }
+  // Without SA_RESTART: a write blocked on a pipe or terminal returns instead of waiting on.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// Waits `ms`, or less when a stop is requested before or during the wait.
+void PauseUnlessStopped(uint32_t ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (stop_requested == 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return;
+    pollfd wake{wake_pipe[0], POLLIN, 0};
+    const int ready = ::poll(&wake, wake_pipe[0] >= 0 ? 1 : 0, static_cast<int>(left));
+    if (ready < 0 && errno != EINTR) return;
+  }
+}
+#else
+extern "C" void OnStopSignal(int) { stop_requested = 1; }
+
+void InstallStopHandlers() {
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+}
+
+// Waits in short steps so that Ctrl-C ends the wait within 10 ms.
+void PauseUnlessStopped(uint32_t ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (stop_requested == 0 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+#endif
 
 class SystemClock : public korvel::ctl::CtlClock {
  public:
@@ -37,11 +102,11 @@ int main(int argc, char** argv) {
     std::printf("korvelctl %s (revision %s)\n", KORVEL_VERSION, KORVEL_REVISION);
     return 0;
   }
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
+  InstallStopHandlers();
   const auto port = korvel::CreateSystemSerialPort();
   SystemClock clock;
   korvel::ctl::Environment env{*port, clock, stdout, stderr, &stop_requested,
-                               [](const char* name) { return korvel::ResolvePortDevice(name); }};
+                               [](const char* name) { return korvel::ResolvePortDevice(name); },
+                               PauseUnlessStopped};
   return korvel::ctl::RunKorvelctl(argc, argv, env);
 }

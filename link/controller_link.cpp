@@ -1,6 +1,8 @@
 #include "link/controller_link.hpp"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace korvel {
 
@@ -19,9 +21,11 @@ bool ControllerLink::SetPortName(const char* name) {
 
 void ControllerLink::OpenIfClosed() {
   if (state.port_open) return;
-  // The result is not examined: a port that could not be opened yields no replies, and the
-  // identity failure rule closes and retries it.
-  port_.Open(state.port_name);
+  // A port that could not be opened yields no replies, and the identity failure rule closes and
+  // retries it; the failure and the system's message are kept for callers that report them.
+  state.open_failed = !port_.Open(state.port_name);
+  const std::string error = state.open_failed ? port_.OpenError() : std::string();
+  std::snprintf(state.open_error, sizeof state.open_error, "%s", error.c_str());
   state.port_open = true;
 }
 
@@ -31,7 +35,7 @@ void ControllerLink::ClosePort() {
   state.port_open = false;
 }
 
-ControllerLink::ReplyOutcome ControllerLink::Exchange(uint8_t request, uint8_t* reply, int length) {
+ExchangeOutcome ControllerLink::Exchange(uint8_t request, uint8_t* reply, int length) {
   OpenIfClosed();
   port_.PurgeOutput();
   if (request == 1) port_.PurgeInput();
@@ -43,15 +47,17 @@ ControllerLink::ReplyOutcome ControllerLink::Exchange(uint8_t request, uint8_t* 
   if (received < 0) received = 0;
   // A short reply is still tested: the zero-filled tail normally fails the checksum.
   if (received < length) port_.PurgeInput();
-  if (reply[0] != kLeadByte) return ReplyOutcome::kNoLeadByte;
-  if (FrameChecksum(reply, length - 1) != reply[length - 1]) return ReplyOutcome::kBadChecksum;
-  return ReplyOutcome::kGood;
+  if (reply[0] != kLeadByte) return state.open_failed ? ExchangeOutcome::kPortNotOpen : ExchangeOutcome::kNoReply;
+  if (FrameChecksum(reply, length - 1) != reply[length - 1]) return ExchangeOutcome::kBadChecksum;
+  return ExchangeOutcome::kGood;
 }
 
-void ControllerLink::ReadIdentity() {
+ExchangeOutcome ControllerLink::ReadIdentity() {
   uint8_t reply[4];
-  switch (Exchange(1, reply, 4)) {
-    case ReplyOutcome::kNoLeadByte:
+  const ExchangeOutcome outcome = Exchange(1, reply, 4);
+  switch (outcome) {
+    case ExchangeOutcome::kNoReply:
+    case ExchangeOutcome::kPortNotOpen:
       state.failure_count += 1;
       if (state.failure_count >= 3) {
         port_.PurgeInput();
@@ -67,39 +73,43 @@ void ControllerLink::ReadIdentity() {
         std::memset(OptionsRecord, 0, sizeof OptionsRecord);
       }
       break;
-    case ReplyOutcome::kBadChecksum:
+    case ExchangeOutcome::kBadChecksum:
       port_.PurgeInput();
       port_.Close();
       state.port_open = false;
       break;
-    case ReplyOutcome::kGood:
+    case ExchangeOutcome::kGood:
       state.not_connected = false;
       state.failure_count = 0;
       state.poll_period = kConnectedPollPeriodMs;
       std::memcpy(IdentityRecord, reply, sizeof IdentityRecord);
       break;
   }
+  return outcome;
 }
 
-void ControllerLink::PollRecord(uint8_t request, uint8_t* record, int length) {
+ExchangeOutcome ControllerLink::PollRecord(uint8_t request, uint8_t* record, int length) {
   uint8_t reply[16];
-  switch (Exchange(request, reply, length)) {
-    case ReplyOutcome::kNoLeadByte:
+  const ExchangeOutcome outcome = Exchange(request, reply, length);
+  switch (outcome) {
+    case ExchangeOutcome::kNoReply:
+    case ExchangeOutcome::kPortNotOpen:
       break;
-    case ReplyOutcome::kBadChecksum:
+    case ExchangeOutcome::kBadChecksum:
       port_.PurgeInput();
       port_.Close();
       state.port_open = false;
       break;
-    case ReplyOutcome::kGood:
+    case ExchangeOutcome::kGood:
       std::memcpy(record, reply, static_cast<size_t>(length));
       break;
   }
+  return outcome;
 }
 
-void ControllerLink::ReadLiveData() { PollRecord(2, LiveDataRecord, sizeof LiveDataRecord); }
-void ControllerLink::ReadConfig() { PollRecord(3, ConfigRecord, sizeof ConfigRecord); }
-void ControllerLink::ReadOptions() { PollRecord(4, OptionsRecord, sizeof OptionsRecord); }
+ExchangeOutcome ControllerLink::ReadLiveData() { return PollRecord(2, LiveDataRecord, sizeof LiveDataRecord); }
+ExchangeOutcome ControllerLink::ReadConfig() { return PollRecord(3, ConfigRecord, sizeof ConfigRecord); }
+ExchangeOutcome ControllerLink::ReadOptions() { return PollRecord(4, OptionsRecord, sizeof OptionsRecord); }
 
 uint32_t ControllerLink::GetControllerVariant() {
   state.variant = static_cast<uint32_t>(IdentityRecord[2] >> 5) + 1;

@@ -24,7 +24,15 @@ struct LinkState {
   // Refreshed by GetControllerVariant from IdentityRecord byte 2.
   uint32_t variant = 1;
   uint32_t firmware_version = 0;
+  // The last open attempt failed; the system's message for it ("Permission denied"). Kept until the
+  // next open attempt, so a caller can tell a port it could not open from a silent controller.
+  bool open_failed = false;
+  char open_error[160] = {};
 };
+
+// What one polling exchange brought. A port that could not be opened is reported as such; to the
+// connection state it counts as a controller that did not answer.
+enum class ExchangeOutcome { kGood, kNoReply, kBadChecksum, kPortNotOpen };
 
 // The only code that talks to the controller: the four polls, the single-parameter write and the
 // connection state. The reply records hold each good reply exactly as received (lead byte at 0,
@@ -33,10 +41,12 @@ class ControllerLink {
  public:
   explicit ControllerLink(SerialPort& port) : port_(port) {}
 
-  void ReadIdentity();
-  void ReadLiveData();
-  void ReadConfig();
-  void ReadOptions();
+  // Each poll stores a good reply in its record and says what the exchange brought; pages that only
+  // read the records may ignore the result.
+  ExchangeOutcome ReadIdentity();
+  ExchangeOutcome ReadLiveData();
+  ExchangeOutcome ReadConfig();
+  ExchangeOutcome ReadOptions();
   // Number of acknowledgement bytes received (0..3), or -1 when nothing was sent because the
   // controller variant is not 2.
   int WriteParameter(uint8_t address, uint8_t value);
@@ -60,9 +70,8 @@ class ControllerLink {
   void OpenIfClosed();
   // Sends request `request`, reads `length` bytes into a zero-filled buffer and tests the lead byte
   // and the checksum; the caller reacts to the outcome.
-  enum class ReplyOutcome { kNoLeadByte, kBadChecksum, kGood };
-  ReplyOutcome Exchange(uint8_t request, uint8_t* reply, int length);
-  void PollRecord(uint8_t request, uint8_t* record, int length);
+  ExchangeOutcome Exchange(uint8_t request, uint8_t* reply, int length);
+  ExchangeOutcome PollRecord(uint8_t request, uint8_t* record, int length);
 
   SerialPort& port_;
 };

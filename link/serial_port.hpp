@@ -15,9 +15,11 @@ class SerialPort {
  public:
   virtual ~SerialPort() = default;
 
-  // Opens "COM1:" .. "COM4:" (or, on POSIX, a device path). The link does not examine the result:
-  // a port that failed to open simply yields no replies.
+  // Opens "COM1:" .. "COM4:" (or, on POSIX, a device path). A port that failed to open yields no
+  // replies; the link keeps the failure and OpenError() so that a tool can say why.
   virtual bool Open(const char* port_name) = 0;
+  // The system's words for the last failed Open ("Permission denied"); empty after a good one.
+  virtual std::string OpenError() const { return {}; }
   virtual void Close() = 0;
   virtual void PurgeInput() = 0;
   virtual void PurgeOutput() = 0;

@@ -43,14 +43,20 @@ class PosixSerialPort final : public SerialPort {
     // Non-blocking, so that neither the open (no carrier) nor a write (line stalled) can hang
     // the caller; every wait goes through poll() with a deadline instead.
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    if (!Configure(fd)) {
+    if (fd < 0) {
+      open_error_ = std::strerror(errno);
+      return false;
+    }
+    if (!Configure(fd, open_error_)) {
       ::close(fd);
       return false;
     }
     fd_ = fd;
+    open_error_.clear();
     return true;
   }
+
+  std::string OpenError() const override { return open_error_; }
 
   void Close() override {
     if (fd_ < 0) return;
@@ -132,9 +138,12 @@ class PosixSerialPort final : public SerialPort {
   // 9600 baud, 8 data bits, no parity, one stop bit, raw bytes both ways, no flow control of any
   // kind, reads that never block inside read() (poll() does the waiting); DTR and RTS inactive;
   // no other process may open the line while we hold it.
-  static bool Configure(int fd) {
+  static bool Configure(int fd, std::string& error) {
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return false;  // not a terminal device
+    if (::tcgetattr(fd, &tio) != 0) {
+      error = std::string("not a serial line (") + std::strerror(errno) + ")";
+      return false;
+    }
     tio.c_iflag = 0;  // no XON/XOFF, no parity checking, no CR/NL translation, no break handling
     tio.c_oflag = 0;
     tio.c_lflag = 0;  // no canonical mode, echo or signal characters
@@ -144,16 +153,23 @@ class PosixSerialPort final : public SerialPort {
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return false;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+      error = std::string("cannot set 9600 8N1: ") + std::strerror(errno);
+      return false;
+    }
     // Opening a serial port raises DTR and RTS; hold them inactive. A device without modem lines
     // (a pseudo-terminal, some adapters) refuses the request, which is fine.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
-    if (::ioctl(fd, TIOCEXCL) != 0) return false;
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+      error = std::string("cannot take the line for this program alone: ") + std::strerror(errno);
+      return false;
+    }
     return true;
   }
 
   int fd_ = -1;
+  std::string open_error_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "link/serial_port.hpp"
 
@@ -28,7 +29,10 @@ class WindowsSerialPort final : public SerialPort {
     // Read and write, no sharing, existing device only, no overlapped I/O.
     handle_ = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             0, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    if (handle_ == INVALID_HANDLE_VALUE) {
+      open_error_ = SystemMessage(::GetLastError());
+      return false;
+    }
 
     // From an all-zero block only the line itself is set: 9600 8N1 with DTR and RTS disabled, so
     // every kind of flow control, parity checking, error-character and null-stripping option is
@@ -43,6 +47,7 @@ class WindowsSerialPort final : public SerialPort {
     dcb.fDtrControl = DTR_CONTROL_DISABLE;
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     const BOOL line_set = ::SetCommState(handle_, &dcb);
+    const DWORD line_error = line_set != FALSE ? 0 : ::GetLastError();
 
     // A read of n bytes ends after 100 + 10 n ms, or when more than 50 ms pass between bytes; a
     // write of n bytes may take 100 + 10 n ms.
@@ -54,8 +59,19 @@ class WindowsSerialPort final : public SerialPort {
     timeouts.WriteTotalTimeoutMultiplier = 10;
     timeouts.WriteTotalTimeoutConstant = 100;
     const BOOL timeouts_set = ::SetCommTimeouts(handle_, &timeouts);
+    // The handle stays open either way, as the window program always kept it; the message says
+    // which step the device refused.
+    if (line_set == FALSE) {
+      open_error_ = "cannot set 9600 8N1: " + SystemMessage(line_error);
+    } else if (timeouts_set == FALSE) {
+      open_error_ = "cannot set the time-outs: " + SystemMessage(::GetLastError());
+    } else {
+      open_error_.clear();
+    }
     return line_set != FALSE && timeouts_set != FALSE;
   }
+
+  std::string OpenError() const override { return open_error_; }
 
   void Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return;
@@ -90,7 +106,21 @@ class WindowsSerialPort final : public SerialPort {
   void Sleep(uint32_t ms) override { ::Sleep(ms); }
 
  private:
+  // The system's text for an error code, without the line end it carries ("Access is denied.").
+  static std::string SystemMessage(DWORD code) {
+    char text[256] = {};
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                          0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+      message.pop_back();
+    }
+    if (message.empty()) message = "system error " + std::to_string(code);
+    return message;
+  }
+
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  std::string open_error_;
 };
 
 }  // namespace

@@ -105,6 +105,12 @@ void SaveConfigurationCommand(Application& app) {
                                                MessageButtons::kYesNo);
     if (answer == kIdYes) break;
   }
+  // The page went on polling while the fitter chose the name: if the ignition went off or the
+  // cable came out meanwhile, the records are zeros now, and a file of zeros must not be written.
+  if (!RecordsHoldControllerReplies(app)) {
+    Warn(app, app.texts.Text(kNotConnectedSlot), app.texts.Text(kSaveTitleSlot));
+    return;
+  }
   const SaveResult result = SaveConfigurationFile(app.expected, app.link, path.c_str());
   if (!result.ok) {
     // The fitter must know the parameter set was not kept: the file message, then what failed.

@@ -2,14 +2,19 @@
 // harming an existing file, and the reader's refusal of anything but a complete, exact file.
 #include "files/configuration_file.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,14 +100,16 @@ class ConfigurationFileTest : public ::testing::Test {
     return ReadConfigurationFile(strings, file.c_str());
   }
 
-  // Saves to `file` as a user without privileges and expects a failure whose message holds
-  // `reason`. Root may write anything, so as root the save runs as "nobody" in a child process
-  // (skipped where there is no such user).
-  void ExpectSaveRefusedWithoutPrivileges(const fs::path& file, const char* reason) {
+  // Saves to `file` as a user without privileges and expects the outcome `succeeds`, a failure's
+  // message holding `reason`. Root may write anything, so as root the save runs as "nobody" in a
+  // child process (skipped where there is no such user).
+  void ExpectSaveWithoutPrivileges(const fs::path& file, bool succeeds, const char* reason = "") {
     if (geteuid() != 0) {
       const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      EXPECT_FALSE(result.ok);
-      EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+      EXPECT_EQ(result.ok, succeeds) << result.error;
+      if (!succeeds) {
+        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+      }
       return;
     }
     const passwd* nobody = getpwnam("nobody");
@@ -113,13 +120,15 @@ class ConfigurationFileTest : public ::testing::Test {
     if (child == 0) {
       if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
       const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      const bool reported = !result.ok && result.error.find(reason) != std::string::npos;
-      _exit(reported ? 0 : 11);
+      if (!result.ok) std::fprintf(stderr, "%s\n", result.error.c_str());
+      const bool expected = result.ok == succeeds && (succeeds || result.error.find(reason) != std::string::npos);
+      _exit(expected ? 0 : 11);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not report the failure";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not give up root; 11: the save did not end as expected ("
+                                      << file << ")";
   }
 
   NullPort port;
@@ -220,24 +229,99 @@ TEST_F(ConfigurationFileTest, SaveThatCannotWriteLeavesTheOldFileIntact) {
   EXPECT_EQ(dir.Listing(), "car.kvs ");
 }
 
-// A read-only directory. Root ignores directory permissions, so when the tests run as root the
-// save runs in a child process that has given up root for the unprivileged "nobody" user.
-TEST_F(ConfigurationFileTest, SaveIntoAReadOnlyDirectoryFailsAndLeavesTheOldFileIntact) {
+// A folder that takes no new file. A writable file in it is saved over in place, as a plain save
+// would, keeping its owner; a new file cannot be made there. Root ignores folder permissions, so
+// when the tests run as root the saves run in a child process as the unprivileged "nobody" user.
+TEST_F(ConfigurationFileTest, SaveInAReadOnlyFolderOverwritesAWritableFileInPlace) {
   const fs::path folder = dir.path / "locked";
   fs::create_directory(folder);
   const fs::path file = folder / "car.kvs";
-  WriteWhole(file, "old contents\n");
-  // The file itself may be written by anyone: only the directory stands in the way.
+  WriteWhole(file, std::string(kFilledFile) + "a longer old file\n");
+  // The file itself may be written by anyone: only the folder stands in the way.
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                             fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
   fs::permissions(dir.path, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
 
-  ExpectSaveRefusedWithoutPrivileges(file, "cannot create");
+  ExpectSaveWithoutPrivileges(file, true);
   if (IsSkipped()) return;
-  EXPECT_EQ(ReadWhole(file), "old contents\n");
+  EXPECT_EQ(ReadWhole(file), kFilledFile);
+  struct stat after {};
+  ASSERT_EQ(stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_uid, before.st_uid);
   EXPECT_EQ(fs::directory_iterator(folder)->path().filename(), "car.kvs");
+
+  ExpectSaveWithoutPrivileges(folder / "new.kvs", false, "cannot create");
+  EXPECT_FALSE(fs::exists(folder / "new.kvs"));
+}
+
+// A pipe, a terminal or a file this program already has open is written where it is; none of them
+// is replaced by a plain file. A pipe that nobody reads is reported at once.
+TEST_F(ConfigurationFileTest, SaveWritesWhatIsNotAPlainFileInPlaceAndNeverReplacesIt) {
+  const fs::path fifo = dir.path / "pipe.kvs";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  SaveResult result = SaveConfigurationFile(strings, link, fifo.c_str());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find(std::strerror(ENXIO)), std::string::npos) << result.error;
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  result = SaveConfigurationFile(strings, link, fifo.c_str());
+  EXPECT_TRUE(result.ok) << result.error;
+  char received[2048] = {};
+  EXPECT_EQ(std::string(received, static_cast<size_t>(std::max<ssize_t>(0, read(reader, received, sizeof received)))),
+            kFilledFile);
+  close(reader);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // A terminal reached through a link, as /dev/stdout on a console.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string terminal = ptsname(master);
+  const int slave = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios raw{};
+  tcgetattr(slave, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(slave, TCSANOW, &raw);
+  fs::create_symlink(terminal, dir.path / "console.kvs");
+  result = SaveConfigurationFile(strings, link, (dir.path / "console.kvs").c_str());
+  EXPECT_TRUE(result.ok) << result.error;
+  std::string shown;
+  pollfd wait{master, POLLIN, 0};
+  while (shown.size() < std::strlen(kFilledFile) && poll(&wait, 1, 1000) > 0) {
+    const ssize_t n = read(master, received, sizeof received);
+    if (n <= 0) break;
+    shown.append(received, static_cast<size_t>(n));
+  }
+  EXPECT_EQ(shown, kFilledFile);
+  EXPECT_TRUE(fs::is_character_file(terminal));
+  EXPECT_TRUE(fs::is_symlink(dir.path / "console.kvs"));
+  close(slave);
+  close(master);
+
+  // Standard output redirected to a log with >>: the parameters follow what the log held.
+  const fs::path log = dir.path / "log.txt";
+  WriteWhole(log, "log\n");
+  const int out = open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(out, 0);
+  struct stat before {};
+  fstat(out, &before);
+  result = SaveConfigurationFile(strings, link, ("/proc/self/fd/" + std::to_string(out)).c_str());
+  close(out);
+  EXPECT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(ReadWhole(log), std::string("log\n") + kFilledFile);
+  struct stat after {};
+  stat(log.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(dir.Listing().find(".tmp"), std::string::npos) << dir.Listing();
 }
 
 // A file the workshop made read-only is not replaced: the rename would succeed in a writable
@@ -249,7 +333,7 @@ TEST_F(ConfigurationFileTest, SaveOverAReadOnlyFileFailsAndLeavesItIntact) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir.path, fs::perms::all);
 
-  ExpectSaveRefusedWithoutPrivileges(file, "left as it was");
+  ExpectSaveWithoutPrivileges(file, false, "left as it was");
   if (IsSkipped()) return;
   EXPECT_EQ(ReadWhole(file), "old contents\n");
   EXPECT_EQ(dir.Listing(), "reference.kvs ");
@@ -279,11 +363,11 @@ TEST_F(ConfigurationFileTest, ReadAcceptsAnyWhitespaceAndKeepsTheLowEightBits) {
   EXPECT_EQ(loaded.values[1], 255);
   EXPECT_EQ(loaded.values[27], 0);
 
-  // Numbers too big for any integer type still give their low eight bits; a plus sign is a sign.
-  loaded = Load(with_values("18446744073709551617", "-257", "+5"));
+  // The ends of the signed 32-bit range still give their low eight bits; a plus sign is a sign.
+  loaded = Load(with_values("2147483647", "-2147483648", "+5"));
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(loaded.values[0], 1);  // 2^64 + 1
-  EXPECT_EQ(loaded.values[1], 255);
+  EXPECT_EQ(loaded.values[0], 255);
+  EXPECT_EQ(loaded.values[1], 0);
   EXPECT_EQ(loaded.values[27], 5);
 
   // Whatever follows the last line is not read.
@@ -316,6 +400,9 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
       {"key and value without blank", replaced("Options= 11", "Options=11"), "\"Options=11\""},
       {"long token", replaced("[Configuration]", "[Configuration]" + std::string(15, '#')), "longer than 29"},
       {"long number", replaced("AttJump= 104", "AttJump= " + std::string(30, '1')), "is not a number"},
+      {"number above the 32-bit range", replaced("AttMin= 102", "AttMin= 2147483648"), "\"AttMin=\" is outside"},
+      {"number below the 32-bit range", replaced("AttMin= 102", "AttMin= -2147483649"), "is outside"},
+      {"twenty nines", replaced("AttMin= 102", "AttMin= 99999999999999999999"), "is outside"},
       {"empty file", "", "ends where \"[Korvel]\""},
       {"only blanks", " \n\r\n\t ", "ends where \"[Korvel]\""},
       {"binary bytes", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 12) + good, "\\x7FELF"},
@@ -329,15 +416,30 @@ TEST_F(ConfigurationFileTest, ReadRefusesEveryFileThatIsNotExact) {
   }
 }
 
-TEST_F(ConfigurationFileTest, ReadOfAMissingFileOrADirectorySaysItCannotReadIt) {
+// Only a plain file is read. A pipe is refused even when a valid file waits in it, so nothing can
+// hold the load waiting for a writer.
+TEST_F(ConfigurationFileTest, ReadOfAMissingFileOrAnythingButAPlainFileIsRefusedAtOnce) {
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, (dir.path / "absent.kvs").c_str());
   EXPECT_EQ(loaded.status, LoadStatus::kCannotOpen);
   EXPECT_NE(loaded.reason.find("absent.kvs"), std::string::npos);
 
-  // A directory opens on POSIX but cannot be read: that is not a short file.
-  const LoadedConfiguration folder = ReadConfigurationFile(strings, dir.path.c_str());
-  EXPECT_EQ(folder.status, LoadStatus::kCannotOpen);
-  EXPECT_NE(folder.reason.find("cannot read"), std::string::npos) << folder.reason;
+  const fs::path fifo = dir.path / "pipe.kvs";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, kFilledFile, std::strlen(kFilledFile)), static_cast<ssize_t>(std::strlen(kFilledFile)));
+  const struct {
+    fs::path path;
+    const char* kind;
+  } refused[] = {{dir.path, "a folder"}, {fifo, "a pipe"}, {"/dev/null", "a device"}};
+  for (const auto& r : refused) {
+    const LoadedConfiguration other = ReadConfigurationFile(strings, r.path.c_str());
+    EXPECT_EQ(other.status, LoadStatus::kCannotOpen) << r.path;
+    EXPECT_NE(other.reason.find(std::string("cannot read \"") + r.path.string() + "\": it is " + r.kind),
+              std::string::npos)
+        << other.reason;
+  }
+  close(writer);
 }
 
 // A large file of one endless word, or of random bytes, is refused after its first few bytes.

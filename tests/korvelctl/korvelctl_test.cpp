@@ -2,7 +2,9 @@
 // exit status, and the frames the controller receives.
 #include "korvelctl/korvelctl.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -75,7 +77,7 @@ class KorvelctlTest : public ::testing::Test {
     for (const std::string& a : storage) argv.push_back(a.c_str());
     std::FILE* out_file = std::tmpfile();
     std::FILE* err_file = std::tmpfile();
-    Environment env{port, ctl_clock, out_file, err_file, stop, nullptr};
+    Environment env{*run_port, ctl_clock, out_file, err_file, stop, nullptr, nullptr};
     const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out = ReadAll(out_file);
     err = ReadAll(err_file);
@@ -102,6 +104,7 @@ class KorvelctlTest : public ::testing::Test {
   VirtualClock clock;
   sim::ControllerModel model;
   sim::SimulatedPort port;
+  SerialPort* run_port = &port;  // the port Run() hands to korvelctl
   VirtualCtlClock ctl_clock;
   const volatile std::sig_atomic_t* stop = nullptr;
   fs::path dir;
@@ -222,9 +225,17 @@ TEST_F(KorvelctlTest, AMalformedFileSendsNothing) {
     EXPECT_NE(err.find("nothing was sent"), std::string::npos) << err;
     EXPECT_EQ(WriteCount(), 0u);
   }
-  port.ClearFrames();
-  EXPECT_EQ(Run({"load", (dir / "absent.kvs").string()}), kExitFileError);
-  EXPECT_EQ(WriteCount(), 0u);
+  // A missing file, and a pipe with a valid file waiting in it: refused at once, nothing sent.
+  const fs::path pipe = dir / "pipe.kvs";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int writer = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_EQ(write(writer, good.data(), good.size()), static_cast<ssize_t>(good.size()));
+  for (const fs::path& path : {dir / "absent.kvs", pipe}) {
+    port.ClearFrames();
+    EXPECT_EQ(Run({"load", path.string()}), kExitFileError) << path;
+    EXPECT_EQ(WriteCount(), 0u);
+  }
+  close(writer);
 }
 
 TEST_F(KorvelctlTest, AnUnacknowledgedWriteStopsTheLoadWithTheParameterName) {
@@ -324,7 +335,7 @@ class Unplugger : public SerialPort {
 
 TEST_F(KorvelctlTest, LiveGoesOnThroughALostControllerAtTheSlowPeriod) {
   Unplugger unplugger(port, model, 2 + 2 * 2);  // connect + LambdaType, then two good ticks
-  Environment env{unplugger, ctl_clock, std::tmpfile(), std::tmpfile(), nullptr, nullptr};
+  Environment env{unplugger, ctl_clock, std::tmpfile(), std::tmpfile(), nullptr, nullptr, nullptr};
   const char* argv[] = {"korvelctl", "live", "--count", "7"};
   EXPECT_EQ(RunKorvelctl(4, argv, env), kExitOk);
   const std::vector<std::string> lines = Lines(ReadAll(env.out));
@@ -346,6 +357,50 @@ TEST_F(KorvelctlTest, LiveStopsWhenAskedTo) {
   stop = &flag;
   EXPECT_EQ(Run({"live"}), kExitOk);
   EXPECT_EQ(out, "");
+}
+
+// A port that raises the stop flag (as Ctrl-C does) once a given number of frames went out.
+class StopAfter : public SerialPort {
+ public:
+  StopAfter(sim::SimulatedPort& inner, volatile std::sig_atomic_t& flag, size_t after)
+      : inner_(inner), flag_(flag), after_(after) {}
+  bool Open(const char* name) override { return inner_.Open(name); }
+  void Close() override { inner_.Close(); }
+  void PurgeInput() override { inner_.PurgeInput(); }
+  void PurgeOutput() override { inner_.PurgeOutput(); }
+  int Write(const uint8_t* data, int count) override {
+    if (inner_.frames.size() >= after_) flag_ = 1;
+    return inner_.Write(data, count);
+  }
+  int Read(uint8_t* buffer, int count) override { return inner_.Read(buffer, count); }
+  void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
+
+ private:
+  sim::SimulatedPort& inner_;
+  volatile std::sig_atomic_t& flag_;
+  size_t after_;
+};
+
+// Ctrl-C ends a load between two writes and a save before its file is written, each saying so.
+TEST_F(KorvelctlTest, AStopRequestEndsLoadAndSaveAtTheirNextSafePoint) {
+  const fs::path file = dir / "car.kvs";
+  ASSERT_EQ(Run({"save", file.string()}), kExitOk) << err;
+  volatile std::sig_atomic_t flag = 0;
+  stop = &flag;
+  StopAfter stopper(port, flag, 1 + 5);  // identity, five writes, then Ctrl-C during the sixth
+  run_port = &stopper;
+  port.ClearFrames();
+  EXPECT_EQ(Run({"load", file.string()}), kExitInterrupted);
+  EXPECT_EQ(Requests(), "1 w5 w6 w7 w8 w9 w10");
+  EXPECT_NE(err.find("interrupted; 6 parameters were written"), std::string::npos) << err;
+
+  flag = 0;
+  StopAfter during_polls(port, flag, 2);  // during the configuration poll
+  run_port = &during_polls;
+  port.ClearFrames();
+  EXPECT_EQ(Run({"save", (dir / "new.kvs").string()}), kExitInterrupted);
+  EXPECT_FALSE(fs::exists(dir / "new.kvs"));
+  EXPECT_NE(err.find("interrupted; nothing was saved"), std::string::npos) << err;
 }
 
 TEST_F(KorvelctlTest, LearnOnlyOnLpg) {

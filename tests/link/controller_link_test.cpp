@@ -101,17 +101,46 @@ TEST_F(LinkTest, PortNameThatDoesNotFitIsRefusedNotCut) {
 
 TEST_F(LinkTest, PortThatCannotBeOpenedCountsAsSilenceAndIsRetriedAfterTheLoss) {
   port.open_succeeds = false;
-  link.ReadIdentity();
+  EXPECT_EQ(link.ReadIdentity(), ExchangeOutcome::kPortNotOpen);
   EXPECT_TRUE(link.state.port_open);  // set after the attempt, whatever its outcome
+  EXPECT_TRUE(link.state.open_failed);
+  EXPECT_STREQ(link.state.open_error, "Permission denied");
+  EXPECT_EQ(link.ReadLiveData(), ExchangeOutcome::kPortNotOpen);
   link.ReadIdentity();
   EXPECT_EQ(port.Count(Op::kOpen), 1);
-  link.ReadIdentity();
+  // The third failure closes the port as for a silent controller; the reason stays readable.
+  EXPECT_EQ(link.ReadIdentity(), ExchangeOutcome::kPortNotOpen);
   EXPECT_FALSE(link.state.port_open);
+  EXPECT_EQ(link.state.poll_period, 500u);
+  EXPECT_STREQ(link.state.open_error, "Permission denied");
   port.open_succeeds = true;
   port.Reply(IdentityReply(0x25));
-  link.ReadIdentity();
+  EXPECT_EQ(link.ReadIdentity(), ExchangeOutcome::kGood);
   EXPECT_EQ(port.Count(Op::kOpen), 2);
   EXPECT_TRUE(link.Connected());
+  EXPECT_FALSE(link.state.open_failed);
+  EXPECT_STREQ(link.state.open_error, "");
+}
+
+// Callers learn from the result whether this exchange stored a reply, not from the record.
+TEST_F(LinkTest, EveryPollSaysWhatItsExchangeBrought) {
+  Connect();
+  std::vector<uint8_t> corrupt = LiveReply(0x44);
+  corrupt.back() ^= 0xFF;
+  port.Reply(IdentityReply(0x25));
+  port.Reply(LiveReply(0x44));
+  port.Silence();
+  port.Reply({0x65, 0x01});  // short: the zero-filled tail fails the checksum
+  port.Reply(corrupt);
+  EXPECT_EQ(link.ReadIdentity(), ExchangeOutcome::kGood);
+  EXPECT_EQ(link.ReadLiveData(), ExchangeOutcome::kGood);
+  EXPECT_EQ(link.ReadConfig(), ExchangeOutcome::kNoReply);
+  EXPECT_EQ(link.ReadOptions(), ExchangeOutcome::kBadChecksum);
+  EXPECT_EQ(link.ReadLiveData(), ExchangeOutcome::kBadChecksum);
+  // The records that got no good reply keep what they held, lead byte included.
+  EXPECT_EQ(Bytes(link.LiveDataRecord), LiveReply(0x44));
+  EXPECT_EQ(Bytes(link.ConfigRecord), ConfigReply(0x22));
+  EXPECT_EQ(Bytes(link.OptionsRecord), OptionsReply(0x33));
 }
 
 // --- identity: the three outcomes ---------------------------------------------------------------
@@ -250,7 +279,7 @@ TEST_F(LinkTest, GoodIdentityAfterTheLossReconnects) {
 
 struct PollCase {
   const char* name;
-  void (ControllerLink::*poll)();
+  ExchangeOutcome (ControllerLink::*poll)();
   int length;
   uint8_t request;
 };

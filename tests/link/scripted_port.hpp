@@ -24,6 +24,7 @@ class ScriptedPort : public SerialPort {
   // Script.
   std::deque<std::vector<uint8_t>> replies;
   bool open_succeeds = true;
+  std::string open_error = "Permission denied";  // what a failed open reports
 
   // Record.
   std::vector<Event> events;
@@ -60,6 +61,7 @@ class ScriptedPort : public SerialPort {
     is_open = open_succeeds;
     return is_open;
   }
+  std::string OpenError() const override { return is_open ? std::string() : open_error; }
   void Close() override {
     events.push_back({Op::kClose, 0});
     is_open = false;

@@ -1,5 +1,11 @@
 // File > Open... and File > Save As... with scripted dialogs against the in-process controller.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "shell/file_commands.hpp"
@@ -134,6 +140,40 @@ TEST_F(FileCommandTest, SaveWithoutAControllerReplyIsRefused) {
   EXPECT_FALSE(fs::exists(FilePath("zeros.kvs")));
 }
 
+// A save dialog during which the page goes on polling, as the real dialog's modal loop lets it.
+class SlowSaveDialogHost : public headless::HeadlessHost {
+ public:
+  using HeadlessHost::HeadlessHost;
+  bool GetSaveFileName(const FileDialogRequest& request, std::string& path) override {
+    if (while_open) while_open();
+    return HeadlessHost::GetSaveFileName(request, path);
+  }
+  std::function<void()> while_open;
+};
+
+// The controller falls silent while the fitter types the name: the records turn to zeros, and the
+// save is refused as it is before the dialog, instead of writing a file of zeros.
+TEST_F(FileCommandTest, SaveChecksTheRecordsAgainAfterTheDialog) {
+  auto slow = std::make_unique<SlowSaveDialogHost>(clock_, Size{800, 600});
+  SlowSaveDialogHost& dialog_host = *slow;
+  host_ = std::move(slow);
+  app_ = std::make_unique<Application>(port_, *host_);
+  ASSERT_TRUE(app_->Start());
+  ConnectAndPoll();
+  dialog_host.while_open = [&] {
+    model_.faults.silence = true;
+    host().RunFor(3000);
+  };
+  host().save_file_answers.push_back(FilePath("zeros.kvs"));
+  host().UserMenuCommand(40015);
+  EXPECT_EQ(host().save_file_requests.size(), 1u);
+  const headless::MessageBoxRecord& refusal = OnlyMessage();
+  EXPECT_EQ(refusal.text, "P161");
+  EXPECT_EQ(refusal.caption, "P166");
+  EXPECT_EQ(refusal.icon, MessageIcon::kWarning);
+  EXPECT_FALSE(fs::exists(FilePath("zeros.kvs")));
+}
+
 TEST_F(FileCommandTest, SaveIsRefusedUntilTheConfigurationAndOptionsAreIn) {
   Start();
   Paint();
@@ -166,17 +206,29 @@ TEST_F(FileCommandTest, AFailedSaveIsReported) {
   EXPECT_EQ(message.owner, page());
 }
 
-TEST_F(FileCommandTest, LoadOfAMissingFileIsAnIoError) {
+// A missing file, and a pipe named *.kvs: the pipe is refused at once, even with a valid file
+// waiting in it, so Open can never freeze the window waiting for a writer.
+TEST_F(FileCommandTest, LoadOfAMissingFileOrAPipeIsAnIoError) {
   Start();
   ConnectAndPoll();
-  port_.ClearFrames();
-  host().open_file_answers.push_back(FilePath("nothing.kvs"));
-  host().UserMenuCommand(40014);
-  const headless::MessageBoxRecord& message = OnlyMessage();
-  EXPECT_EQ(message.text, "P167");
-  EXPECT_EQ(message.caption, "I/O Error");
-  EXPECT_EQ(message.icon, MessageIcon::kWarning);
-  EXPECT_TRUE(WriteFrames(port_).empty());
+  const std::string pipe = FilePath("pipe.kvs");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int writer = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  const std::string waiting = ParameterFile(7);
+  ASSERT_EQ(write(writer, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
+  for (const std::string& path : {FilePath("nothing.kvs"), pipe}) {
+    port_.ClearFrames();
+    host().message_boxes.clear();
+    host().open_file_answers.push_back(path);
+    host().UserMenuCommand(40014);
+    const headless::MessageBoxRecord& message = OnlyMessage();
+    EXPECT_EQ(message.text, "P167") << path;
+    EXPECT_EQ(message.caption, "I/O Error");
+    EXPECT_EQ(message.icon, MessageIcon::kWarning);
+    EXPECT_TRUE(WriteFrames(port_).empty()) << path;
+  }
+  close(writer);
 }
 
 TEST_F(FileCommandTest, LoadOfAFileWithWrongKeysWritesNothing) {

@@ -104,7 +104,7 @@ TEST(SimulatedPortTest, WireTimingCostsBytesTimesOneMillisecondPlusTurnaround) {
   struct Case {
     const char* name;
     int reply;
-    void (ControllerLink::*call)();
+    ExchangeOutcome (ControllerLink::*call)();
   };
   const Case cases[] = {{"identity", 4, &ControllerLink::ReadIdentity},
                         {"live data", 11, &ControllerLink::ReadLiveData},
