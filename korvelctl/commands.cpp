@@ -15,6 +15,7 @@
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
+#include "link/poll.hpp"
 
 namespace korvel::ctl {
 
@@ -295,18 +296,7 @@ class Session {
 
       // As the page, the records keep their last contents when a reply is missing; the line says
       // whether this tick brought fresh values.
-      bool answered = link_.ReadIdentity() == ExchangeOutcome::kGood;
-      if (link_.Connected() && link_.GetControllerVariant() == 2) {
-        if (link_.ReadLiveData() != ExchangeOutcome::kGood) answered = false;
-        config_poll_count += 1;
-        if (config_poll_count > 3) {
-          link_.ReadConfig();
-          link_.ReadOptions();
-          config_poll_count = 0;
-        }
-      } else {
-        answered = false;
-      }
+      const bool answered = PollReadingsCadence(link_, config_poll_count).FreshLiveData();
       PrintTick(wall, answered, csv);
       if (csv != nullptr && std::ferror(csv)) {
         Error("cannot write %s", args_.csv.c_str());

@@ -134,14 +134,7 @@ void ReadingsPage::OnTimer(Window& page, int timer_id) {
   if (s.BusyFlag || s.DropDownOpen) return;
 
   // Live data on every tick, the configuration and options on every fourth.
-  if (PollController(link, kPollLiveData)) {
-    state_.ConfigPollCount += 1;
-    if (state_.ConfigPollCount > 3) {
-      link.ReadConfig();
-      link.ReadOptions();
-      state_.ConfigPollCount = 0;
-    }
-  }
+  PollReadingsCadence(link, state_.ConfigPollCount);
   DrawReadingsValues(page);
   // The identity poll may have found the controller lost (or back): follow its period.
   FollowPollPeriod(page, kReadingsPollTimer, link, s);
