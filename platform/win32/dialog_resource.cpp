@@ -140,8 +140,9 @@ ControlClassAndStyle ControlClassOf(const ControlTemplate& control, bool in_dial
 }
 
 uint32_t DialogStyleOf(const DialogTemplate& dialog) {
-  // The window's own drawing never covers its controls.
-  const uint32_t common = kDsSetFont | kWsClipChildren;
+  // Not clipped to the controls: frames and group boxes have no background of their own and show
+  // the window's picture through them (the window keeps its drawing off the other controls).
+  const uint32_t common = kDsSetFont;
   if (dialog.popup) return common | kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame;
   return common | kWsChild | kWsVisible;
 }

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_window.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 #include "platform/win32/dialog_resource.hpp"
 
@@ -126,7 +127,8 @@ void Win32Window::Layout() {
     }
     // A combo box's height includes its dropped list.
     ::SetWindowPos(child, nullptr, r.x, r.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    controls_.push_back(Control{control.id, control.kind, child});
+    controls_.push_back(Control{control.id, control.kind, child, control.style});
+    FitSingleWord(controls_.back());
   }
 }
 
@@ -198,9 +200,21 @@ void Win32Window::ShowTouched() {
   touched_ = RECT{0, 0, 0, 0};
   if (hwnd_ == nullptr || image_dc_ == nullptr) return;
   HDC dc = ::GetDC(hwnd_);
+  ExcludeOpaqueControls(dc);
   ::BitBlt(dc, shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top, image_dc_, shown.left,
            shown.top, SRCCOPY);
   ::ReleaseDC(hwnd_, dc);
+}
+
+void Win32Window::ExcludeOpaqueControls(HDC dc) {
+  for (const Control& control : controls_) {
+    if (control.kind == ControlKind::kEtchedFrame || control.kind == ControlKind::kGroupBox) continue;
+    if (!::IsWindowVisible(control.hwnd)) continue;
+    RECT r;
+    ::GetWindowRect(control.hwnd, &r);
+    ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    ::ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+  }
 }
 
 void Win32Window::Paint() {
@@ -208,6 +222,7 @@ void Win32Window::Paint() {
   HDC dc = ::BeginPaint(hwnd_, &paint);
   if (procedure_ != nullptr && !destroyed_) procedure_->OnPaint(*this);
   if (image_dc_ != nullptr) {
+    ExcludeOpaqueControls(dc);
     const RECT& r = paint.rcPaint;
     ::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, image_dc_, r.left, r.top, SRCCOPY);
   }
@@ -289,7 +304,29 @@ void Win32Window::EnableControl(int id, bool enabled) {
 }
 
 void Win32Window::SetControlText(int id, const char* text) {
-  if (Control* control = Find(id)) ::SetWindowTextW(control->hwnd, Wide(win32::Cp1250ToUtf16(text)));
+  if (Control* control = Find(id)) {
+    ::SetWindowTextW(control->hwnd, Wide(win32::Cp1250ToUtf16(text)));
+    FitSingleWord(*control);
+  }
+}
+
+void Win32Window::FitSingleWord(const Control& control) {
+  constexpr uint32_t kNotPlain = kCentred | kRightAligned | kSunken | kBorder | kVCentred;
+  if (control.kind != ControlKind::kStatic || (control.style & kNotPlain) != 0) return;
+  wchar_t text[128];
+  const int length = ::GetWindowTextW(control.hwnd, text, 128);
+  if (length <= 0 || std::wstring_view(text, static_cast<size_t>(length)).find(L' ') != std::wstring_view::npos) return;
+  HDC dc = ::GetDC(control.hwnd);
+  HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control.hwnd, WM_GETFONT, 0, 0)));
+  SIZE extent{0, 0};
+  ::GetTextExtentPoint32W(dc, text, length, &extent);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(control.hwnd, dc);
+  RECT r;
+  ::GetClientRect(control.hwnd, &r);
+  if (extent.cx > r.right) {
+    ::SetWindowPos(control.hwnd, nullptr, 0, 0, extent.cx, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Win32Window::MoveControl(int id, int x, int y, int width, int height) {

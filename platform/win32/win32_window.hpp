@@ -63,6 +63,7 @@ class Win32Window : public Window, public Win32Surface {
     int id;
     ControlKind kind;
     HWND hwnd;
+    uint32_t style;  // the template's style flags
   };
 
   INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -71,6 +72,12 @@ class Win32Window : public Window, public Win32Surface {
   Control* FindKind(int id, ControlKind kind);
   void ResizeImage(int width, int height);
   void ShowTouched();
+  // Keeps drawing off the controls that paint their own area; frames and group boxes let it show.
+  void ExcludeOpaqueControls(HDC dc);
+  // A plain left-aligned label holding one word wider than its box grows to the right instead of
+  // cutting the word (our fonts run a little wider than the layouts were drawn for), so the
+  // program version reads "1.03" and not "1.0".
+  void FitSingleWord(const Control& control);
   void Paint();
   void Scroll(LPARAM bar, WPARAM request, bool vertical);
 
