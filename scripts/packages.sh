@@ -6,7 +6,8 @@ KORVEL_PACKAGES=(
   qt6-base-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine64 imagemagick
 )
 
 korvel_install_packages() {

@@ -1,7 +1,7 @@
 // korvel-wine-driver: plays the fitter in the Wine check of korvel.exe. It finds the program's main
 // window by its class, sends it menu commands as the menu bar would, and tells what the window
 // shows in its caption, so that the check script can take a screenshot of each page.
-//   korvel-wine-driver wait MS          waits up to MS for the main window; prints its caption
+//   korvel-wine-driver wait MS          waits up to MS for the main window to show; prints its caption
 //   korvel-wine-driver command ID MS    posts menu command ID, waits MS; prints the caption
 //   korvel-wine-driver close-dialog MS  closes the modal dialog the program shows, waits MS
 // Exit status 0 when the window was there, 1 when it was not.
@@ -60,12 +60,13 @@ int main(int argc, char** argv) {
   if (action == "wait") {
     const DWORD limit = static_cast<DWORD>(std::atoi(argv[2]));
     const DWORD start = ::GetTickCount();
+    // The window is shown once its creation handler has set it up.
     HWND main = FindMain();
-    while (main == nullptr && ::GetTickCount() - start < limit) {
+    while ((main == nullptr || !::IsWindowVisible(main)) && ::GetTickCount() - start < limit) {
       ::Sleep(100);
       main = FindMain();
     }
-    if (main == nullptr) return 1;
+    if (main == nullptr || !::IsWindowVisible(main)) return 1;
     PrintCaption(main);
     return 0;
   }
