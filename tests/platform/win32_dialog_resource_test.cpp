@@ -27,7 +27,9 @@ class TemplateReader {
   }
   bool OnDwordBoundary() const { return at_ % 2 == 0; }
   void SkipToDword() {
-    if (!OnDwordBoundary()) EXPECT_EQ(Word(), 0) << "padding";
+    if (!OnDwordBoundary()) {
+      EXPECT_EQ(Word(), 0) << "padding";
+    }
   }
   bool AtEnd() const { return at_ == words_.size(); }
   bool Overrun() const { return overrun_; }
