@@ -8,3 +8,8 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Every program links the compiler's runtime and the threads library into itself, so a fitter's
+# laptop needs nothing beside the executable but the system's own DLLs.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A release build carries no debugging symbols.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

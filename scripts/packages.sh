@@ -6,7 +6,8 @@ KORVEL_PACKAGES=(
   qt6-base-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine64 imagemagick  # scripts/wine-check: the Windows program under Wine, its screenshots
   dpkg-dev lintian
   python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/
 )

@@ -1,0 +1,90 @@
+// korvel-wine-driver: plays the fitter in the Wine check of korvel.exe. It finds the program's main
+// window by its class, sends it menu commands as the menu bar would, and tells what the window
+// shows in its caption, so that the check script can take a screenshot of each page.
+//   korvel-wine-driver wait MS          waits up to MS for the main window to show; prints its caption
+//   korvel-wine-driver command ID MS    posts menu command ID, waits MS; prints the caption
+//   korvel-wine-driver close-dialog MS  closes the modal dialog the program shows, waits MS
+// Exit status 0 when the window was there, 1 when it was not.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+HWND FindMain() { return ::FindWindowW(L"KORVELxx", nullptr); }
+
+void PrintCaption(HWND hwnd) {
+  wchar_t wide[256];
+  const int length = ::GetWindowTextW(hwnd, wide, 256);
+  char utf8[1024];
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  utf8[size > 0 ? size : 0] = '\0';
+  std::printf("%s\n", utf8);
+}
+
+// The modal dialog the main window owns, if one is open.
+HWND FindDialog(HWND main) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{main, nullptr};
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t name[16];
+        ::GetClassNameW(hwnd, name, 16);
+        if (std::wcscmp(name, L"#32770") == 0 && ::GetWindow(hwnd, GW_OWNER) == s->owner) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: korvel-wine-driver wait MS | command ID MS | close-dialog MS\n");
+    return 2;
+  }
+  const std::string action = argv[1];
+  if (action == "wait") {
+    const DWORD limit = static_cast<DWORD>(std::atoi(argv[2]));
+    const DWORD start = ::GetTickCount();
+    // The window is shown once its creation handler has set it up.
+    HWND main = FindMain();
+    while ((main == nullptr || !::IsWindowVisible(main)) && ::GetTickCount() - start < limit) {
+      ::Sleep(100);
+      main = FindMain();
+    }
+    if (main == nullptr || !::IsWindowVisible(main)) return 1;
+    PrintCaption(main);
+    return 0;
+  }
+  HWND main = FindMain();
+  if (main == nullptr) return 1;
+  if (action == "command" && argc >= 4) {
+    ::PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+    ::Sleep(static_cast<DWORD>(std::atoi(argv[3])));
+    if (::IsWindow(main)) PrintCaption(main);
+    return 0;
+  }
+  if (action == "close-dialog") {
+    HWND dialog = FindDialog(main);
+    if (dialog == nullptr) return 1;
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ::Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+    return 0;
+  }
+  std::fprintf(stderr, "korvel-wine-driver: unknown action %s\n", action.c_str());
+  return 2;
+}
