@@ -60,6 +60,11 @@ void ResetPage::OnCommand(Window& page, int control_id, int code) {
 
 void ResetPage::RestoreFactorySettings(Window& page) {
   ControllerLink& link = context_.link;
+  // The page does not poll, so the identity may be stale: the fitter may have plugged in another
+  // controller since a page last asked. Ask again right before the command, so that the factory
+  // reset reaches only a controller that has just said it is of variant 2, and so that a port whose
+  // device was unplugged and plugged back is closed and reopened by the identity failure rule.
+  link.ReadIdentity();
   // The decision rests on acknowledgement byte 1 alone: clear it so that a write that was never
   // sent, or never answered, cannot pass for a confirmation.
   link.WriteAcknowledgement[1] = 0;

@@ -68,11 +68,11 @@ TEST(ResetPage, EachPressSendsTheResetFrameWaits250MsAndTheControllerReturnsToIt
     const uint64_t before_us = clock.now_us;
     ASSERT_TRUE(w.Press());
     // The controller acknowledges 100 ms after the frame; the page waits 250 ms before it reads,
-    // and no longer than the read's own time-out after that.
+    // and no longer than the read's own time-out after that (the identity answers at once).
     const uint64_t took_ms = (clock.now_us - before_us) / 1000;
     EXPECT_GE(took_ms, 250u);
     EXPECT_LE(took_ms, 250u + 130u);
-    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x1E, 0x33, 0xB6}}));
+    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}, {0x65, 0x1E, 0x33, 0xB6}}));
     EXPECT_EQ(w.link.state.WriteDelay, 0u);
     ASSERT_EQ(w.host.message_boxes.size(), static_cast<size_t>(press));
     ExpectBox(w.LastBox(), true);
@@ -105,34 +105,38 @@ TEST(ResetPage, TheBoxFollowsAcknowledgementByteOneAlone) {
     VirtualClock clock;
     testing::ScriptedPort port;
     ResetWorld w(port, clock);
-    w.link.IdentityRecord[2] = 0x25;  // variant 2 answered earlier
     // A confirmation left over from an earlier write must not count for this one.
     w.link.WriteAcknowledgement[1] = 0x33;
+    port.Reply({0x65, 0x12, 0x25, 0x9C});  // the identity asked first: variant 2
     port.Reply(c.reply);
     ASSERT_TRUE(w.Press());
-    ASSERT_EQ(port.frames.size(), 1u);
+    ASSERT_EQ(port.frames.size(), 2u);
     EXPECT_EQ(port.sleeps, (std::vector<uint32_t>{250}));
     ASSERT_EQ(w.host.message_boxes.size(), 1u);
     ExpectBox(w.LastBox(), c.confirmed);
   }
 }
 
-TEST(ResetPage, NothingIsSentBeforeAControllerAnswersOrToAnotherVariant) {
-  for (const bool other_variant : {false, true}) {
-    SCOPED_TRACE(other_variant ? "variant 3" : "no answer yet");
+TEST(ResetPage, TheCommandIsSentOnlyToAControllerThatJustSaidItIsOfVariantTwo) {
+  // Silent from the start, of variant 3 from the start, and swapped for a variant-3 controller
+  // after a variant-2 one answered.
+  for (const int case_number : {0, 1, 2}) {
+    SCOPED_TRACE(case_number);
     VirtualClock clock;
     sim::ControllerModel model;
     sim::SimulatedPort port{model, clock};
     ResetWorld w(port, clock);
-    if (other_variant) {
-      model.SetVariant(3);
+    if (case_number == 0) model.faults.silence = true;
+    if (case_number == 1) model.SetVariant(3);
+    if (case_number == 2) {
       w.link.ReadIdentity();
-      ASSERT_EQ(w.link.GetControllerVariant(), 3u);
+      ASSERT_EQ(w.link.GetControllerVariant(), 2u);
+      model.SetVariant(3);
     }
     model.SetParameter(sim::kFirstParameterAddress, sim::kFactorySettings[sim::kFirstParameterAddress] ^ 0x03);
     port.ClearFrames();
     ASSERT_TRUE(w.Press());
-    EXPECT_TRUE(port.frames.empty());
+    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}})) << "the identity, and no command";
     EXPECT_NE(model.Parameter(sim::kFirstParameterAddress), sim::kFactorySettings[sim::kFirstParameterAddress]);
     ASSERT_EQ(w.host.message_boxes.size(), 1u);
     ExpectBox(w.LastBox(), false);
