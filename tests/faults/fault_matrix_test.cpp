@@ -570,7 +570,7 @@ class CtlConsumer : public Consumer {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     CtlClockOnVirtualTime clock(w.clock);
-    ctl::Environment env{w.port, clock, out, err, nullptr, nullptr};
+    ctl::Environment env{w.port, clock, out, err, nullptr, nullptr, nullptr};
     const int status = ctl::RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out_ = Slurp(out);
     err_ = Slurp(err);
@@ -640,6 +640,7 @@ struct Fault {
 };
 
 std::vector<Fault> Faults() {
+  using ctl::kExitCannotOpenPort;
   using ctl::kExitNoAnswer;
   using ctl::kExitNotAcknowledged;
   using ctl::kExitOk;
@@ -674,12 +675,14 @@ std::vector<Fault> Faults() {
   // identity or a live tick may then succeed late, but a write's acknowledgement never comes in time.
   add("slow replies", faults([](sim::Faults& f) { f.slow_replies = true; }), none, maybe_no_answer, maybe_no_answer,
       {kExitNoAnswer, kExitNotAcknowledged}, maybe_no_answer);
+  const Set unplugged{kExitNoAnswer, kExitCannotOpenPort};
   add(
       "unplug, replug mid-exchange", [](World& w) { w.port.unplug_at_next_write = true; },
       [](World& w) {
         if (w.model.faults.unplugged) w.port.replug_at_next_write = true;
       },
-      no_answer, no_answer, {kExitNoAnswer, kExitNotAcknowledged}, no_answer);
+      // The device is gone: the port cannot be opened until it is back.
+      unplugged, unplugged, {kExitNoAnswer, kExitNotAcknowledged, kExitCannotOpenPort}, unplugged);
   return list;
 }
 
