@@ -25,6 +25,8 @@ const char kHelp[] =
     "The tool may close and reopen the port at any time (it does so every 500 ms while the\n"
     "controller is silent); the simulator keeps serving.\n"
     "\n"
+    "  --version            print the version and the source revision\n"
+    "\n"
     "Device:\n"
     "  --link PATH          make PATH a symlink to the device (parent folders are created; an old\n"
     "                       symlink there is replaced, anything else is left alone and is an error)\n"
