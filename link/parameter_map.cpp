@@ -127,7 +127,20 @@ int SpeedPairPosition(const ControllerLink& link, Parameter low, uint32_t base) 
   return SpeedPairPosition(Stored(link, high), Stored(link, low), base);
 }
 
+bool HoldsControllerReply(const ControllerLink& link, Parameter parameter) {
+  switch (Describe(parameter).record) {
+    case RecordKind::kConfig:
+      return link.ConfigRecord[0] == kLeadByte;
+    case RecordKind::kOptions:
+      return link.OptionsRecord[0] == kLeadByte;
+    case RecordKind::kLiveData:
+      return link.LiveDataRecord[0] == kLeadByte;
+  }
+  return false;
+}
+
 int WriteBitField(ControllerLink& link, Parameter parameter, uint8_t keep_mask, uint8_t field) {
+  if (!HoldsControllerReply(link, parameter)) return -1;
   return WriteBitField(link, AddressOf(parameter), Stored(link, parameter), keep_mask, field);
 }
 

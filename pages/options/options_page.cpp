@@ -222,6 +222,8 @@ void OptionsPage::RunCorrectionsDialog(Window& page) {
 void OptionsPage::WriteSelection(Window& page, int control_id) {
   ControllerLink& link = context_.link;
   if (control_id == kAttInitBox) {
+    // A zero-filled record does not know the other option bits: nothing is sent from it.
+    if (!HoldsControllerReply(link, Parameter::Options)) return;
     uint8_t& stored = link.ConfigRecord[Describe(Parameter::Options).byte];
     if (page.GetCheck(kAttInitBox)) {
       // The stored byte itself loses bit 2, so the box stays ticked at the next refresh whether

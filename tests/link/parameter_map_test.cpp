@@ -256,5 +256,33 @@ TEST_F(ParameterWriteTest, BitFieldWriteKeepsEveryOtherBitAsLastRead) {
   for (uint8_t b : link.ConfigRecord) EXPECT_EQ(b, 0);
 }
 
+// A bit field is rewritten from the last polled byte; from a record that holds no reply (never
+// polled, or zero-filled when the link was lost) nothing is sent, since the bits to keep are not
+// known. A plain value still goes out: it needs nothing from the record.
+TEST_F(ParameterWriteTest, BitFieldWriteNeedsARecordThatHoldsAReply) {
+  const Parameter bit_fields[] = {Parameter::Options, Parameter::LambdaType, Parameter::EmulType,
+                                  Parameter::EmulDO_TimeHi, Parameter::EmulDO_TimeLo};
+  for (Parameter p : bit_fields) EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), -1);
+  EXPECT_TRUE(port.frames.empty());
+  port.Reply({0x65, 0, 0});
+  EXPECT_EQ(WriteParameterValue(link, Parameter::LambdaDelay, 12), 3);
+  ASSERT_EQ(port.frames.size(), 1u);
+
+  // With the configuration in, each goes out with the other bits as read.
+  std::vector<uint8_t> config = {0x6A, 0x27, 22, 6, 0xDB, 40, 20, 0x9A, 0x3C, 10, 171, 4, 15};
+  port.Reply(GoodReply(config));
+  link.ReadConfig();
+  port.ClearRecord();
+  for (Parameter p : bit_fields) {
+    port.Reply({0x65, 0, 0});
+    EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), 3);
+  }
+  ASSERT_EQ(port.frames.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(port.frames[i][1], AddressOf(bit_fields[i]));
+    EXPECT_EQ(port.frames[i][2], (Stored(link, bit_fields[i]) & 0xF0) | 0x01);
+  }
+}
+
 }  // namespace
 }  // namespace korvel
