@@ -1,7 +1,9 @@
 #include <iterator>
 
-#include "pages/service/schema_controls.hpp"
 #include "pages/oscilloscope/oscilloscope_controls.hpp"
+#include "pages/service/about_controls.hpp"
+#include "pages/service/reset_controls.hpp"
+#include "pages/service/schema_controls.hpp"
 #include "resources/templates_internal.hpp"
 
 namespace korvel::templates {
@@ -26,11 +28,11 @@ constexpr ControlTemplate kSchema[] = {
 // the controls are moved into place for the size class (here: where they go at 800 x 600, kept
 // inside the page).
 constexpr ControlTemplate kReset[] = {
-    {1104, ControlKind::kStatic, 75, 52, 283, 16, kStyleNone,
+    {kResetHeadingText, ControlKind::kStatic, 75, 52, 283, 16, kStyleNone,
      "PRZYWR\xD3" "CENIE USTAWIE\xD1" " FABRYCZNYCH STEROWNIKA:", 0},
-    {1105, ControlKind::kStatic, 75, 68, 283, 16, kStyleNone,
+    {kResetExplanationText, ControlKind::kStatic, 75, 68, 283, 16, kStyleNone,
      "-pami\xEA\xE6" " w urz\xB9" "dzeniu zostanie zapisana warto\x9C" "ciami  fabrycznymi.", 0},
-    {126, ControlKind::kPushButton, 60, 100, 275, 22, kMultiLine,
+    {kResetButton, ControlKind::kPushButton, 60, 100, 275, 22, kMultiLine,
      "ZRESETUJ   I   PRZYWR\xD3\xC6" " USTAWIENIA FABRYCZNE", 0},
 };
 
@@ -40,19 +42,19 @@ constexpr ControlTemplate kAbout[] = {
     {-1, ControlKind::kEtchedFrame, 14, 7, 191, 83, kStyleNone, "", 0},
     {-1, ControlKind::kBitmap, 50, 22, 119, 31, kStyleNone, "", 178},
     {-1, ControlKind::kIcon, 85, 67, 20, 20, kStyleNone, "", 101},
-    {1075, ControlKind::kStatic, 109, 73, 24, 8, kStyleNone, "Korvel", 0},
-    {1076, ControlKind::kStatic, 57, 99, 73, 8, kRightAligned, "Wersja programu:", 0},
+    {kAboutProgramName, ControlKind::kStatic, 109, 73, 24, 8, kStyleNone, "Korvel", 0},
+    {kAboutProgramVersionLabel, ControlKind::kStatic, 57, 99, 73, 8, kRightAligned, "Wersja programu:", 0},
     {-1, ControlKind::kStatic, 137, 99, 13, 8, kStyleNone, "1.03", 0},
-    {1077, ControlKind::kStatic, 65, 110, 89, 8, kCentred, "Odczytana wersja sterownika:", 0},
-    {1125, ControlKind::kStatic, 49, 121, 120, 16, kCentred | kSunken | kVCentred, "", 0},
-    {1, ControlKind::kPushButton, 85, 142, 50, 14, kStyleNone, "Zamknij", 0},
+    {kAboutControllerVersionLabel, ControlKind::kStatic, 65, 110, 89, 8, kCentred, "Odczytana wersja sterownika:", 0},
+    {kControllerVersionId, ControlKind::kStatic, 49, 121, 120, 16, kCentred | kSunken | kVCentred, "", 0},
+    {kAboutCloseButton, ControlKind::kPushButton, 85, 142, 50, 14, kStyleNone, "Zamknij", 0},
 };
 
 constexpr DialogTemplate kService[] = {
     {kOscilloscopeTemplate, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
     {kSchemaTemplate, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
-    {126, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
-    {103, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},
+    {kResetTemplate, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
+    {kAboutTemplate, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},
 };
 
 }  // namespace

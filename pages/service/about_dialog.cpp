@@ -10,7 +10,8 @@ constexpr int kTitleSlot = 157;
 constexpr int kNotConnectedSlot = 161;
 constexpr int kOtherVariantSlot = 162;
 // Control texts set at every paint: program name, "program version", "controller version", Close.
-constexpr int kLabelIds[4] = {1075, 1076, 1077, kIdOk};
+constexpr int kLabelIds[4] = {kAboutProgramName, kAboutProgramVersionLabel, kAboutControllerVersionLabel,
+                               kAboutCloseButton};
 constexpr int kLabelSlots[4] = {156, 158, 159, 160};
 
 }  // namespace

@@ -2,13 +2,12 @@
 #include <cstdint>
 
 #include "pages/common/page_context.hpp"
+#include "pages/service/about_controls.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
 
-constexpr int kAboutTemplate = 103;
 constexpr int kAboutTimer = 2;
-constexpr int kControllerVersionId = 1125;
 
 // The controller version as the box shows it: (V * 100 + F) / 100 in single precision, "%.2f".
 struct VersionText {

@@ -1,17 +1,9 @@
 #pragma once
 #include "pages/common/page_context.hpp"
 #include "pages/common/page_procedure.hpp"
+#include "pages/service/reset_controls.hpp"
 
 namespace korvel {
-
-constexpr int kResetTemplate = 126;
-
-// Controls of the Reset page (template 126): the heading, the explanation and the reset button.
-enum ResetControl : int {
-  kResetHeadingText = 1104,
-  kResetExplanationText = 1105,
-  kResetButton = 126,
-};
 
 // The factory-reset page: one button that sends the factory-reset command and tells the fitter
 // whether the controller confirmed it. It has no timer and does not poll.
