@@ -71,7 +71,7 @@ std::string LambdaPointText(uint8_t raw, const ParameterSetContext& context) {
   const int offset = LambdaPointOffset(range);
   const int count = range == 0 ? 11 : range == 5 ? 16 : 51;
   const long k = raw - offset;
-  if (k < 0 || k >= count) return Format("%.2f V", raw * 0.02) + " (" + kNotInList + ")";
+  if (k < 0 || k >= count) return Format("%d,%02d V", raw * 2 / 100, raw * 2 % 100) + " (" + kNotInList + ")";
   if (range == 0) return Format("0,%ld V", 40 + 2 * k);
   if (range == 5) return Format("1,%02ld V", 2 * k);
   return Format("%ld:%02ld V", 2 + k / 50, (2 * k) % 100);
