@@ -379,9 +379,9 @@ class Session {
     if (controllers.size() > 1) {
       std::string which;
       for (size_t i : controllers) which += (which.empty() ? "" : ", ") + devices[i].path;
-      Error("%zu devices answer as a controller of variant 2 (%s); %s is left as it was: point it at the "
+      Error("%u devices answer as a controller of variant 2 (%s); %s is left as it was: point it at the "
             "one meant with ln -sfn DEVICE %s",
-            controllers.size(), which.c_str(), link.c_str(), link.c_str());
+            static_cast<unsigned>(controllers.size()), which.c_str(), link.c_str(), link.c_str());
       return kExitSeveralControllers;
     }
     const SerialDevice& found = devices[controllers[0]];
