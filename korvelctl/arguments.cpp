@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/parameter_map.hpp"
+#include "link/serial_port.hpp"
 
 namespace korvel::ctl {
 
@@ -11,13 +12,22 @@ namespace {
 struct CommandName {
   const char* name;
   Command command;
-  int operands;  // positional arguments after the command name
+  int operands;       // positional arguments after the command name
+  int more_operands;  // how many more may follow (diff's second file)
+  const char* usage;
 };
 
 constexpr CommandName kCommands[] = {
-    {"identity", Command::kIdentity, 0}, {"save", Command::kSave, 1}, {"load", Command::kLoad, 1},
-    {"get", Command::kGet, 1},           {"set", Command::kSet, 2},   {"live", Command::kLive, 0},
-    {"learn", Command::kLearn, 0},       {"reset", Command::kReset, 0},
+    {"identity", Command::kIdentity, 0, 0, "identity"},
+    {"save", Command::kSave, 1, 0, "save FILE"},
+    {"load", Command::kLoad, 1, 0, "load FILE"},
+    {"get", Command::kGet, 1, 0, "get NAME"},
+    {"set", Command::kSet, 2, 0, "set NAME VALUE"},
+    {"live", Command::kLive, 0, 0, "live"},
+    {"learn", Command::kLearn, 0, 0, "learn"},
+    {"reset", Command::kReset, 0, 0, "reset"},
+    {"ports", Command::kPorts, 0, 0, "ports [--link COMn]"},
+    {"diff", Command::kDiff, 1, 1, "diff FILE [FILE2]"},
 };
 
 // A decimal number without sign, at most `max`.
@@ -72,7 +82,7 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
       value = arg.substr(equals + 1);
       has_value = true;
     }
-    if (name != "--port" && name != "--period" && name != "--count" && name != "--csv") {
+    if (name != "--port" && name != "--period" && name != "--count" && name != "--csv" && name != "--link") {
       error = "unknown option " + arg;
       return false;
     }
@@ -105,6 +115,14 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
       }
       arguments.count = n;
       live_options = true;
+    } else if (name == "--link") {
+      // ports/COMn is what the window program's COM menu and --port COMn open.
+      const int n = ComPortNumber(value.c_str());
+      if (n == 0) {
+        error = "--link needs a port name COM1 to COM255: " + value;
+        return false;
+      }
+      arguments.link_port = "COM" + std::to_string(n);
     } else {
       if (value.empty()) {
         error = "--csv needs a file name";
@@ -128,14 +146,17 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     return false;
   }
   arguments.command = found->command;
-  if (static_cast<int>(positional.size()) - 1 != found->operands) {
-    static const char* const kUsage[] = {"identity", "save FILE", "load FILE",  "get NAME",
-                                         "set NAME VALUE", "live", "learn", "reset"};
-    error = std::string("usage: korvelctl [--port P] ") + kUsage[found - kCommands];
+  const int operands = static_cast<int>(positional.size()) - 1;
+  if (operands < found->operands || operands > found->operands + found->more_operands) {
+    error = std::string("usage: korvelctl [--port P] ") + found->usage;
     return false;
   }
   if (live_options && found->command != Command::kLive) {
     error = "--period, --count and --csv belong to the live command";
+    return false;
+  }
+  if (!arguments.link_port.empty() && found->command != Command::kPorts) {
+    error = "--link belongs to the ports command";
     return false;
   }
 
@@ -143,6 +164,10 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     case Command::kSave:
     case Command::kLoad:
       arguments.file = positional[1];
+      break;
+    case Command::kDiff:
+      arguments.file = positional[1];
+      if (operands == 2) arguments.other_file = positional[2];
       break;
     case Command::kGet:
     case Command::kSet: {
@@ -175,8 +200,8 @@ const char* HelpText() {
          "\n"
          "usage: korvelctl [--port P] COMMAND [ARGUMENTS]\n"
          "\n"
-         "Every command first asks the controller for its identity (three tries) and works only\n"
-         "with a controller that answers and reports variant 2.\n"
+         "Every command that talks to the controller first asks for its identity (three tries)\n"
+         "and works only with a controller that answers and reports variant 2.\n"
          "\n"
          "Commands:\n"
          "  identity            print \"variant V, firmware F\" (F as 2.05 for firmware 5)\n"
@@ -203,6 +228,19 @@ const char* HelpText() {
          "                      controller runs on LPG, as the Readings page's learn button\n"
          "  reset               restore the factory settings (command 51, 250 ms wait for the\n"
          "                      answer) and say whether the controller confirmed\n"
+         "  ports [--link COMn]  list the serial devices (ports/COMn links of the working\n"
+         "                      folder, USB adapters, built-in ports) and what each answers to\n"
+         "                      the identity exchange: \"variant 2, firmware F\", \"another\n"
+         "                      variant (V)\", \"silent\", \"busy\" or \"cannot open: REASON\". All\n"
+         "                      devices are asked at once; the search takes about half a second.\n"
+         "                      With --link, ports/COMn is made to point at the one device that\n"
+         "                      answers as variant 2 (an old link there is replaced, anything\n"
+         "                      else is left alone)\n"
+         "  diff FILE [FILE2]   list the parameters that differ between two configuration\n"
+         "                      files, or between FILE and the controller: each by its key, with\n"
+         "                      both raw values and their meaning as the Configuration and\n"
+         "                      Options pages show it (list texts in English when\n"
+         "                      ../Lang/Korvel_lang.ang or the installed one is found)\n"
          "\n"
          "Options:\n"
          "  --port P            COM1 to COM4 (ports/COMn in the working directory when that\n"
@@ -212,11 +250,12 @@ const char* HelpText() {
          "                      the controller does not answer, as the window program polls)\n"
          "  --count N           live: stop after N ticks (default: until Ctrl-C)\n"
          "  --csv FILE          live: also write the ticks to FILE as CSV with a header row\n"
-         "                      and ISO-8601 UTC timestamps with milliseconds\n"
+         "                      and ISO-8601 UTC timestamps with milliseconds\n"         "  --link COMn         ports: point ports/COMn at the controller found\n"
          "  -h, --help          print this text\n"
          "\n"
          "Exit status:\n"
-         "  0  done\n"
+         "  0  done (diff: the parameters are equal)\n"
+         "  1  diff: the parameters differ\n"
          "  2  usage error (unknown command, option, parameter name or bad value)\n"
          "  3  no answer from the controller\n"
          "  4  the controller is of another variant than 2\n"
@@ -225,7 +264,8 @@ const char* HelpText() {
          "  7  a file could not be opened, written or replaced\n"
          "  8  learn refused: the controller is not running on LPG\n"
          "  9  the port could not be opened (no such device, no permission, in use);\n"
-         "     the message gives the system's reason\n"
+         "     the message gives the system's reason\n"         "  10  ports --link: no device answers as a controller of variant 2\n"
+         "  11  ports --link: several devices answer as variant 2; link one with ln -s\n"
          "  130  stopped by Ctrl-C or SIGTERM before the command was done (live ends\n"
          "       with 0 after its current tick; load stops between two writes)\n";
 }

@@ -5,13 +5,15 @@
 
 namespace korvel::ctl {
 
-enum class Command { kNone, kHelp, kIdentity, kSave, kLoad, kGet, kSet, kLive, kLearn, kReset };
+enum class Command { kNone, kHelp, kIdentity, kSave, kLoad, kGet, kSet, kLive, kLearn, kReset, kPorts, kDiff };
 
 // A parsed command line.
 struct Arguments {
   Command command = Command::kNone;
   std::string port = "COM1";
-  std::string file;        // save, load
+  std::string file;        // save, load, diff (the first file)
+  std::string other_file;  // diff: the second file; empty: the controller
+  std::string link_port;   // ports --link: "COMn" to point at the controller found; empty: list only
   int parameter = -1;      // get, set: index in ParameterMap
   uint8_t value = 0;       // set
   // live

@@ -2,13 +2,18 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "files/configuration_file.hpp"
+#include "files/parameter_meaning.hpp"
 #include "korvelctl/arguments.hpp"
 #include "korvelctl/korvelctl.hpp"
 #include "link/controller_link.hpp"
@@ -16,6 +21,8 @@
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
 #include "link/poll.hpp"
+#include "link/port_finder.hpp"
+#include "texts/language_table.hpp"
 
 namespace korvel::ctl {
 
@@ -58,6 +65,10 @@ class Session {
   ~Session() { link_.ClosePort(); }
 
   int Run() {
+    // These two may not talk to the controller at all: ports asks every device itself, diff
+    // reads its files before it connects (if it needs the controller).
+    if (args_.command == Command::kPorts) return Ports();
+    if (args_.command == Command::kDiff) return Diff();
     const int status = Connect();
     // Ctrl-C is how live is meant to end; any other command stopped now has sent nothing.
     if (StopRequested()) return args_.command == Command::kLive ? kExitOk : Interrupted("nothing was sent");
@@ -321,6 +332,172 @@ class Session {
       status = kExitFileError;
     }
     return status;
+  }
+
+  // Lists the devices and what each answers; with --link, points ports/COMn at the one controller.
+  int Ports() {
+    if (!env_.list_devices || !env_.make_port) {
+      Error("this build cannot search for serial devices");
+      return kExitCannotOpenPort;
+    }
+    const std::vector<SerialDevice> devices = env_.list_devices();
+    std::vector<std::string> paths;
+    for (const SerialDevice& device : devices) paths.push_back(device.path);
+    const std::vector<PortProbe> probes = ProbePorts(paths, env_.make_port);
+
+    if (devices.empty()) std::fprintf(env_.out, "no serial devices found\n");
+    int path_width = 6;
+    int answer_width = 6;
+    std::vector<std::string> answers;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      answers.push_back(ProbeAnswerText(probes[i]));
+      path_width = std::max(path_width, static_cast<int>(devices[i].path.size()));
+      answer_width = std::max(answer_width, static_cast<int>(answers[i].size()));
+    }
+    auto pad = [](const std::string& text, int width) {
+      return text + std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ');
+    };
+    if (!devices.empty()) {
+      std::fprintf(env_.out, "%s  %s  NAMES\n", pad("DEVICE", path_width).c_str(), pad("ANSWER", answer_width).c_str());
+    }
+    std::vector<size_t> controllers;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      std::string names;
+      for (const std::string& name : devices[i].names) names += (names.empty() ? "" : ", ") + name;
+      const std::string answer = names.empty() ? answers[i] : pad(answers[i], answer_width) + "  " + names;
+      std::fprintf(env_.out, "%s  %s\n", pad(devices[i].path, path_width).c_str(), answer.c_str());
+      if (probes[i].answer == ProbeAnswer::kController) controllers.push_back(i);
+    }
+    std::fflush(env_.out);
+    if (args_.link_port.empty()) return kExitOk;
+
+    const std::string link = env_.ports_folder + "/" + args_.link_port;
+    if (controllers.empty()) {
+      Error("no device answers as a controller of variant 2; %s is left as it was", link.c_str());
+      return kExitNoController;
+    }
+    if (controllers.size() > 1) {
+      std::string which;
+      for (size_t i : controllers) which += (which.empty() ? "" : ", ") + devices[i].path;
+      Error("%u devices answer as a controller of variant 2 (%s); %s is left as it was: point it at the "
+            "one meant with ln -sfn DEVICE %s",
+            static_cast<unsigned>(controllers.size()), which.c_str(), link.c_str(), link.c_str());
+      return kExitSeveralControllers;
+    }
+    const SerialDevice& found = devices[controllers[0]];
+    // A /dev/serial/by-id name stays with the adapter when it is plugged into another socket.
+    std::string target = found.path;
+    for (const std::string& name : found.names) {
+      if (name.find("/serial/by-id/") != std::string::npos) target = name;
+    }
+    std::string error;
+    if (!PointLinkAt(link, target, error)) {
+      Error("%s", error.c_str());
+      return kExitFileError;
+    }
+    std::fprintf(env_.out, "%s -> %s\n", link.c_str(), target.c_str());
+    return kExitOk;
+  }
+
+  // Makes `link` a symlink to `target`: a new link beside it renamed over it, so the old link
+  // stays whole until the new one is in place. Anything but a symlink there is left alone.
+  static bool PointLinkAt(const std::string& link, const std::string& target, std::string& error) {
+#ifdef _WIN32
+    (void)link;
+    (void)target;
+    error = "--link needs symbolic links; Windows opens COMn by its own name";
+    return false;
+#else
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path link_path(link);
+    const fs::file_status status = fs::symlink_status(link_path, ec);
+    if (fs::exists(status) && !fs::is_symlink(status)) {
+      error = link + " exists and is not a symlink; not replacing it";
+      return false;
+    }
+    if (!link_path.parent_path().empty()) fs::create_directories(link_path.parent_path(), ec);
+    fs::path temporary = link_path;
+    temporary += ".new";
+    fs::remove(temporary, ec);
+    fs::create_symlink(target, temporary, ec);
+    if (!ec) fs::rename(temporary, link_path, ec);
+    if (ec) {
+      fs::remove(temporary, ec);
+      error = "cannot point " + link + " at " + target + ": " + ec.message();
+      return false;
+    }
+    return true;
+#endif
+  }
+
+  // Reads one configuration file into `values`; kExitOk, or the status of the failure said.
+  int ReadSet(const std::string& path, uint8_t (&values)[kParameterCount]) {
+    ExpectedStrings strings;
+    BuildExpectedStrings(strings);
+    const LoadedConfiguration loaded = ReadConfigurationFile(strings, path.c_str());
+    if (loaded.status == LoadStatus::kCannotOpen) {
+      Error("%s", loaded.reason.c_str());
+      return kExitFileError;
+    }
+    if (loaded.status != LoadStatus::kOk) {
+      Error("%s is not a configuration file of this controller: %s", path.c_str(), loaded.reason.c_str());
+      return kExitMalformedFile;
+    }
+    std::memcpy(values, loaded.values, sizeof values);
+    return kExitOk;
+  }
+
+  // The parameters that differ between two sets, each with both raw values and their meaning.
+  int Diff() {
+    uint8_t first[kParameterCount] = {};
+    uint8_t second[kParameterCount] = {};
+    int status = ReadSet(args_.file, first);
+    if (status != kExitOk) return status;
+    std::string second_name = args_.other_file;
+    if (!args_.other_file.empty()) {
+      status = ReadSet(args_.other_file, second);
+      if (status != kExitOk) return status;
+    } else {
+      // The 28 parameters as save reads them.
+      status = Connect();
+      if (StopRequested()) return Interrupted("nothing was compared");
+      if (status != kExitOk) return status;
+      if (!PollConfig() || !PollOptions() || !PollLiveData()) return kExitNoAnswer;
+      for (int i = 0; i < kParameterCount; ++i) second[i] = StoredParameterValue(link_, i);
+      second_name = "the controller on " + PortDescription();
+    }
+
+    LanguageTable english;
+    bool have_texts = false;
+    for (const std::string& folder : env_.language_folders) {
+      if (LoadLanguageTexts(english, "ang", folder.c_str())) {
+        have_texts = true;
+        break;
+      }
+    }
+    const ParameterSetContext first_context{first, have_texts ? &english : nullptr};
+    const ParameterSetContext second_context{second, have_texts ? &english : nullptr};
+
+    std::fprintf(env_.out, "A: %s\nB: %s\n", args_.file.c_str(), second_name.c_str());
+    int differing = 0;
+    for (int i = 0; i < kParameterCount; ++i) {
+      if (first[i] == second[i]) continue;
+      ++differing;
+      const auto parameter = static_cast<Parameter>(i);
+      char raw[16];
+      std::snprintf(raw, sizeof raw, "%u -> %u", static_cast<unsigned>(first[i]), static_cast<unsigned>(second[i]));
+      std::fprintf(env_.out, "%-14s %-11s %s -> %s\n", ParameterMap[i].name, raw,
+                   DescribeParameterValue(parameter, first[i], first_context).c_str(),
+                   DescribeParameterValue(parameter, second[i], second_context).c_str());
+    }
+    if (differing == 0) {
+      std::fprintf(env_.out, "the %d parameters are equal\n", kParameterCount);
+      return kExitOk;
+    }
+    std::fprintf(env_.out, "%d of %d parameters differ%s\n", differing, kParameterCount,
+                 have_texts ? "" : " (no English language file found: list choices by number)");
+    return kExitDifferent;
   }
 
   void PrintTick(int64_t wall, bool answered, std::FILE* csv) {

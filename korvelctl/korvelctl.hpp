@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "link/port_finder.hpp"
 #include "link/serial_port.hpp"
 
 namespace korvel::ctl {
@@ -12,6 +14,7 @@ namespace korvel::ctl {
 // Exit statuses of korvelctl (also listed by --help).
 enum ExitStatus : int {
   kExitOk = 0,
+  kExitDifferent = 1,         // diff: the two parameter sets differ
   kExitUsage = 2,             // unknown command or option, missing or bad argument
   kExitNoAnswer = 3,          // the controller did not answer (identity or a poll)
   kExitWrongVariant = 4,      // a controller of another variant than 2
@@ -20,6 +23,8 @@ enum ExitStatus : int {
   kExitFileError = 7,         // a file could not be opened, written or replaced
   kExitNotOnLpg = 8,          // learn refused: the controller is not running on LPG
   kExitCannotOpenPort = 9,    // the serial port could not be opened (no such device, no permission)
+  kExitNoController = 10,     // ports --link: no device answers as a controller of variant 2
+  kExitSeveralControllers = 11,  // ports --link: more than one does; which one is meant is unclear
   kExitInterrupted = 130,     // Ctrl-C or SIGTERM before the command was done (live ends with 0)
 };
 
@@ -46,6 +51,14 @@ struct Environment {
   std::function<std::string(const char*)> describe_port;
   // The wait between live ticks, which a stop request cuts short; empty: port.Sleep().
   std::function<void(uint32_t ms)> pause;
+  // ports: the serial devices present, and a port of their own for each probe thread; without
+  // them the command says it cannot search.
+  std::function<std::vector<SerialDevice>()> list_devices = nullptr;
+  SerialPortFactory make_port = nullptr;
+  // ports --link: the folder of the COMn links (the one ResolvePortDevice reads).
+  std::string ports_folder = "ports";
+  // diff: where to look for the English language file (folders ending in '/'), first found wins.
+  std::vector<std::string> language_folders = {"../Lang/"};
 };
 
 // Runs one korvelctl command line (argv[0] is the program name) and returns its exit status.

@@ -3,7 +3,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -15,6 +19,7 @@
 
 #include "korvel_version.hpp"
 #include "korvelctl/korvelctl.hpp"
+#include "link/port_finder.hpp"
 #include "link/serial_port.hpp"
 
 namespace {
@@ -95,6 +100,18 @@ class SystemClock : public korvel::ctl::CtlClock {
   }
 };
 
+// Where diff looks for the English texts: ../Lang as the window program does, then the installed
+// share/korvel/Lang beside the program's own folder.
+std::vector<std::string> LanguageFolders() {
+  std::vector<std::string> folders = {"../Lang/"};
+#ifdef __linux__
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) folders.push_back((program.parent_path().parent_path() / "share/korvel/Lang").string() + "/");
+#endif
+  return folders;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,5 +125,8 @@ int main(int argc, char** argv) {
   korvel::ctl::Environment env{*port, clock, stdout, stderr, &stop_requested,
                                [](const char* name) { return korvel::ResolvePortDevice(name); },
                                PauseUnlessStopped};
+  env.list_devices = [] { return korvel::ListSerialDevices(); };
+  env.make_port = [](const std::string&) { return korvel::CreateSystemSerialPort(); };
+  env.language_folders = LanguageFolders();
   return korvel::ctl::RunKorvelctl(argc, argv, env);
 }

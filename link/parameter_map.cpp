@@ -70,6 +70,14 @@ uint8_t DefaultLambdaPoint(uint8_t range) {
   return 127;
 }
 
+int LambdaModePosition(uint8_t mode) {
+  if (mode >= 8) return 5;
+  if (mode == 7) return 4;
+  if (mode == 6) return 3;
+  if (mode >= 2) return 2;
+  return mode;  // 0 or 1
+}
+
 int PlainPlusOnePosition(uint8_t raw) { return raw == 0 ? 0 : raw - 1; }
 
 int LambdaPointPosition(uint8_t raw, uint8_t range) {

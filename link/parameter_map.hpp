@@ -88,6 +88,13 @@ uint8_t LambdaPointOffset(uint8_t range);
 // Default LambdaPoint written after a range change: 22, 60 or 127.
 uint8_t DefaultLambdaPoint(uint8_t range);
 
+// The names of LambdaRange 0 to 5, as the Configuration page lists them.
+constexpr const char* kLambdaRangeNames[6] = {"0-1 V", "0-5 V -", "0-5 V +", "5-0 V -", "5-0 V +", "0,8-1,6 V"};
+// The LambdaMode values written for the six entries of the lambda-mode list.
+constexpr uint8_t kLambdaModeValues[6] = {0, 1, 2, 6, 7, 8};
+// The entry of that list shown for a stored LambdaMode: 8 or more the last, 3 to 5 the entry of 2.
+int LambdaModePosition(uint8_t mode);
+
 // Base engine speed of the three speed lists.
 constexpr uint32_t kLpgOnSpeedBase = 1500;
 constexpr uint32_t kCutOffSpeedBase = 1000;

@@ -20,6 +20,9 @@ class SerialPort {
   virtual bool Open(const char* port_name) = 0;
   // The system's words for the last failed Open ("Permission denied"); empty after a good one.
   virtual std::string OpenError() const { return {}; }
+  // Whether the last failed Open found the line held by another program (a busy line is worth
+  // reporting apart from one that does not exist or may not be opened).
+  virtual bool OpenFoundBusy() const { return false; }
   virtual void Close() = 0;
   virtual void PurgeInput() = 0;
   virtual void PurgeOutput() = 0;

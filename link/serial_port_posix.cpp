@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,9 +43,20 @@ class PosixSerialPort final : public SerialPort {
     const std::string device = ResolvePortDevice(port_name);
     // Non-blocking, so that neither the open (no carrier) nor a write (line stalled) can hang
     // the caller; every wait goes through poll() with a deadline instead.
+    busy_ = false;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+      busy_ = errno == EBUSY;
       open_error_ = std::strerror(errno);
+      return false;
+    }
+    // The exclusive flag below keeps other users away, but not a process with administrator
+    // rights; a lock on the open line also tells our own programs (and the port finder) that the
+    // line is taken, before its settings are touched.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      ::close(fd);
+      busy_ = true;
+      open_error_ = "in use by another program";
       return false;
     }
     if (!Configure(fd, open_error_)) {
@@ -57,6 +69,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   std::string OpenError() const override { return open_error_; }
+  bool OpenFoundBusy() const override { return busy_; }
 
   void Close() override {
     if (fd_ < 0) return;
@@ -170,6 +183,7 @@ class PosixSerialPort final : public SerialPort {
 
   int fd_ = -1;
   std::string open_error_;
+  bool busy_ = false;
 };
 
 }  // namespace

@@ -30,9 +30,13 @@ class WindowsSerialPort final : public SerialPort {
     handle_ = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             0, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) {
-      open_error_ = SystemMessage(::GetLastError());
+      const DWORD error = ::GetLastError();
+      // A COM port held by another program refuses a second opener with "access denied".
+      busy_ = error == ERROR_ACCESS_DENIED;
+      open_error_ = SystemMessage(error);
       return false;
     }
+    busy_ = false;
 
     // From an all-zero block only the line itself is set: 9600 8N1 with DTR and RTS disabled, so
     // every kind of flow control, parity checking, error-character and null-stripping option is
@@ -72,6 +76,7 @@ class WindowsSerialPort final : public SerialPort {
   }
 
   std::string OpenError() const override { return open_error_; }
+  bool OpenFoundBusy() const override { return busy_; }
 
   void Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return;
@@ -121,6 +126,7 @@ class WindowsSerialPort final : public SerialPort {
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::string open_error_;
+  bool busy_ = false;
 };
 
 }  // namespace

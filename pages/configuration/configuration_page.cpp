@@ -19,10 +19,6 @@ constexpr int kComboIds[] = {kLambdaRangeList,  kLambdaPointList,  kLambdaDelayL
                              kOptionsBit4List,  kLambdaModeList,   kTpsInertList,    kInjectDelayList,
                              kOtwarcieGazuList};
 
-constexpr const char* kLambdaRangeNames[] = {"0-1 V", "0-5 V -", "0-5 V +", "5-0 V -", "5-0 V +", "0,8-1,6 V"};
-// LambdaMode values written for the six entries of list 1024.
-constexpr uint8_t kLambdaModeValues[] = {0, 1, 2, 6, 7, 8};
-
 constexpr int kTemplates[5] = {106, 157, 145, 151, 150};
 
 bool IsCombo(int id) {
@@ -30,14 +26,6 @@ bool IsCombo(int id) {
     if (combo == id) return true;
   }
   return false;
-}
-
-int LambdaModePosition(uint8_t mode) {
-  if (mode >= 8) return 5;
-  if (mode == 7) return 4;
-  if (mode == 6) return 3;
-  if (mode >= 2) return 2;
-  return mode;  // 0 or 1
 }
 
 void FillLambdaPointList(Window& page, uint8_t range) {

@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,6 +81,10 @@ class KorvelctlTest : public ::testing::Test {
     std::FILE* out_file = std::tmpfile();
     std::FILE* err_file = std::tmpfile();
     Environment env{*run_port, ctl_clock, out_file, err_file, stop, nullptr, nullptr};
+    env.list_devices = list_devices;
+    env.make_port = make_port;
+    env.ports_folder = (dir / "ports").string();
+    env.language_folders = {KORVEL_LANG_DIR};
     const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out = ReadAll(out_file);
     err = ReadAll(err_file);
@@ -107,6 +114,8 @@ class KorvelctlTest : public ::testing::Test {
   SerialPort* run_port = &port;  // the port Run() hands to korvelctl
   VirtualCtlClock ctl_clock;
   const volatile std::sig_atomic_t* stop = nullptr;
+  std::function<std::vector<SerialDevice>()> list_devices;
+  SerialPortFactory make_port;
   fs::path dir;
   std::string out;
   std::string err;
@@ -168,6 +177,10 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
       {"live", "--count", "0"},
       {"live", "--period"},
       {"--colour", "identity"},
+      {"diff"},
+      {"diff", "a.kvs", "b.kvs", "c.kvs"},
+      {"identity", "--link", "COM2"},
+      {"ports", "--link", "ttyUSB0"},
   };
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), kExitUsage) << (args.empty() ? "(none)" : args[0]);
@@ -177,7 +190,8 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
 
   EXPECT_EQ(Run({"--help"}), kExitOk);
   for (const char* word : {"identity", "save FILE", "load FILE", "get NAME", "set NAME VALUE", "live", "--csv",
-                           "learn", "reset", "--port", "Exit status", "  6  "}) {
+                           "learn", "reset", "--port", "Exit status", "  6  ", "ports [--link COMn]",
+                           "diff FILE [FILE2]", "  1  diff", "  10  ", "  11  "}) {
     EXPECT_NE(out.find(word), std::string::npos) << word;
   }
   EXPECT_TRUE(port.frames.empty());
@@ -427,6 +441,89 @@ TEST_F(KorvelctlTest, ResetWaitsForTheConfirmation) {
   EXPECT_NE(err.find("did not confirm"), std::string::npos);
   // Identity, the 250 ms wait, then the acknowledgement time-out.
   EXPECT_GE(clock.NowMs() - before, 250u + 130u);
+}
+
+TEST_F(KorvelctlTest, DiffListsWhatDiffersBetweenFilesAndAgainstTheController) {
+  const fs::path a = dir / "a.kvs";
+  const fs::path b = dir / "b.kvs";
+  model.SetParameter(16, 10);  // AttMax
+  model.SetParameter(23, 4);   // IgnitionType
+  ASSERT_EQ(Run({"save", a.string()}), kExitOk) << err;
+  model.SetParameter(16, 3);
+  model.SetParameter(23, 6);
+  ASSERT_EQ(Run({"save", b.string()}), kExitOk) << err;
+  const std::string differences =
+      "AttMax         10 -> 3     +10 -> +3\n"
+      "IgnitionType   4 -> 6      1 coil, 6 cyl. -> 2 DIS coils, 4 cyl.\n"
+      "2 of 28 parameters differ\n";
+
+  port.ClearFrames();
+  EXPECT_EQ(Run({"diff", a.string(), a.string()}), kExitOk) << err;
+  EXPECT_EQ(out, "A: " + a.string() + "\nB: " + a.string() + "\nthe 28 parameters are equal\n");
+  EXPECT_EQ(Run({"diff", a.string(), b.string()}), kExitDifferent) << err;
+  EXPECT_EQ(out, "A: " + a.string() + "\nB: " + b.string() + "\n" + differences);
+  EXPECT_EQ(Requests(), "") << "two files need no controller";
+
+  // One file against the controller, read as save reads it.
+  EXPECT_EQ(Run({"diff", a.string()}), kExitDifferent) << err;
+  EXPECT_EQ(out, "A: " + a.string() + "\nB: the controller on COM1\n" + differences);
+  EXPECT_EQ(Requests(), "1 3 4 2");
+
+  // A file that is not a configuration file, or is not there, is said so before anything is sent.
+  std::ofstream(dir / "bad.kvs") << "[Korvel]\nVersion=1.1\n";
+  port.ClearFrames();
+  EXPECT_EQ(Run({"diff", (dir / "bad.kvs").string()}), kExitMalformedFile);
+  EXPECT_EQ(Run({"diff", a.string(), (dir / "missing.kvs").string()}), kExitFileError);
+  EXPECT_EQ(Requests(), "");
+}
+
+// ports --link points the link at the one controller of variant 2 and refuses when it is unclear
+// which device is meant, or when what is there is not a link.
+TEST_F(KorvelctlTest, PortsLinksTheOneControllerAndRefusesOtherwise) {
+  std::map<std::string, sim::ControllerModel> models;
+  std::map<std::string, VirtualClock> clocks;
+  models["other"].SetVariant(3);
+  models["silent"].faults.silence = true;
+  std::vector<SerialDevice> devices;
+  list_devices = [&] { return devices; };
+  make_port = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
+    return std::make_unique<sim::SimulatedPort>(models[device], clocks[device]);
+  };
+  const fs::path link = dir / "ports" / "COM2";
+  const SerialDevice adapter{"ctl", {"/dev/serial/by-id/usb-adapter-if00"}};
+
+  devices = {adapter, {"other", {}}, {"silent", {}}};
+  ASSERT_EQ(Run({"ports", "--link", "COM2:"}), kExitOk) << err;
+  EXPECT_EQ(Lines(out), (std::vector<std::string>{
+                            "DEVICE  ANSWER                    NAMES",
+                            "ctl     variant 2, firmware 2.05  /dev/serial/by-id/usb-adapter-if00",
+                            "other   another variant (3)",
+                            "silent  silent",
+                            link.string() + " -> /dev/serial/by-id/usb-adapter-if00",
+                        }));
+  EXPECT_EQ(fs::read_symlink(link), "/dev/serial/by-id/usb-adapter-if00");
+
+  const struct {
+    std::vector<SerialDevice> devices;
+    int status;
+    const char* message;
+  } refusals[] = {
+      {{adapter, {"ctl2", {}}}, kExitSeveralControllers, "2 devices answer as a controller of variant 2 (ctl, ctl2)"},
+      {{{"other", {}}, {"silent", {}}}, kExitNoController, "no device answers as a controller of variant 2"},
+  };
+  for (const auto& refusal : refusals) {
+    devices = refusal.devices;
+    EXPECT_EQ(Run({"ports", "--link", "COM2"}), refusal.status);
+    EXPECT_NE(err.find(refusal.message), std::string::npos) << err;
+    EXPECT_EQ(fs::read_symlink(link), "/dev/serial/by-id/usb-adapter-if00") << "the old link is kept";
+  }
+
+  // A plain file where the link would go is the fitter's, not ours.
+  std::ofstream(dir / "ports" / "COM3") << "notes";
+  devices = {adapter};
+  EXPECT_EQ(Run({"ports", "--link", "COM3"}), kExitFileError);
+  EXPECT_NE(err.find("exists and is not a symlink"), std::string::npos) << err;
+  EXPECT_EQ(ReadFile(dir / "ports" / "COM3"), "notes");
 }
 
 }  // namespace
