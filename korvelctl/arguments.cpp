@@ -252,6 +252,7 @@ const char* HelpText() {
          "  --csv FILE          live: also write the ticks to FILE as CSV with a header row\n"
          "                      and ISO-8601 UTC timestamps with milliseconds\n"         "  --link COMn         ports: point ports/COMn at the controller found\n"
          "  -h, --help          print this text\n"
+    "  --version           print the version and the source revision\n"
          "\n"
          "Exit status:\n"
          "  0  done (diff: the parameters are equal)\n"
