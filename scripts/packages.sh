@@ -7,6 +7,7 @@ KORVEL_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth
   g++-mingw-w64-x86-64-posix
+  clang libclang-rt-dev
 )
 
 korvel_install_packages() {
