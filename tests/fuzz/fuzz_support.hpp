@@ -12,14 +12,14 @@
 
 namespace korvel::fuzz {
 
-// A private directory for the files a harness hands to the readers, on a memory file system when
-// there is one; removed with its files when the harness exits. Its name lives in static storage
+// A private directory for the files a harness hands to the readers, in TMPDIR (scripts/fuzz points it
+// at its own directory) or else on a memory file system when there is one; removed with its files when the harness exits. Its name lives in static storage
 // that no destructor touches, so the removal at exit can still read it.
 inline const char* ScratchDirectory() {
   static char directory[256] = {};
   if (directory[0] == '\0') {
     const char* tmpdir = std::getenv("TMPDIR");
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmpdir != nullptr ? tmpdir : "/tmp");
+    const char* base = tmpdir != nullptr ? tmpdir : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::snprintf(directory, sizeof directory - 1, "%s/korvel-fuzz-XXXXXX", base);
     if (mkdtemp(directory) == nullptr) std::abort();
     std::strcat(directory, "/");
@@ -38,6 +38,7 @@ inline std::string WriteScratchFile(const char* name, const uint8_t* data, size_
   const std::string path = ScratchPath(name);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr || (size != 0 && std::fwrite(data, 1, size, file) != size) || std::fclose(file) != 0) {
+    std::fprintf(stderr, "cannot write the scratch file %s\n", path.c_str());
     std::abort();
   }
   return path;
