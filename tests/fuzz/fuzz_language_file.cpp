@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/fuzz/fuzz_support.hpp"
 #include "texts/language_table.hpp"
@@ -29,37 +30,34 @@ const LanguageTable& PreviousTexts() {
 // The rule written out plainly over the whole file: carriage returns before a line feed go first
 // (text mode), then every "=" takes the next character as the new start of its slot.
 void ReadByTheRule(LanguageTable& table, const uint8_t* data, size_t size) {
-  std::string text;
+  std::vector<char> text;
+  text.reserve(size);
   for (size_t i = 0; i < size; ++i) {
     if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') continue;
-    text += static_cast<char>(data[i]);
+    text.push_back(static_cast<char>(data[i]));
   }
-  std::string slot_text[kLanguageSlots];
-  bool touched[kLanguageSlots] = {};
-  size_t line = 0;
+  int line = 0;
+  int length = 0;
   bool copying = false;
+  auto append = [&](char c) {
+    if (c == '\0' || length == kSlotBytes - 1) return;
+    table.slots[line][length++] = c;
+    table.slots[line][length] = '\0';
+  };
   for (size_t i = 0; i < text.size() && line < kLanguageSlots; ++i) {
     const char c = text[i];
     if (c == '\n') {
       ++line;
       copying = false;
     }
-    if (copying) slot_text[line] += c;
+    if (copying) append(c);
     if (c == '=' && i + 1 < text.size()) {
       const char d = text[++i];
       copying = true;
-      touched[line] = true;
-      slot_text[line] = d == '\n' ? "" : std::string(1, d);
+      length = 0;
+      table.slots[line][0] = '\0';
+      if (d != '\n') append(d);
     }
-  }
-  for (int n = 0; n < kLanguageSlots; ++n) {
-    if (!touched[n]) continue;
-    std::string kept;
-    for (char c : slot_text[n]) {
-      if (c != '\0' && kept.size() < kSlotBytes - 1) kept += c;
-    }
-    std::memset(table.slots[n], 0, kSlotBytes);
-    std::memcpy(table.slots[n], kept.data(), kept.size());
   }
 }
 
