@@ -10,6 +10,7 @@ KORVEL_PACKAGES=(
   wine64 imagemagick  # scripts/wine-check: the Windows program under Wine, its screenshots
   dpkg-dev lintian
   python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/
+  clang libclang-rt-dev  # scripts/fuzz: the libFuzzer harnesses
 )
 
 korvel_install_packages() {
