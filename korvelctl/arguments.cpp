@@ -160,6 +160,15 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     return false;
   }
 
+  const bool takes_files =
+      found->command == Command::kSave || found->command == Command::kLoad || found->command == Command::kDiff;
+  for (int i = 1; takes_files && i <= operands; ++i) {
+    // An empty name is no file: for diff it would quietly mean the controller instead.
+    if (positional[static_cast<size_t>(i)].empty()) {
+      error = "a file name cannot be empty";
+      return false;
+    }
+  }
   switch (found->command) {
     case Command::kSave:
     case Command::kLoad:

@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   RecordingController controller;
   StillClock clock;
-  korvel::ctl::Environment env{controller, clock, null_out, null_out, nullptr, nullptr};
+  korvel::ctl::Environment env{controller, clock, null_out, null_out, nullptr, nullptr, nullptr};
   const char* argv[] = {"korvelctl", "load", path.c_str()};
   const int status = korvel::ctl::RunKorvelctl(3, argv, env);
 

@@ -32,6 +32,8 @@ const char* CommandName(Command command) {
     case Command::kLive: return "live";
     case Command::kLearn: return "learn";
     case Command::kReset: return "reset";
+    case Command::kPorts: return "ports";
+    case Command::kDiff: return "diff";
     default: return nullptr;
   }
 }
@@ -43,9 +45,13 @@ std::vector<std::string> Plainest(const Arguments& a) {
   if (a.period_ms != 0) words.push_back("--period=" + std::to_string(a.period_ms));
   if (a.count != 0) words.push_back("--count=" + std::to_string(a.count));
   if (!a.csv.empty()) words.push_back("--csv=" + a.csv);
+  if (!a.link_port.empty()) words.push_back("--link=" + a.link_port);
   words.push_back("--");
   words.push_back(CommandName(a.command));
-  if (a.command == Command::kSave || a.command == Command::kLoad) words.push_back(a.file);
+  if (a.command == Command::kSave || a.command == Command::kLoad || a.command == Command::kDiff) {
+    words.push_back(a.file);
+  }
+  if (a.command == Command::kDiff && !a.other_file.empty()) words.push_back(a.other_file);
   if (a.command == Command::kGet || a.command == Command::kSet) words.push_back(korvel::ParameterMap[a.parameter].name);
   if (a.command == Command::kSet) words.push_back(std::to_string(a.value));
   return words;
@@ -81,12 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool live_settings = parsed.period_ms != 0 || parsed.count != 0 || !parsed.csv.empty();
   Check(!live_settings || parsed.command == Command::kLive, "live settings accepted for another command");
   Check(parsed.period_ms <= 3600000, "a period beyond an hour");
+  Check(parsed.link_port.empty() || parsed.command == Command::kPorts, "--link accepted for another command");
+  Check(parsed.command != Command::kDiff || !parsed.file.empty(), "diff without a file");
 
   Arguments again;
   Check(Parse(Plainest(parsed), again, error), "the plainest form of an accepted command line is refused");
   Check(again.command == parsed.command && again.port == parsed.port && again.file == parsed.file &&
             again.parameter == parsed.parameter && again.value == parsed.value &&
-            again.period_ms == parsed.period_ms && again.count == parsed.count && again.csv == parsed.csv,
+            again.period_ms == parsed.period_ms && again.count == parsed.count && again.csv == parsed.csv &&
+            again.other_file == parsed.other_file && again.link_port == parsed.link_port,
         "the plainest form parses to another command");
   return 0;
 }

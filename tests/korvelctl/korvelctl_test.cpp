@@ -179,6 +179,8 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
       {"--colour", "identity"},
       {"diff"},
       {"diff", "a.kvs", "b.kvs", "c.kvs"},
+      {"diff", "a.kvs", ""},  // would otherwise compare a.kvs with the controller
+      {"save", ""},
       {"identity", "--link", "COM2"},
       {"ports", "--link", "ttyUSB0"},
   };
