@@ -9,8 +9,9 @@
 // Run in a working tree whose ports/COM1 leads to korvel-sim (scripts/soak switches its faults).
 //   korvel_soak_driver SECONDS [--dwell MS] [--seed N] [--margin MS] [--fault-file PATH] [--pages]
 // --fault-file names a file whose first line says which fault the simulator has on (for the
-// report only). --pages prints, per page, the CPU share while it was shown (for scripts/bench);
-// the first live value drawn is reported in milliseconds from the program's start.
+// report only). --pages (for scripts/bench) shows the pages in menu order instead, a whole dwell
+// each and without writes, and prints the CPU share while each was shown, the resident memory and
+// the time from the program's start to the first live value drawn.
 // Exit code 0 when every hold stayed within its bound, every page opened and the memory did not
 // grow by more than 2 MB after minute 5.
 #include <QApplication>
@@ -50,16 +51,16 @@ struct PageEntry {
   int view;     // ViewId once shown
   int bound_ms;  // the longest a tick or command of the page may hold the window
 };
-// Readings reads the configuration and options on every fourth tick; the Options page's LPG-off
-// choice goes out in two acknowledged writes (less than one tick's reads). Schema and Reset do not
-// poll: only the margin applies.
+// Readings reads the configuration and options on every fourth tick, the Oscilloscope the
+// configuration once per connection; the Options page's LPG-off choice goes out in two acknowledged
+// writes (less than one tick's reads). Schema and Reset do not poll: only the margin applies.
 constexpr std::array<PageEntry, 6> kPages = {{
     {"Readings", 40005, 1, kIdentityMs + kLiveMs + kConfigMs + kOptionsMs},
     {"Configuration", 40006, 2, kIdentityMs + kLiveMs + kConfigMs + kOptionsMs},
     {"Options", 40007, 3, std::max(kIdentityMs + kLiveMs + kConfigMs + kOptionsMs, 2 * kAckMs)},
     {"Schema", 40013, 4, 0},
     {"Reset", 40008, 5, 0},
-    {"Oscilloscope", 40010, 6, kIdentityMs + kLiveMs},
+    {"Oscilloscope", 40010, 6, kIdentityMs + kLiveMs + kConfigMs},
 }};
 constexpr int kLpgOffList = 1050;
 
@@ -109,7 +110,7 @@ struct Options {
   int seconds = 120;
   int dwell_ms = 4000;
   unsigned seed = 1;
-  int margin_ms = 60;
+  int margin_ms = 80;
   std::string fault_file;
   bool page_report = false;
 };
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
   std::array<double, kPages.size()> minute_worst{};
   std::array<double, kPages.size()> page_cpu_s{}, page_wall_s{};
   std::array<int, kPages.size()> visits{};
+  int visits_total = 0;
   int current = 0;  // index into kPages of the page shown (Readings at start)
   int previous = 0;  // and of the page shown before it
   double page_since_ms = 0, page_since_cpu = ProcessCpuSeconds();
@@ -217,7 +219,17 @@ int main(int argc, char** argv) {
   QTimer pager;
   QObject::connect(&pager, &QTimer::timeout, [&] {
     int next = current;
-    while (next == current) next = static_cast<int>(random() % kPages.size());
+    if (options.page_report) {
+      // The page figures: every page in turn for a whole dwell, counted from the first switch on
+      // (the start-up is not the Readings page's share).
+      next = (current + 1) % static_cast<int>(kPages.size());
+      if (visits_total++ == 0) {
+        page_since_cpu = ProcessCpuSeconds();
+        page_since_ms = now_ms();
+      }
+    } else {
+      while (next == current) next = static_cast<int>(random() % kPages.size());
+    }
     account_page();
     switch_pending = true;
     host.TriggerMenuCommand(kPages[next].command);
@@ -233,7 +245,7 @@ int main(int argc, char** argv) {
             std::printf("FAIL %8.1f s: the %s page did not open (ViewId %d)\n", now_ms() / 1000.0,
                         kPages[next].name, app.shared.ViewId);
           }
-          if (kPages[next].view != 3) return;
+          if (kPages[next].view != 3 || options.page_report) return;
           // On the Options page the fitter picks an LPG-off speed after a moment.
           QTimer::singleShot(options.dwell_ms / 3, &pager, [&] {
             if (app.shared.ViewId != 3) return;
