@@ -31,8 +31,6 @@ constexpr FontInfo kFonts[] = {
     {"LabelFont4", 24, 12, 300}, {"LabelFont5", 24, 12, 300},
 };
 
-int ClampClass(int size_class) { return size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class); }
-
 }  // namespace
 
 const PenInfo& DescribePen(Pen pen) { return kPens[static_cast<int>(pen)]; }

@@ -59,6 +59,8 @@ struct FontInfo {
   int weight;  // 300 light .. 600 semi-bold; 400 for the system font
 };
 const FontInfo& DescribeFont(Font font);
+// The size class 1..5 nearest to `size_class`: every table indexed by class clamps through here.
+constexpr int ClampClass(int size_class) { return size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class); }
 Font ValueFontOf(int size_class);
 Font LabelFontOf(int size_class);
 

@@ -142,7 +142,7 @@ class Host {
                                 int width, int height) = 0;
   virtual void ShowMainWindow() = 0;
   // Runs the event loop until Quit; returns the quit code. Alt+F4 and Alt+F1 reach the main
-  // window procedure as commands 40002 and 40003.
+  // window procedure as the commands Exit and Program information (resources/menu_commands.hpp).
   virtual int RunMessageLoop() = 0;
   virtual void DestroyMainWindow() = 0;  // calls OnDestroy of the procedure
   virtual void Quit(int code) = 0;

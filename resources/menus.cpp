@@ -1,23 +1,25 @@
 #include "resources/menus.hpp"
 
+#include "resources/menu_commands.hpp"
+
 namespace korvel {
 
 namespace {
 
-constexpr MenuItem kFilePl[] = {{40014, "Otwórz..."}, {40015, "Zapisz jako..."}, {0, ""}, {40002, "Wyjscie"}};
-constexpr MenuItem kFileEn[] = {{40014, "Open..."}, {40015, "Save As..."}, {0, ""}, {40002, "Exit"}};
-constexpr MenuItem kPort[] = {{40019, "COM 1"}, {40020, "COM 2"}, {40021, "COM 3"}, {40022, "COM 4"}};
+constexpr MenuItem kFilePl[] = {{kCommandOpen, "Otwórz..."}, {kCommandSaveAs, "Zapisz jako..."}, {0, ""}, {kCommandExit, "Wyjscie"}};
+constexpr MenuItem kFileEn[] = {{kCommandOpen, "Open..."}, {kCommandSaveAs, "Save As..."}, {0, ""}, {kCommandExit, "Exit"}};
+constexpr MenuItem kPort[] = {{kCommandPort1, "COM 1"}, {kCommandPort2, "COM 2"}, {kCommandPort3, "COM 3"}, {kCommandPort4, "COM 4"}};
 constexpr MenuItem kSize[] = {
-    {40028, "640x480"}, {40029, "800x600"}, {40030, "1024x768"}, {40032, "1280x960"}, {40031, "1280x1024"}};
-constexpr MenuItem kLanguagePl[] = {{40036, " Polski"}, {40034, " Angielski"}};
-constexpr MenuItem kLanguageEn[] = {{40036, " Polish"}, {40034, " English"}};
+    {kCommandSize640x480, "640x480"}, {kCommandSize800x600, "800x600"}, {kCommandSize1024x768, "1024x768"}, {kCommandSize1280x960, "1280x960"}, {kCommandSize1280x1024, "1280x1024"}};
+constexpr MenuItem kLanguagePl[] = {{kCommandPolish, " Polski"}, {kCommandEnglish, " Angielski"}};
+constexpr MenuItem kLanguageEn[] = {{kCommandPolish, " Polish"}, {kCommandEnglish, " English"}};
 
-constexpr MenuItem kBarPl[] = {{40005, "Odczyty"}, {40006, "Konfiguracja"}, {40007, "Opcje"},
-                               {40013, "Schemat"}, {40008, "Reset"},        {40010, "Oscyloskop"},
-                               {40003, "O Programie..."}};
-constexpr MenuItem kBarEn[] = {{40005, "Readings"}, {40006, "Configurations"}, {40007, "Options"},
-                               {40013, "Schema"},   {40008, "Reset"},          {40010, "Oscilloscope"},
-                               {40003, "Program information..."}};
+constexpr MenuItem kBarPl[] = {{kCommandReadings, "Odczyty"}, {kCommandConfiguration, "Konfiguracja"}, {kCommandOptions, "Opcje"},
+                               {kCommandSchema, "Schemat"}, {kCommandReset, "Reset"},        {kCommandOscilloscope, "Oscyloskop"},
+                               {kCommandAbout, "O Programie..."}};
+constexpr MenuItem kBarEn[] = {{kCommandReadings, "Readings"}, {kCommandConfiguration, "Configurations"}, {kCommandOptions, "Options"},
+                               {kCommandSchema, "Schema"},   {kCommandReset, "Reset"},          {kCommandOscilloscope, "Oscilloscope"},
+                               {kCommandAbout, "Program information..."}};
 
 constexpr MenuPopup kPopupsPl[] = {
     {"Plik", kFilePl, 4}, {"Port", kPort, 4}, {"Rozmiar", kSize, 5}, {"Język", kLanguagePl, 2}};

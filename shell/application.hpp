@@ -26,7 +26,7 @@ class BareTemplatePage : public PageProcedure {
       : templates_{templates[0], templates[1], templates[2], templates[3], templates[4]},
         built_by_size_class_(built_by_size_class) {}
   int TemplateFor(int size_class) const override {
-    return templates_[(size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class)) - 1];
+    return templates_[ClampClass(size_class) - 1];
   }
   bool BuiltBySizeClass() const override { return built_by_size_class_; }
 

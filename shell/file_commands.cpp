@@ -1,4 +1,5 @@
 #include "shell/file_commands.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdio>
 #include <string>
@@ -11,16 +12,16 @@ namespace korvel {
 namespace {
 
 // Text slots of the file commands.
-constexpr int kOpenTitleSlot = 165;
-constexpr int kSaveTitleSlot = 166;
-constexpr int kCannotOpenSlot = 167;
-constexpr int kKeyMismatchSlot = 168;
-constexpr int kKeyMismatchCaptionSlot = 169;
-constexpr int kWriteFailedCaptionSlot = 170;
-constexpr int kWriteFailedSlot = 171;
-constexpr int kOverwriteCaptionSlot = 172;
-constexpr int kOverwriteSlot = 173;
-constexpr int kNotConnectedSlot = 161;
+constexpr int kOpenTitleSlot = lang::kOpenDialogTitle;
+constexpr int kSaveTitleSlot = lang::kSaveDialogTitle;
+constexpr int kCannotOpenSlot = lang::kCannotOpenFile;
+constexpr int kKeyMismatchSlot = lang::kWrongFileContents;
+constexpr int kKeyMismatchCaptionSlot = lang::kWrongFileCaption;
+constexpr int kWriteFailedCaptionSlot = lang::kWriteFailedCaption;
+constexpr int kWriteFailedSlot = lang::kWriteFailed;
+constexpr int kOverwriteCaptionSlot = lang::kOverwriteCaption;
+constexpr int kOverwriteSlot = lang::kOverwriteQuestion;
+constexpr int kNotConnectedSlot = lang::kAboutNoConnection;
 
 FileDialogRequest DialogRequest(Application& app, int title_slot) {
   FileDialogRequest request;
@@ -41,44 +42,6 @@ bool FileExists(const std::string& path) {
   if (file == nullptr) return false;
   std::fclose(file);
   return true;
-}
-
-// Message boxes take code-page-1250 text; the reason a save failed comes from the system in UTF-8
-// (it may name a path with Polish letters). Polish letters are carried over, anything else outside
-// ASCII becomes '?'.
-std::string Utf8ToCp1250(const std::string& text) {
-  struct Letter {
-    unsigned code_point;
-    char cp1250;
-  };
-  static constexpr Letter kLetters[] = {
-      {0x104, '\xA5'}, {0x105, '\xB9'}, {0x106, '\xC6'}, {0x107, '\xE6'}, {0x118, '\xCA'}, {0x119, '\xEA'},
-      {0x141, '\xA3'}, {0x142, '\xB3'}, {0x143, '\xD1'}, {0x144, '\xF1'}, {0xD3, '\xD3'},  {0xF3, '\xF3'},
-      {0x15A, '\x8C'}, {0x15B, '\x9C'}, {0x179, '\x8F'}, {0x17A, '\x9F'}, {0x17B, '\xAF'}, {0x17C, '\xBF'},
-  };
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
-    }
-    int extra = (lead >= 0xF0) ? 3 : (lead >= 0xE0) ? 2 : (lead >= 0xC0) ? 1 : 0;
-    unsigned code_point = lead & (0x3Fu >> extra);
-    size_t j = i + 1;
-    for (int k = 0; k < extra && j < text.size(); ++k, ++j) {
-      code_point = (code_point << 6) | (static_cast<unsigned char>(text[j]) & 0x3Fu);
-    }
-    char mapped = '?';
-    for (const Letter& letter : kLetters) {
-      if (letter.code_point == code_point) mapped = letter.cp1250;
-    }
-    out += mapped;
-    i = j;
-  }
-  return out;
 }
 
 }  // namespace

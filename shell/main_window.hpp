@@ -2,26 +2,11 @@
 #include "pages/readings/readings_page.hpp"
 #include "shell/page_table.hpp"
 #include "platform/window.hpp"
+#include "resources/menu_commands.hpp"
 
 namespace korvel {
 
 class Application;
-
-// Menu commands of the main window.
-constexpr int kCommandExit = 40002;
-constexpr int kCommandAbout = 40003;
-constexpr int kCommandReadings = 40005;
-constexpr int kCommandConfiguration = 40006;
-constexpr int kCommandOptions = 40007;
-constexpr int kCommandReset = 40008;
-constexpr int kCommandOscilloscope = 40010;
-constexpr int kCommandSchema = 40013;
-constexpr int kCommandOpen = 40014;
-constexpr int kCommandSaveAs = 40015;
-constexpr int kCommandPort1 = 40019;  // .. 40022 for COM4
-constexpr int kCommandPort4 = 40022;
-constexpr int kCommandEnglish = 40034;
-constexpr int kCommandPolish = 40036;
 
 // Bitmaps of the language items: Polish unchecked / checked, English unchecked / checked.
 constexpr int kPolishMarkBitmap = 109;

@@ -1,4 +1,5 @@
 #include "shell/page_table.hpp"
+#include "texts/text_slots.hpp"
 
 #include "shell/application.hpp"
 #include "shell/main_window.hpp"
@@ -6,13 +7,13 @@
 namespace korvel {
 
 const PageEntry kPageTable[kPageCount] = {
-    {ReadingsView, kCommandReadings, 175, [](Application& a) -> PageProcedure& { return a.readings_page; }},
-    {ConfigurationView, kCommandConfiguration, 176,
+    {ReadingsView, kCommandReadings, lang::kCaptionReadings, [](Application& a) -> PageProcedure& { return a.readings_page; }},
+    {ConfigurationView, kCommandConfiguration, lang::kCaptionConfiguration,
      [](Application& a) -> PageProcedure& { return a.configuration_page; }},
-    {OptionsView, kCommandOptions, 177, [](Application& a) -> PageProcedure& { return a.options_page; }},
-    {SchemaView, kCommandSchema, 178, [](Application& a) -> PageProcedure& { return a.schema_page; }},
-    {ResetView, kCommandReset, 179, [](Application& a) -> PageProcedure& { return a.reset_page; }},
-    {OscilloscopeView, kCommandOscilloscope, 180,
+    {OptionsView, kCommandOptions, lang::kCaptionOptions, [](Application& a) -> PageProcedure& { return a.options_page; }},
+    {SchemaView, kCommandSchema, lang::kCaptionSchema, [](Application& a) -> PageProcedure& { return a.schema_page; }},
+    {ResetView, kCommandReset, lang::kCaptionReset, [](Application& a) -> PageProcedure& { return a.reset_page; }},
+    {OscilloscopeView, kCommandOscilloscope, lang::kCaptionOscilloscope,
      [](Application& a) -> PageProcedure& { return a.oscilloscope_page; }},
 };
 

@@ -142,6 +142,32 @@ std::string Cp1250ToUtf8(const char* bytes, int count) {
   return out;
 }
 
+std::string Utf8ToCp1250(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    const int extra = (lead >= 0xF0) ? 3 : (lead >= 0xE0) ? 2 : (lead >= 0xC0) ? 1 : 0;
+    unsigned code_point = lead & (0x3Fu >> extra);
+    size_t j = i + 1;
+    for (int k = 0; k < extra && j < text.size(); ++k, ++j) {
+      code_point = (code_point << 6) | (static_cast<unsigned char>(text[j]) & 0x3Fu);
+    }
+    char mapped = '?';
+    for (int byte = 0; byte < 128; ++byte) {
+      if (kCp1250High[byte] != 0 && kCp1250High[byte] == code_point) mapped = static_cast<char>(0x80 + byte);
+    }
+    out += mapped;
+    i = j;
+  }
+  return out;
+}
+
 std::string Cp1250ToUtf8(const char* zero_terminated) {
   std::string out;
   if (zero_terminated == nullptr) return out;

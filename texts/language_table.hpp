@@ -54,6 +54,9 @@ class LanguageTextReader {
 // converts exactly count bytes (a negative count converts nothing); the other stops at the zero.
 std::string Cp1250ToUtf8(const char* bytes, int count);
 std::string Cp1250ToUtf8(const char* zero_terminated);
+// UTF-8 to code page 1250, for a text from the system (a reason naming a path) shown in a message
+// box: every character the code page has is carried over, anything else becomes '?'.
+std::string Utf8ToCp1250(const std::string& text);
 
 // Control id -> language slot bindings of the two parameter pages, in the order they are applied.
 struct LabelBinding {

@@ -1,28 +1,28 @@
 #include "pages/common/size_classes.hpp"
 
+#include "resources/menu_commands.hpp"
+
 namespace korvel {
 
 namespace {
 
 constexpr SizeClassInfo kClasses[5] = {
-    {40028, 640, 450, 0.8, 0.77, 22, {560, 358, 51, 30}, {0, 123, 57, 142}, {113, 172, 231, 290}},
-    {40029, 800, 570, 1.0, 1.0, 30, {695, 465, 70, 40}, {0, 160, 72, 185}, {140, 214, 288, 362}},
-    {40030, 1024, 738, 1.28, 1.32, 40, {880, 610, 95, 60}, {0, 211, 92, 243}, {180, 274, 368, 462}},
-    {40032, 1280, 930, 1.6, 1.69, 50, {1100, 780, 120, 75}, {0, 268, 115, 313}, {225, 343, 461, 579}},
-    {40031, 1280, 994, 1.6, 1.81, 55, {1100, 840, 120, 75}, {0, 288, 115, 335}, {225, 343, 461, 579}},
+    {kCommandSize640x480, 640, 450, 0.8, 0.77, 22, {560, 358, 51, 30}, {0, 123, 57, 142}, {113, 172, 231, 290}},
+    {kCommandSize800x600, 800, 570, 1.0, 1.0, 30, {695, 465, 70, 40}, {0, 160, 72, 185}, {140, 214, 288, 362}},
+    {kCommandSize1024x768, 1024, 738, 1.28, 1.32, 40, {880, 610, 95, 60}, {0, 211, 92, 243}, {180, 274, 368, 462}},
+    {kCommandSize1280x960, 1280, 930, 1.6, 1.69, 50, {1100, 780, 120, 75}, {0, 268, 115, 313}, {225, 343, 461, 579}},
+    {kCommandSize1280x1024, 1280, 994, 1.6, 1.81, 55, {1100, 840, 120, 75}, {0, 288, 115, 335}, {225, 343, 461, 579}},
 };
 
 }  // namespace
 
 const SizeClassInfo& DescribeSizeClass(int size_class) {
-  if (size_class < 1) size_class = 1;
-  if (size_class > 5) size_class = 5;
-  return kClasses[size_class - 1];
+  return kClasses[ClampClass(size_class) - 1];
 }
 
 void SetSizeClassState(SharedState& shared, int size_class) {
   const SizeClassInfo& info = DescribeSizeClass(size_class);
-  shared.SizeClass = size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class);
+  shared.SizeClass = ClampClass(size_class);
   shared.page_width = info.page_width;
   shared.page_height = info.page_height;
 }

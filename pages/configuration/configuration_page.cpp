@@ -1,4 +1,5 @@
 #include "pages/configuration/configuration_page.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdio>
 
@@ -51,9 +52,7 @@ void FillLambdaPointList(Window& page, uint8_t range) {
 }  // namespace
 
 int ConfigurationTemplateFor(int size_class) {
-  if (size_class < 1) size_class = 1;
-  if (size_class > 5) size_class = 5;
-  return kTemplates[size_class - 1];
+  return kTemplates[ClampClass(size_class) - 1];
 }
 
 void ConfigurationPage::FillConfigurationPage(Window& page) {
@@ -69,7 +68,7 @@ void ConfigurationPage::FillConfigurationPage(Window& page) {
     page.AddListEntry(kLambdaDelayList, text);
   }
 
-  for (int slot = 61; slot <= 63; ++slot) page.AddListEntry(kEmulKindList, texts.Text(slot));
+  for (int slot = lang::kEmulationStandard; slot <= lang::kEmulationOff; ++slot) page.AddListEntry(kEmulKindList, texts.Text(slot));
 
   for (int list : {kEmulBjTimeHiList, kEmulBjTimeLoList}) {
     for (long n = 1; n <= 255; ++n) {
@@ -78,17 +77,17 @@ void ConfigurationPage::FillConfigurationPage(Window& page) {
     }
   }
 
-  for (int slot = 64; slot <= 81; ++slot) page.AddListEntry(kIgnitionTypeList, texts.Text(slot));
+  for (int slot = lang::kIgnition01; slot <= lang::kIgnition18; ++slot) page.AddListEntry(kIgnitionTypeList, texts.Text(slot));
 
   for (long k = 0; k < 21; ++k) {
     std::snprintf(text, sizeof text, "%ld", 1500 + 100 * k);
     page.AddListEntry(kLpgOnSpeedList, text);
   }
 
-  page.AddListEntry(kOptionsBit4List, texts.Text(82));
-  page.AddListEntry(kOptionsBit4List, texts.Text(83));
+  page.AddListEntry(kOptionsBit4List, texts.Text(lang::kSwitchOnDeceleration));
+  page.AddListEntry(kOptionsBit4List, texts.Text(lang::kSwitchOnAcceleration));
 
-  for (int slot = 84; slot <= 89; ++slot) page.AddListEntry(kLambdaModeList, texts.Text(slot));
+  for (int slot = lang::kSecondInputMode0; slot <= lang::kSecondInputMode8; ++slot) page.AddListEntry(kLambdaModeList, texts.Text(slot));
 
   for (long n = 1; n <= 19; ++n) {
     std::snprintf(text, sizeof text, "%ld,%02ld", 0L, 2 * n + 2);

@@ -1,4 +1,5 @@
 #include "pages/options/options_page.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,7 +49,7 @@ constexpr OptionGroup kCutOffGroup = {
 constexpr OptionGroup kLpgOffGroup = {kLpgOffBox, 0x40, true, {kLpgOffSpeedList, kLpgOffSpeedUnit}, 2};
 constexpr OptionGroup kLpgOnTempGroup = {kLpgOnTempBox, 0x02, true, {kLpgOnTempList, kLpgOnTempUnit}, 2};
 
-constexpr int kDrivingTypeFirstSlot = 129;
+constexpr int kDrivingTypeFirstSlot = lang::kDrivingEconomy;
 
 bool IsOneOf(int id, const int* ids, int count) {
   for (int i = 0; i < count; ++i) {
@@ -89,9 +90,9 @@ constexpr CorrectionList kCorrectionLists[4] = {
 };
 constexpr int kCorrectionEntries = 16;
 constexpr int kCorrectionsTimer = 2;
-constexpr int kCorrectionsCaptionSlot = 98;
-constexpr int kCorrectionsFirstLabelSlot = 99;
-constexpr int kCorrectionsOkSlot = 103;
+constexpr int kCorrectionsCaptionSlot = lang::kCorrectionsCaption;
+constexpr int kCorrectionsFirstLabelSlot = lang::kCorrectionHighSpeedLowLoad;
+constexpr int kCorrectionsOkSlot = lang::kCorrectionsOkButton;
 
 const CorrectionList* FindCorrectionList(int id) {
   for (const CorrectionList& list : kCorrectionLists) {
@@ -110,9 +111,7 @@ uint8_t CorrectionField(uint8_t stored, bool high_nibble) {
 // The page
 
 int OptionsPage::TemplateFor(int size_class) const {
-  if (size_class < 1) size_class = 1;
-  if (size_class > 5) size_class = 5;
-  return kOptionsTemplates[size_class - 1];
+  return kOptionsTemplates[ClampClass(size_class) - 1];
 }
 
 void OptionsPage::FillOptionsPage(Window& page) {

@@ -1,4 +1,5 @@
 #include "pages/oscilloscope/oscilloscope_page.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -42,10 +43,10 @@ struct Caption {
   int x, y;
 };
 constexpr Caption kTraceCaptions[4] = {
-    {144, {0, 255, 0}, 50, 170},
-    {146, {0, 128, 0}, 50, 210},
-    {147, {0, 0, 255}, 50, 300},
-    {149, {0, 0, 128}, 50, 400},
+    {lang::kScopeAttCaption, {0, 255, 0}, 50, 170},
+    {lang::kScopeAttInitCaption, {0, 128, 0}, 50, 210},
+    {lang::kScopeSpeedCaption, {0, 0, 255}, 50, 300},
+    {lang::kScopeSecondInputCaption, {0, 0, 128}, 50, 400},
 };
 
 // Probe range legends, 14 characters each.
@@ -55,12 +56,12 @@ constexpr const char* kRangeTexts[6] = {
 
 // Mode legend slot for LambdaMode 0..15.
 int ModeLegendSlot(int mode) {
-  if (mode == 0) return 84;
-  if (mode == 1) return 85;
-  if (mode <= 5) return 86;
-  if (mode == 6) return 87;
-  if (mode == 7) return 88;
-  return 89;
+  if (mode == 0) return lang::kSecondInputMode0;
+  if (mode == 1) return lang::kSecondInputMode1;
+  if (mode <= 5) return lang::kSecondInputMode2;
+  if (mode == 6) return lang::kSecondInputMode6;
+  if (mode == 7) return lang::kSecondInputMode7;
+  return lang::kSecondInputMode8;
 }
 
 // Scroll bar 1117 and check box 1071 by size class, device pixels: x, y, width, height.
@@ -141,7 +142,7 @@ void OscilloscopePage::DrawScopeLegends(Window& page) {
   const SharedState& s = context_.shared;
   const LanguageTable& texts = context_.texts;
   ControllerLink& link = context_.link;
-  page.SetControlText(kValueCursorCheck, texts.Text(142));
+  page.SetControlText(kValueCursorCheck, texts.Text(lang::kValueCursorCheck));
   link.ReadConfig();
   const uint8_t lambda_type = link.ConfigRecord[kConfigLambdaType];
 
@@ -152,17 +153,17 @@ void OscilloscopePage::DrawScopeLegends(Window& page) {
   text.SelectFont(s.LabelFont);
   text.SetBkColor(kButtonFace);
   text.SetTextColor(kLambdaCaptionColour);
-  WholeText(text, 50, 60, 143);
+  WholeText(text, 50, 60, lang::kScopeLambdaCaption);
   text.SetTextColor(kBlack);
   if (LambdaRange(lambda_type) <= 5) Text(text, 50, 90, kRangeTexts[LambdaRange(lambda_type)], 14);
   WholeText(text, 50, 420, ModeLegendSlot(LambdaMode(lambda_type)));
-  WholeText(text, 50, 190, 145);
-  WholeText(text, 50, 320, 148);
+  WholeText(text, 50, 190, lang::kScopeAttScale);
+  WholeText(text, 50, 320, lang::kScopeSpeedScale);
   text.SelectFont(s.ValueFont);
-  WholeText(text, 700, 70, 151);
+  WholeText(text, 700, 70, lang::kScopeLambdaUnit);
   text.SelectFont(s.LabelFont);
-  WholeText(text, 710, 190, 152);
-  WholeText(text, 710, 300, 153);
+  WholeText(text, 710, 190, lang::kScopeAttUnit);
+  WholeText(text, 710, 300, lang::kScopeSpeedUnit);
   for (const Caption& caption : kTraceCaptions) {
     text.SetTextColor(caption.colour);
     WholeText(text, caption.x, caption.y, caption.slot);
@@ -174,7 +175,7 @@ void OscilloscopePage::DrawScopeLegends(Window& page) {
   page.SetScrollRange(kCursorScrollBar, static_cast<int>(kFirstCursorSlot), static_cast<int>(kLastCursorSlot));
 
   text.SetTextColor(kBlack);
-  WholeText(text, 130, 490, 150);
+  WholeText(text, 130, 490, lang::kScopeTimeAxis);
   for (int k = 0; k <= 8; ++k) {
     char label[8];
     std::snprintf(label, sizeof label, "%02ld", static_cast<long>(2 * k));
@@ -350,9 +351,9 @@ void OscilloscopePage::DrawReadouts(Canvas& text, Canvas& shape, const ScopeRead
   shape.Rectangle(X(630), Y(465), X(755), Y(505));
   text.SetBkColor(r.lpg ? kCyan : kLime);
   if (r.lpg) {
-    WholeText(text, 675, 475, 15);
+    WholeText(text, 675, 475, lang::kStateBoxLpg);
   } else {
-    WholeText(text, 655, 475, 14);
+    WholeText(text, 655, 475, lang::kStateBoxPetrol);
   }
   text.SetBkColor(kWhite);
 }
@@ -362,7 +363,7 @@ void OscilloscopePage::DrawReadouts(Canvas& text, Canvas& shape, const ScopeRead
 
 void OscilloscopePage::PlaceScopeControls(Window& page) {
   const int size_class = context_.shared.SizeClass;
-  const Placement& p = kPlacement[(size_class < 1 ? 1 : (size_class > 5 ? 5 : size_class)) - 1];
+  const Placement& p = kPlacement[ClampClass(size_class) - 1];
   page.MoveControl(kCursorScrollBar, p.scroll_bar[0], p.scroll_bar[1], p.scroll_bar[2], p.scroll_bar[3]);
   if (p.move_check) page.MoveControl(kValueCursorCheck, p.check[0], p.check[1], p.check[2], p.check[3]);
 }

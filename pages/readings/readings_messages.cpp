@@ -1,4 +1,5 @@
 #include "pages/readings/readings_messages.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstring>
 
@@ -33,42 +34,42 @@ void DecideFullState(const MessageInputs& in, PanelBuilder& out, ReadingsState& 
   if (f & 0x02) {  // learning running
     s.LearningShown = true;
     if (s.SegmentRaised) {
-      out.Show(5, 16, false);
+      out.Show(5, lang::kLearningRunning, false);
     } else {
-      out.Show(5, 17, true);
+      out.Show(5, lang::kLearningRaiseSpeed, true);
     }
     return;
   }
   s.LearningShown = false;
   if (s.LearnRequested) {
     if ((f & 0x10) == 0) {
-      out.Show(5, 18, true);
+      out.Show(5, lang::kLearningInterrupted, true);
       s.LearnRequested = false;
     } else if (f & 0x20) {
-      out.Show(5, 19, true);  // shown again on every tick until the bits change
+      out.Show(5, lang::kLearningFailed, true);  // shown again on every tick until the bits change
     } else {
-      out.Show(5, 20, true);
+      out.Show(5, lang::kLearningCompleted, true);
       s.LearnRequested = false;
     }
     s.MessageAge = 0;
   }
   if (f & 0x04) {  // LPG-off condition
-    out.Show(3, 21, true);
+    out.Show(3, lang::kLpgOffActive, true);
     if (f & 0x80) {
       out.Blank(4, 55);
     } else {
-      out.Show(4, 22, true);
+      out.Show(4, lang::kTemperatureTooLow, true);
     }
     return;
   }
   out.Blank(4, 55);
   if ((f & 0x80) == 0) {
-    out.Show(3, 24, false);
-    out.Show(4, 22, true);
+    out.Show(3, lang::kWaitingForLpg, false);
+    out.Show(4, lang::kTemperatureTooLow, true);
   } else if (f & 0x40) {
     out.Blank(2, 40);
     if (f & 0x08) {
-      out.Show(5, 23, true);
+      out.Show(5, lang::kCutOffActive, true);
     } else {
       // A learn outcome stays on line 5 for 60 ticks, then the line is kept blank.
       s.MessageAge += 1;
@@ -79,9 +80,9 @@ void DecideFullState(const MessageInputs& in, PanelBuilder& out, ReadingsState& 
     }
     if ((f & 0x08) == 0) out.Blank(3, 73);
   } else {
-    out.Show(3, 24, false);
+    out.Show(3, lang::kWaitingForLpg, false);
     const bool raise_speed = (in.options & 0x10) != 0 || in.engine_speed <= in.lpg_on_speed;
-    out.Show(4, raise_speed ? 25 : 26, true);
+    out.Show(4, raise_speed ? lang::kRaiseSpeedForLpg : lang::kReleaseThrottleForLpg, true);
   }
 }
 
@@ -107,8 +108,8 @@ MessagePanel DecideMessagePanel(const MessageInputs& in, const ReadingsState& st
   PanelBuilder out(panel);
 
   if (!in.connected) {
-    out.Show(1, 30, true);
-    out.Show(3, 31, false);
+    out.Show(1, lang::kControllerNoAnswer, true);
+    out.Show(3, lang::kCheckConnection, false);
     out.Blank(2, 55);
     out.Blank(4, 55);
     out.Blank(5, 55);
@@ -116,11 +117,11 @@ MessagePanel DecideMessagePanel(const MessageInputs& in, const ReadingsState& st
     s.LpgOnShown = false;
   } else if (in.variant != 2) {
     // Another controller: only the warning; the state box and the flags stay as they were.
-    out.Show(1, 29, true);
+    out.Show(1, lang::kWrongControllerType, true);
     for (int line = 2; line <= 5; ++line) out.Blank(line, 55);
   } else if ((in.indicator_flags & 0x08) == 0) {
-    out.Show(3, 28, true);
-    out.Show(1, 12, false);
+    out.Show(3, lang::kLpgSystemOff, true);
+    out.Show(1, lang::kRunningOnPetrol, false);
     out.Blank(2, 55);
     out.Blank(4, 55);
     out.Blank(5, 55);
@@ -128,7 +129,7 @@ MessagePanel DecideMessagePanel(const MessageInputs& in, const ReadingsState& st
     s.LpgOnShown = false;
   } else if ((in.emul_type & 0x80) == 0) {
     if (in.state_flags & 0x01) {
-      out.Show(1, 13, false);
+      out.Show(1, lang::kRunningOnLpg, false);
       out.Blank(2, 40);
       out.Blank(3, 60);
       out.Blank(4, 55);
@@ -136,8 +137,8 @@ MessagePanel DecideMessagePanel(const MessageInputs& in, const ReadingsState& st
       s.LpgOnShown = true;
       panel.state_box = StateBoxShown::kLpg;
     } else {
-      out.Show(3, 27, true);
-      out.Show(1, 12, false);
+      out.Show(3, lang::kLpgSwitchingInactive, true);
+      out.Show(1, lang::kRunningOnPetrol, false);
       out.Blank(2, 40);
       out.Blank(4, 55);
       out.Blank(5, 65);
@@ -147,7 +148,7 @@ MessagePanel DecideMessagePanel(const MessageInputs& in, const ReadingsState& st
   } else {
     // Full state display.
     const bool lpg = (in.state_flags & 0x01) != 0;
-    out.Show(1, lpg ? 13 : 12, false);
+    out.Show(1, lpg ? lang::kRunningOnLpg : lang::kRunningOnPetrol, false);
     s.LpgOnShown = lpg;
     panel.state_box = lpg ? StateBoxShown::kLpg : StateBoxShown::kPetrol;
     DecideFullState(in, out, s);
@@ -189,7 +190,7 @@ void DrawMessagePanel(Canvas& text, Canvas& shape, const SharedState& shared, co
     shape.Rectangle(DesignX(shared, 490), DesignY(shared, 465), DesignX(shared, 615), DesignY(shared, 505));
     text.SetTextColor(kBlack);
     text.SetBkColor(lpg ? kCyan : kLime);
-    const char* label = texts.Text(lpg ? 15 : 14);
+    const char* label = texts.Text(lpg ? lang::kStateBoxLpg : lang::kStateBoxPetrol);
     out(lpg ? 535 : 515, 475, label, static_cast<int>(strnlen(label, kSlotBytes)));
   }
   // The lamp's outline is whatever pen the shape context holds (black after a state box).

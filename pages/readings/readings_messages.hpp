@@ -3,6 +3,7 @@
 // the state box and the learning lamp. The decision is a pure function of the controller's
 // records and the page state; drawing it is a separate, short step.
 #include <array>
+#include "texts/text_slots.hpp"
 #include <cstdint>
 
 #include "link/controller_link.hpp"
@@ -37,7 +38,7 @@ constexpr int kMessageLineY[6] = {0, 405, 425, 445, 465, 485};
 constexpr int kMessageLineSpaces[6] = {0, 55, 55, 73, 55, 65};
 // Pressing the learn button during a running cycle says so on line 5.
 constexpr int kLearnCancelledLine = 5;
-constexpr int kLearnCancelledSlot = 32;
+constexpr int kLearnCancelledSlot = lang::kLearningCancelled;
 
 // What the controller reports that the messages depend on.
 struct MessageInputs {

@@ -1,4 +1,5 @@
 #include "pages/readings/readings_page.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -175,7 +176,7 @@ void ReadingsPage::LearnAction(Window& page) {
 void ReadingsPage::DrawReadingsFrame(Window& page) {
   const SharedState& s = context_.shared;
   const LanguageTable& texts = context_.texts;
-  page.SetControlText(kLearnButtonId, texts.Text(33));
+  page.SetControlText(kLearnButtonId, texts.Text(lang::kLearnButton));
 
   Acquire(page);
   Canvas& shape = *dc_.shape;
@@ -218,16 +219,16 @@ void ReadingsPage::DrawReadingsFrame(Window& page) {
 
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
-  WholeText(240, 25, texts.Text(0));
-  WholeText(270, 135, texts.Text(3));
-  WholeText(245, 245, texts.Text(5));
-  WholeText(150, 196, texts.Text(4));
+  WholeText(240, 25, texts.Text(lang::kLambdaPanel));
+  WholeText(270, 135, texts.Text(lang::kSecondInputPanel));
+  WholeText(245, 245, texts.Text(lang::kAttPanel));
+  WholeText(150, 196, texts.Text(lang::kTpsInertReadout));
   Text(345, 196, "V", 1);
   Text(630, 385, "LPG ON:", 7);
   Text(730, 385, "\xB0\x43", 2);
-  WholeText(520, 345, texts.Text(11));
-  WholeText(150, 86, texts.Text(1));
-  WholeText(360, 86, texts.Text(2));
+  WholeText(520, 345, texts.Text(lang::kTemperaturePanel));
+  WholeText(150, 86, texts.Text(lang::kLambdaLean));
+  WholeText(360, 86, texts.Text(lang::kLambdaRich));
   SetFont(s.ValueFont);
   Text(110, 45, "V", 1);
   Text(110, 155, "V", 1);
@@ -431,7 +432,7 @@ void ReadingsPage::DrawAttPanel() {
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
   Text(att_init + 157, 315, "^", 1);
-  WholeText(att_init + 144, 345, context_.texts.Text(6));
+  WholeText(att_init + 144, 345, context_.texts.Text(lang::kAttInitCaret));
   SetColours(kBlack, kWhite);
   std::snprintf(buffer, sizeof buffer, "%03dl", att_init);
   Text(att_init + 147, 326, buffer, 3);

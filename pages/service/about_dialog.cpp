@@ -1,4 +1,5 @@
 #include "pages/service/about_dialog.hpp"
+#include "texts/text_slots.hpp"
 
 #include <cstdio>
 
@@ -6,9 +7,9 @@ namespace korvel {
 
 namespace {
 
-constexpr int kTitleSlot = 157;
-constexpr int kNotConnectedSlot = 161;
-constexpr int kOtherVariantSlot = 162;
+constexpr int kTitleSlot = lang::kAboutTitle;
+constexpr int kNotConnectedSlot = lang::kAboutNoConnection;
+constexpr int kOtherVariantSlot = lang::kAboutWrongController;
 // Control texts set at every paint: program name, "program version", "controller version", Close.
 constexpr int kLabelIds[4] = {kAboutProgramName, kAboutProgramVersionLabel, kAboutControllerVersionLabel,
                                kAboutCloseButton};

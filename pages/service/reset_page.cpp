@@ -1,4 +1,5 @@
 #include "pages/service/reset_page.hpp"
+#include "texts/text_slots.hpp"
 
 #include "link/parameter_map.hpp"
 
@@ -16,9 +17,9 @@ constexpr int kResetPlacement[5][3][4] = {
     {{360, 250, 800, 40}, {360, 300, 800, 40}, {220, 400, 800, 75}},
     {{360, 300, 800, 40}, {360, 350, 800, 40}, {220, 450, 800, 75}},
 };
-constexpr int kCaptionSlot = 137;
-constexpr int kConfirmedSlot = 138;
-constexpr int kNotConfirmedSlot = 139;
+constexpr int kCaptionSlot = lang::kResetCaption;
+constexpr int kConfirmedSlot = lang::kResetConfirmed;
+constexpr int kNotConfirmedSlot = lang::kResetNotConfirmed;
 // The controller takes this long to restore its settings before it acknowledges.
 constexpr uint32_t kFactoryResetDelayMs = 250;
 
@@ -41,7 +42,7 @@ bool ResetPage::PaintFromMainWindow(Window& page) {
 void ResetPage::PlaceResetControls(Window& page) {
   const SharedState& shared = context_.shared;
   page.MoveWindow(0, 0, shared.page_width, shared.page_height);
-  const int index = (shared.SizeClass < 1 ? 1 : (shared.SizeClass > 5 ? 5 : shared.SizeClass)) - 1;
+  const int index = ClampClass(shared.SizeClass) - 1;
   for (int i = 0; i < 3; ++i) {
     const int* r = kResetPlacement[index][i];
     page.MoveControl(kResetControlIds[i], r[0], r[1], r[2], r[3]);

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "resources/dialog_templates.hpp"
+#include "resources/menu_commands.hpp"
 #include "resources/menus.hpp"
 
 namespace korvel {
@@ -30,8 +31,6 @@ namespace {
 
 constexpr char kHighlightProperty[] = "korvelHighlighted";
 constexpr int kMainIcon = 101;
-constexpr int kExitCommand = 40002;
-constexpr int kAboutCommand = 40003;
 
 // Draws the highlighted item of the menu bar (the page shown) as a selected item, and sets the
 // items side by side as a classic menu bar does, so that all of them fit a 640-pixel-wide window.
@@ -166,8 +165,8 @@ bool QtHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title,
   // dialog or message box. Alt+F4 and Alt+F1 reach the main window also while a control of the
   // page has the keyboard focus (a drop-down list, a check box): no control takes these keys, and
   // a page ignores both, so the outcome is the same as with the focus on the main window.
-  const std::pair<QKeyCombination, int> accelerators[] = {{Qt::ALT | Qt::Key_F4, kExitCommand},
-                                                          {Qt::ALT | Qt::Key_F1, kAboutCommand}};
+  const std::pair<QKeyCombination, int> accelerators[] = {{Qt::ALT | Qt::Key_F4, kCommandExit},
+                                                          {Qt::ALT | Qt::Key_F1, kCommandAbout}};
   for (const auto& [keys, command] : accelerators) {
     auto* shortcut = new QShortcut(QKeySequence(keys), main_);
     shortcut->setContext(Qt::WindowShortcut);

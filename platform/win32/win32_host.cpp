@@ -7,6 +7,7 @@
 #include "platform/win32/dialog_resource.hpp"
 #include "resources/bitmaps.hpp"
 #include "resources/dialog_templates.hpp"
+#include "resources/menu_commands.hpp"
 #include "resources/menus.hpp"
 
 namespace korvel {
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int kMainIcon = 101;
 constexpr int kClassNameString = 3;
-constexpr WORD kExitCommand = 40002;
-constexpr WORD kAboutCommand = 40003;
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -132,7 +131,7 @@ bool Win32Host::CreateMainWindow(MainWindowProcedure& procedure, const char* tit
     window_class.lpszClassName = Wide(class_name);
     if (::RegisterClassExW(&window_class) == 0) return false;
   }
-  ACCEL keys[] = {{FALT | FVIRTKEY, VK_F4, kExitCommand}, {FALT | FVIRTKEY, VK_F1, kAboutCommand}};
+  ACCEL keys[] = {{FALT | FVIRTKEY, VK_F4, kCommandExit}, {FALT | FVIRTKEY, VK_F1, kCommandAbout}};
   if (accelerators_ == nullptr) accelerators_ = ::CreateAcceleratorTableW(keys, 2);
 
   procedure_ = &procedure;

@@ -317,6 +317,20 @@ TEST(Cp1250, PolishLettersAndSignsBecomeUtf8) {
   EXPECT_EQ(Cp1250ToUtf8("LPG ON: 0-5 V"), "LPG ON: 0-5 V");
 }
 
+TEST(Cp1250, SystemTextsComeBackToTheCodePageAndWhatItLacksBecomesAQuestionMark) {
+  // Every defined byte of the upper half survives the way there and back.
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const char byte = static_cast<char>(b);
+    const std::string utf8 = Cp1250ToUtf8(&byte, 1);
+    if (utf8 != "\xEF\xBF\xBD") {
+      EXPECT_EQ(Utf8ToCp1250(utf8), std::string(1, byte)) << b;
+    }
+  }
+  EXPECT_EQ(Utf8ToCp1250("/home/łukasz/zażółć.kvs: Permission denied"),
+            "/home/\xB3ukasz/za\xBF\xF3\xB3\xE6.kvs: Permission denied");
+  EXPECT_EQ(Utf8ToCp1250("日本 \xF0\x9F\x98\x80 \xC3"), "?? ? ?") << "outside the code page, and a cut sequence";
+}
+
 TEST(Cp1250, UndefinedBytesBecomeTheReplacementCharacter) {
   for (unsigned char b : {0x81, 0x83, 0x88, 0x90, 0x98}) {
     const char byte = static_cast<char>(b);
