@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Debian packages the build, the tests and the run command need; sourced by scripts/test and
 # scripts/run. Installs only what is missing, without questions.
 KORVEL_PACKAGES=(
@@ -28,4 +29,21 @@ korvel_install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The build type and warnings every script builds build/release with; scripts/test checks the same.
+KORVEL_RELEASE_FLAGS=(-DCMAKE_BUILD_TYPE=Release -DKORVEL_WERROR=ON)
+
+# Builds TARGETS in BUILD_DIR, configuring it first (Release, warnings as errors) when it is new:
+#   korvel_build_tree BUILD_DIR TARGET...
+# A tree that is already configured keeps its own settings.
+korvel_build_tree() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    korvel_install_packages
+    echo "Configuring $dir (${KORVEL_RELEASE_FLAGS[*]})" >&2
+    cmake -S "$(dirname "${BASH_SOURCE[0]}")/.." -B "$dir" "${KORVEL_RELEASE_FLAGS[@]}" >/dev/null
+  fi
+  cmake --build "$dir" -j "$(nproc)" --target "$@" >&2
 }

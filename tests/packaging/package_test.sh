@@ -11,8 +11,8 @@ work=$(mktemp -d)
 sim_pid=""
 gui_pid=""
 cleanup() {
-  [ -n "$gui_pid" ] && kill "$gui_pid" 2>/dev/null || true
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  if [ -n "$gui_pid" ]; then kill "$gui_pid" 2>/dev/null || true; fi
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -40,7 +40,7 @@ echo "ok: korvelctl identity: $identity"
 
 home=$work/home
 mkdir -p "$home"
-HOME=$home XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen "$bin/korvel" >"$work/gui.log" 2>&1 &
+HOME=$home XDG_DATA_HOME='' QT_QPA_PLATFORM=offscreen "$bin/korvel" >"$work/gui.log" 2>&1 &
 gui_pid=$!
 folder=$home/.local/share/korvel
 for _ in $(seq 200); do [ -s "$folder/bin/Korvel.ini" ] && break; sleep 0.1; done
