@@ -10,6 +10,7 @@ KORVEL_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 imagemagick  # scripts/wine-check: the Windows program under Wine, its screenshots
   dpkg-dev lintian
+  shellcheck  # scripts/test: every shell script of the project
   python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/
   clang libclang-rt-dev  # scripts/fuzz: the libFuzzer harnesses
 )
