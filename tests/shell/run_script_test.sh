@@ -4,7 +4,8 @@
 # - against the simulator: the window program starts in run/bin, writes its settings file there
 #   and is still running 3 s later;
 # - with --device auto: a simulator is linked as run/bin/ports/COM2, korvelctl ports finds it and
-#   links COM1 to it, and the window program polls it for live data.
+#   links COM1 to it, and the window program polls it for live data;
+# - with --device PATH: COM1 leads to that device (the simulator's pseudo-terminal), polled alike.
 #   run_script_test.sh        (from anywhere; uses the checkout it lies in)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -71,3 +72,13 @@ wait_for grep -q " rx 65 02 02 " "$work/sim.log" ||
 stop_run
 grep -q '^COM1 is ' "$work/run.log" || fail "scripts/run --device auto did not say what COM1 is"
 echo "ok: scripts/run --device auto: $(grep -m1 '^COM1 is ' "$work/run.log"), polled for live data"
+
+device=$(head -n 1 "$work/sim.log")
+[ -c "$device" ] || fail "korvel-sim --log named no device: $device"
+polls=$(grep -c " rx 65 02 02 " "$work/sim.log")
+more_polls() { [ "$(grep -c " rx 65 02 02 " "$work/sim.log")" -gt "$polls" ]; }
+start_run --device "$device"
+wait_for more_polls || fail "scripts/run --device $device: the program did not poll the simulator"
+stop_run
+[ "$(readlink run/bin/ports/COM1)" = "$device" ] || fail "scripts/run --device $device did not link COM1 to it"
+echo "ok: scripts/run --device $device: COM1 leads there, polled for live data"
