@@ -32,10 +32,12 @@ korvel_install_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The build type and warnings every script builds build/release with; scripts/test checks the same.
-KORVEL_RELEASE_FLAGS=(-DCMAKE_BUILD_TYPE=Release -DKORVEL_WERROR=ON)
+# The build type and warnings of the working tree build/release (programs and tests), which
+# scripts/test, scripts/run and the measuring scripts share. The package is built apart, as Release
+# (scripts/package).
+KORVEL_TREE_FLAGS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WERROR=ON)
 
-# Builds TARGETS in BUILD_DIR, configuring it first (Release, warnings as errors) when it is new:
+# Builds TARGETS in BUILD_DIR, configuring it first (as above) when it is new:
 #   korvel_build_tree BUILD_DIR TARGET...
 # A tree that is already configured keeps its own settings.
 korvel_build_tree() {
@@ -43,8 +45,8 @@ korvel_build_tree() {
   shift
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     korvel_install_packages
-    echo "Configuring $dir (${KORVEL_RELEASE_FLAGS[*]})" >&2
-    cmake -S "$(dirname "${BASH_SOURCE[0]}")/.." -B "$dir" "${KORVEL_RELEASE_FLAGS[@]}" >/dev/null
+    echo "Configuring $dir (${KORVEL_TREE_FLAGS[*]})" >&2
+    cmake -S "$(dirname "${BASH_SOURCE[0]}")/.." -B "$dir" "${KORVEL_TREE_FLAGS[@]}" >/dev/null
   fi
   cmake --build "$dir" -j "$(nproc)" --target "$@" >&2
 }
