@@ -73,8 +73,8 @@ stop_run
 grep -q '^COM1 is ' "$work/run.log" || fail "scripts/run --device auto did not say what COM1 is"
 echo "ok: scripts/run --device auto: $(grep -m1 '^COM1 is ' "$work/run.log"), polled for live data"
 
-device=$(head -n 1 "$work/sim.log")
-[ -c "$device" ] || fail "korvel-sim --log named no device: $device"
+device=$(readlink run/bin/ports/COM2)
+[ -c "$device" ] || fail "run/bin/ports/COM2 leads to no device: $device"
 polls=$(grep -c " rx 65 02 02 " "$work/sim.log")
 more_polls() { [ "$(grep -c " rx 65 02 02 " "$work/sim.log")" -gt "$polls" ]; }
 start_run --device "$device"
