@@ -67,8 +67,10 @@ void ShowOptionGroup(Window& page, const OptionGroup& group, uint8_t options) {
   for (int i = 0; i < group.shown_count; ++i) page.ShowControl(group.shown[i], shown);
 }
 
+// The list formats put at most one character before the number ("+%ld"); the text has room for
+// that, the longest long with its sign (20 characters) and the terminating NUL.
 void AddNumber(Window& page, int id, const char* format, long value) {
-  char text[16];
+  char text[1 + 20 + 1 + 2];
   std::snprintf(text, sizeof text, format, value);
   page.AddListEntry(id, text);
 }
