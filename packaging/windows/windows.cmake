@@ -1,0 +1,55 @@
+# The Windows layout, the same in the setup program (NSIS) and in the portable zip:
+#   bin\korvel.exe, bin\korvelctl.exe     the programs; started in bin\, they find ..\Lang
+#   Lang\Korvel_lang.pol, .ang            the language files
+#   COPYRIGHT.txt                         the licence text
+# From build/windows: cpack -G NSIS (korvel-VERSION-setup.exe) and cpack -G ZIP
+# (korvel-VERSION-portable.zip). The setup program also prepares the installing user's working
+# folder (%LOCALAPPDATA%\Korvel\bin with ..\Lang) and points the shortcuts there.
+set(windows_dir ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+set(KORVEL_LANG_DIR ${PROJECT_SOURCE_DIR}/resources/lang)
+
+install(TARGETS korvel korvelctl RUNTIME DESTINATION bin)
+install(FILES ${KORVEL_LANG_DIR}/Korvel_lang.pol ${KORVEL_LANG_DIR}/Korvel_lang.ang DESTINATION Lang)
+# Windows editors and the setup's licence page want CR LF line ends.
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/copyright copyright_text)
+string(REPLACE "\n" "\r\n" copyright_text "${copyright_text}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/COPYRIGHT.txt "${copyright_text}")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/COPYRIGHT.txt DESTINATION .)
+
+# nsis_snippet(<variable> <file>): NSIS lines for one hook of the setup program.
+function(nsis_snippet variable file)
+  file(READ ${windows_dir}/${file} text)
+  string(CONFIGURE "${text}" text @ONLY)
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_GENERATOR NSIS ZIP)
+set(CPACK_PACKAGE_NAME korvel)
+set(CPACK_PACKAGE_VENDOR Korvel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Korvel service tool")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Korvel)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Korvel)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/COPYRIGHT.txt)
+set(CPACK_STRIP_FILES OFF)  # the release build is linked stripped already
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/cpack_options.cmake)
+configure_file(${windows_dir}/cpack_options.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/cpack_options.cmake @ONLY)
+
+set(CPACK_NSIS_PACKAGE_NAME "Korvel ${PROJECT_VERSION}")
+set(CPACK_NSIS_DISPLAY_NAME "Korvel ${PROJECT_VERSION}")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/korvel.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/korvel.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\korvel.exe")
+set(CPACK_NSIS_CONTACT "maintainers@korvel.invalid")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MODIFY_PATH OFF)
+nsis_snippet(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS preinstall.nsh)
+nsis_snippet(CPACK_NSIS_CREATE_ICONS_EXTRA create_icons.nsh)
+nsis_snippet(CPACK_NSIS_EXTRA_INSTALL_COMMANDS install.nsh)
+nsis_snippet(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS uninstall.nsh)
+nsis_snippet(CPACK_NSIS_DELETE_ICONS_EXTRA delete_icons.nsh)
+
+set(CPACK_ZIP_COMPONENT_INSTALL OFF)
+include(CPack)
