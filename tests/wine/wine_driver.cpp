@@ -4,8 +4,9 @@
 //   korvel-wine-driver wait MS          waits up to MS for the main window to show; prints its caption
 //   korvel-wine-driver command ID MS    posts menu command ID, waits MS; prints the caption
 //   korvel-wine-driver close-dialog MS  closes the modal dialog the program shows, waits MS
-//   korvel-wine-driver layout           prints the main window's outer size, its client size and
-//                                       the page's place in the client: "window W H client W H
+//   korvel-wine-driver layout           prints the main window's outer size, its client size, the
+//                                       menu bar's height and that of one row of it, and the page's
+//                                       place in the client: "window W H client W H menu BAR ROW
 //                                       page X Y W H" (page -1 -1 0 0 when there is none)
 //   korvel-wine-driver rect             prints the main window's place on the screen: "X Y W H"
 //   korvel-wine-driver setup-rect       the same for the visible dialog window of a setup program
@@ -146,9 +147,15 @@ int main(int argc, char** argv) {
       ::GetWindowRect(child, &page);
       ::MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&page), 2);
     }
-    std::printf("window %ld %ld client %ld %ld page %ld %ld %ld %ld\n", window.right - window.left,
-                window.bottom - window.top, client.right, client.bottom, page.left, page.top,
-                page.right - page.left, page.bottom - page.top);
+    // The menu bar's height: what the frame and caption leave between the outer and the client
+    // height (the bar itself belongs to the other process, which alone may ask for its rows).
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(main, GWL_EXSTYLE)));
+    const long bar_height = (window.bottom - window.top) - client.bottom - (frame.bottom - frame.top);
+    std::printf("window %ld %ld client %ld %ld menu %ld %d page %ld %ld %ld %ld\n", window.right - window.left,
+                window.bottom - window.top, client.right, client.bottom, bar_height,
+                ::GetSystemMetrics(SM_CYMENU), page.left, page.top, page.right - page.left, page.bottom - page.top);
     return 0;
   }
   if (action == "command" && argc >= 4) {
