@@ -51,13 +51,12 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/korvel.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/korvel.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\korvel.exe")
-set(CPACK_NSIS_BRANDING_TEXT "Korvel ${PROJECT_VERSION}")
 set(CPACK_NSIS_CONTACT "maintainers@korvel.invalid")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MODIFY_PATH OFF)
 # A 64-bit setup program for the 64-bit programs: it sees the real Program Files and registry (no
-# 32-bit redirection), and it runs on a 64-bit-only Wine.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# 32-bit redirection), and it runs on a 64-bit-only Wine. Its pages' branding line names the program.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode\nBrandingText \"Korvel ${PROJECT_VERSION}\"")
 nsis_snippet(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS preinstall.nsh)
 nsis_snippet(CPACK_NSIS_CREATE_ICONS_EXTRA create_icons.nsh)
 nsis_snippet(CPACK_NSIS_EXTRA_INSTALL_COMMANDS install.nsh)
