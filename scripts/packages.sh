@@ -9,6 +9,7 @@ KORVEL_PACKAGES=(
   xvfb xauth
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 imagemagick  # scripts/wine-check: the Windows program under Wine, its screenshots
+  nsis  # the Windows setup program (cpack -G NSIS), checked by scripts/windows-setup-check
   dpkg-dev lintian
   shellcheck  # scripts/test: every shell script of the project
   python3 librsvg2-bin  # scripts/render-diagrams: the wiring diagrams from resources/diagrams/

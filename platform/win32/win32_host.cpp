@@ -263,8 +263,32 @@ Size Win32Host::MainClientSize() {
 }
 
 void Win32Host::MoveMainWindow(int x, int y, int width, int height) {
-  // The size is the outer size of the window, frame and menu bar included.
-  if (main_ != nullptr) ::MoveWindow(main_, x, y, width, height, TRUE);
+  // The size is the outer size of the window, frame and a menu bar of one row included.
+  if (main_ == nullptr) return;
+  main_height_ = height;
+  ::MoveWindow(main_, x, y, width, height, TRUE);
+  KeepClientBelowMenuBar();
+}
+
+// A menu bar whose items do not fit in one row (long words at the smallest size, a large system
+// menu font) wraps, and its further rows come out of the client area: the bottom of the page would
+// be cut off. The window grows by those rows, so that the client area keeps the height of the size
+// class, and shrinks back when the bar fits in one row again.
+void Win32Host::KeepClientBelowMenuBar() {
+  if (main_ == nullptr || main_height_ <= 0 || ::IsIconic(main_) || ::IsZoomed(main_)) return;
+  RECT one_row{0, 0, 0, 0};
+  ::AdjustWindowRectEx(&one_row, static_cast<DWORD>(::GetWindowLongPtrW(main_, GWL_STYLE)), menu_ != nullptr,
+                       static_cast<DWORD>(::GetWindowLongPtrW(main_, GWL_EXSTYLE)));
+  const int wanted_client = main_height_ - (one_row.bottom - one_row.top);
+  RECT window{0, 0, 0, 0};
+  RECT client{0, 0, 0, 0};
+  ::GetWindowRect(main_, &window);
+  ::GetClientRect(main_, &client);
+  const int height = (window.bottom - window.top) + (wanted_client - client.bottom);
+  if (height != window.bottom - window.top) {
+    ::SetWindowPos(main_, nullptr, 0, 0, window.right - window.left, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Win32Host::SetMainTitle(const char* text) {
@@ -285,10 +309,13 @@ void Win32Host::SetMenuBar(int menu_id) {
   ::SetMenu(main_, bar);
   menu_ = bar;
   if (old != nullptr) ::DestroyMenu(old);
+  KeepClientBelowMenuBar();
 }
 
 void Win32Host::DrawMenuBar() {
-  if (main_ != nullptr) ::DrawMenuBar(main_);
+  if (main_ == nullptr) return;
+  ::DrawMenuBar(main_);
+  KeepClientBelowMenuBar();
 }
 
 void Win32Host::CheckMenuItem(int id, bool checked) {

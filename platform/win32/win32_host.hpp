@@ -55,12 +55,14 @@ class Win32Host : public Host {
   HWND OwnerOf(Window* window);
   void FreeRetired();
   bool RunFileDialog(const FileDialogRequest& request, bool save, std::string& path);
+  void KeepClientBelowMenuBar();
 
   HINSTANCE instance_;
   Win32Gdi gdi_;
   MainWindowProcedure* procedure_ = nullptr;
   HWND main_ = nullptr;
   HMENU menu_ = nullptr;
+  int main_height_ = 0;  // the outer height last asked for, with a menu bar of one row
   HACCEL accelerators_ = nullptr;
   HCURSOR cursor_before_busy_ = nullptr;
   bool busy_ = false;

@@ -1,0 +1,2 @@
+  Delete "$SMPROGRAMS\$MUI_TEMP\Korvel.lnk"
+  DeleteRegKey /ifempty SHCTX "Software\Korvel"
