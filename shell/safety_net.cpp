@@ -119,15 +119,22 @@ void SafetyNet::RecordDrive() {
       break;
     }
   }
+  StartRecording(path.c_str());
+}
+
+bool SafetyNet::StartRecording(const char* path) {
   std::string error;
-  if (!recorder_.Start(path.c_str(), error)) {
+  const bool started = recorder_.Start(path, error);
+  if (!started) {
     const std::string text = KORVEL_TEXT(kCannotRecord) + Utf8ToCp1250(error);
-    host.ShowMessageBox(owner, text.c_str(), kIoErrorCaption, MessageIcon::kWarning, MessageButtons::kOk);
+    app_.host.ShowMessageBox(app_.main_window.state.page, text.c_str(), kIoErrorCaption, MessageIcon::kWarning,
+                             MessageButtons::kOk);
   } else if (notice_.rfind(KORVEL_TEXT(kRecordingStopped), 0) == 0) {
     notice_.clear();
   }
   ShowRecordingState();
   RefreshCaption();
+  return started;
 }
 
 void SafetyNet::StopRecording() {

@@ -40,6 +40,9 @@ class SafetyNet : public PollObserver, public ParameterChangeGuard {
   // File > Record drive... and Stop recording.
   void RecordDrive();
   void StopRecording();
+  // Starts recording into `path` (an existing file is replaced); false with a message box when
+  // the file cannot be made.
+  bool StartRecording(const char* path);
   bool Recording() const { return recorder_.Recording(); }
   // The check of Record drive... and the greying of Stop recording (after a menu bar is set).
   void ShowRecordingState();

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -157,6 +159,18 @@ TEST_F(KorvelctlTest, ASilentControllerIsTriedThreeTimes) {
     EXPECT_NE(err.find("no answer from the controller"), std::string::npos) << err;
     EXPECT_EQ(Requests(), "1 1 1") << command;
   }
+}
+
+TEST_F(KorvelctlTest, PermissionDeniedNamesTheGroupToJoin) {
+  port.device_name = "elsewhere";
+  port.refusal = std::strerror(EACCES);
+  EXPECT_EQ(Run({"identity"}), kExitCannotOpenPort);
+  EXPECT_NE(err.find("Permission denied; your user must be in the group that owns the device (dialout)"),
+            std::string::npos)
+      << err;
+  port.refusal = std::strerror(ENOENT);
+  EXPECT_EQ(Run({"identity"}), kExitCannotOpenPort);
+  EXPECT_EQ(err.find("group"), std::string::npos) << err;
 }
 
 TEST_F(KorvelctlTest, AnotherVariantIsNotTouched) {
