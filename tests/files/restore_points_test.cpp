@@ -124,13 +124,5 @@ TEST_F(RestorePointsTest, TheNewestFiveHundredStayAndOtherFilesAreLeftAlone) {
   EXPECT_TRUE(fs::exists(fs::path(folder) / "0000-00-00T00-00-00.000Z_notes.kvs"));
 }
 
-TEST_F(RestorePointsTest, AFolderThatCannotBeMadeIsSaid) {
-  ReadRecords();
-  std::ofstream(root / "data") << "a file where the folder should be";
-  const RestorePointResult kept = KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kBeforeReset);
-  EXPECT_FALSE(kept.kept);
-  EXPECT_NE(kept.error.find("Not a directory"), std::string::npos) << kept.error;
-}
-
 }  // namespace
 }  // namespace korvel
