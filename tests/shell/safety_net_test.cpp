@@ -55,6 +55,11 @@ TEST_F(SafetyNetTest, EveryChangeTheFitterCannotUndoOnTheSpotKeepsTheSetBeforeIt
   ASSERT_EQ(Points().size(), 1u);
   EXPECT_EQ(Points()[0].reason, "connection");
   EXPECT_EQ(KeptAttMax(Points()[0]), 11);
+  // Edits during the connection are the fitter's own work: only once per connection.
+  model_.SetParameter(kAttMaxAddress, 99);
+  host().RunFor(1000);
+  EXPECT_EQ(Points().size(), 1u);
+  model_.SetParameter(kAttMaxAddress, 11);
 
   // A new connection to the same set keeps nothing new; to a changed set it does.
   LoseAndRegainTheController();
