@@ -28,6 +28,7 @@ constexpr CommandName kCommands[] = {
     {"reset", Command::kReset, 0, 0, "reset"},
     {"ports", Command::kPorts, 0, 0, "ports [--link COMn]"},
     {"diff", Command::kDiff, 1, 1, "diff FILE [FILE2]"},
+    {"restore-points", Command::kRestorePoints, 0, 0, "restore-points"},
 };
 
 // A decimal number without sign, at most `max`.
@@ -237,6 +238,13 @@ const char* HelpText() {
          "                      controller runs on LPG, as the Readings page's learn button\n"
          "  reset               restore the factory settings (command 51, 250 ms wait for the\n"
          "                      answer) and say whether the controller confirmed\n"
+         "  restore-points      list the restore points, oldest first: time (UTC), reason,\n"
+         "                      how many parameters differ from the controller (when one\n"
+         "                      answers) and the file, which load and diff take. load and\n"
+         "                      reset keep one first, as the window program does before a load\n"
+         "                      or a factory reset and once per connection; they live in\n"
+         "                      $XDG_DATA_HOME/korvel/restore-points (default\n"
+         "                      ~/.local/share/korvel/restore-points), the newest 500 kept\n"
          "  ports [--link COMn]  list the serial devices (ports/COMn links of the working\n"
          "                      folder, USB adapters, built-in ports) and what each answers to\n"
          "                      the identity exchange: \"variant 2, firmware F\", \"another\n"
@@ -274,7 +282,8 @@ const char* HelpText() {
          "  7  a file could not be opened, written or replaced\n"
          "  8  learn refused: the controller is not running on LPG\n"
          "  9  the port could not be opened (no such device, no permission, in use);\n"
-         "     the message gives the system's reason\n"         "  10  ports --link: no device answers as a controller of variant 2\n"
+         "     the message gives the system's reason. \"Permission denied\": your user\n"
+         "     must be in the group that owns the device (dialout on Debian)\n"         "  10  ports --link: no device answers as a controller of variant 2\n"
          "  11  ports --link: several devices answer as variant 2; link one with ln -s\n"
          "  130  stopped by Ctrl-C or SIGTERM before the command was done (live ends\n"
          "       with 0 after its current tick; load stops between two writes)\n";

@@ -5,7 +5,7 @@
 
 namespace korvel::ctl {
 
-enum class Command { kNone, kHelp, kIdentity, kSave, kLoad, kGet, kSet, kLive, kLearn, kReset, kPorts, kDiff };
+enum class Command { kNone, kHelp, kIdentity, kSave, kLoad, kGet, kSet, kLive, kLearn, kReset, kPorts, kDiff, kRestorePoints };
 
 // A parsed command line.
 struct Arguments {

@@ -1,4 +1,5 @@
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/stat.h>
 #endif
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "files/configuration_file.hpp"
+#include "files/drive_log.hpp"
+#include "files/restore_points.hpp"
 #include "files/parameter_meaning.hpp"
 #include "korvelctl/arguments.hpp"
 #include "korvelctl/korvelctl.hpp"
@@ -25,27 +28,6 @@
 #include "texts/language_table.hpp"
 
 namespace korvel::ctl {
-
-std::string IsoTimestamp(int64_t wall_ms) {
-  int64_t days = wall_ms >= 0 ? wall_ms / 86400000 : -((-wall_ms + 86399999) / 86400000);
-  const int64_t ms_of_day = wall_ms - days * 86400000;
-  // Civil date from a day count since 1970-01-01 (proleptic Gregorian calendar).
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  char text[128];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", static_cast<long long>(year),
-                static_cast<long long>(month), static_cast<long long>(day),
-                static_cast<long long>(ms_of_day / 3600000), static_cast<long long>(ms_of_day / 60000 % 60),
-                static_cast<long long>(ms_of_day / 1000 % 60), static_cast<long long>(ms_of_day % 1000));
-  return text;
-}
 
 std::string FirmwareText(uint32_t variant, uint32_t firmware) {
   const float t = static_cast<float>(variant * 100 + firmware) / 100.0f;
@@ -69,6 +51,7 @@ class Session {
     // reads its files before it connects (if it needs the controller).
     if (args_.command == Command::kPorts) return Ports();
     if (args_.command == Command::kDiff) return Diff();
+    if (args_.command == Command::kRestorePoints) return RestorePoints();
     const int status = Connect();
     // Ctrl-C is how live is meant to end; any other command stopped now has sent nothing.
     if (StopRequested()) return args_.command == Command::kLive ? kExitOk : Interrupted("nothing was sent");
@@ -141,7 +124,7 @@ class Session {
   int Connect() {
     for (int attempt = 0; attempt < 3 && !link_.Connected() && !StopRequested(); ++attempt) {
       if (link_.ReadIdentity() == ExchangeOutcome::kPortNotOpen) {
-        Error("cannot open %s: %s", PortDescription().c_str(), link_.state.open_error);
+        Error("cannot open %s: %s%s", PortDescription().c_str(), link_.state.open_error, PermissionHint().c_str());
         return kExitCannotOpenPort;
       }
     }
@@ -154,6 +137,86 @@ class Session {
       Error("the controller on %s is of variant %u; korvelctl works with variant 2 only",
             PortDescription().c_str(), static_cast<unsigned>(variant));
       return kExitWrongVariant;
+    }
+    return kExitOk;
+  }
+
+  // A serial device is usually open to one group only; "Permission denied" means the user is not
+  // in it, which is what the fitter must fix.
+  std::string PermissionHint() const {
+#ifdef _WIN32
+    return {};
+#else
+    if (std::strcmp(link_.state.open_error, std::strerror(EACCES)) != 0) return {};
+    std::string group = "dialout";
+    struct stat device {};
+    const std::string path = env_.describe_port ? env_.describe_port(args_.port.c_str()) : args_.port;
+    if (::stat(path.c_str(), &device) == 0) {
+      if (const struct group* owner = ::getgrgid(device.st_gid); owner != nullptr) group = owner->gr_name;
+    }
+    return "; your user must be in the group that owns the device (" + group + "): sudo adduser $USER " +
+           group + ", then log in again";
+#endif
+  }
+
+  // Keeps the controller's parameters, read afresh, in a restore point before a load or a reset
+  // changes them. A restore point that cannot be kept is said, and the command goes on.
+  void KeepRestorePointBefore(RestoreReason reason) {
+    if (env_.restore_point_folder.empty()) {
+      if (!env_.restore_point_folder_error.empty()) {
+        Error("no restore point was kept: %s", env_.restore_point_folder_error.c_str());
+      }
+      return;
+    }
+    if (!PollConfig() || !PollOptions() || !PollLiveData()) {
+      Error("no restore point was kept: the controller's parameters could not be read");
+      return;
+    }
+    ExpectedStrings strings;
+    BuildExpectedStrings(strings);
+    const RestorePointResult kept =
+        KeepRestorePoint(env_.restore_point_folder, strings, link_, env_.clock.WallMs(), reason);
+    if (!kept.kept) {
+      Error("no restore point was kept: %s", kept.error.c_str());
+      return;
+    }
+    std::fprintf(env_.out, "restore point: %s\n", kept.path.c_str());
+  }
+
+  // The restore points, oldest first, with how many parameters of each differ from the
+  // controller when one answers.
+  int RestorePoints() {
+    if (env_.restore_point_folder.empty()) {
+      Error("no folder for restore points: %s", env_.restore_point_folder_error.empty()
+                                                    ? "none is set"
+                                                    : env_.restore_point_folder_error.c_str());
+      return kExitFileError;
+    }
+    const std::vector<RestorePoint> points = ListRestorePoints(env_.restore_point_folder);
+    if (points.empty()) {
+      std::fprintf(env_.out, "no restore points in %s\n", env_.restore_point_folder.c_str());
+      return kExitOk;
+    }
+    // Compared with the controller only when one answers; without one the list is still useful.
+    const bool compared = Connect() == kExitOk && !StopRequested() && PollConfig() && PollOptions() && PollLiveData();
+    if (!compared) std::fprintf(env_.err, "korvelctl: listed without comparing with the controller\n");
+    ExpectedStrings strings;
+    BuildExpectedStrings(strings);
+    std::fprintf(env_.out, "%-24s  %-12s  %-7s  %s\n", "TIME (UTC)", "REASON", "DIFFER", "FILE");
+    for (const RestorePoint& point : points) {
+      std::string differ = "-";
+      if (compared) {
+        const LoadedConfiguration loaded = ReadConfigurationFile(strings, point.path.c_str());
+        if (loaded.status == LoadStatus::kOk) {
+          int count = 0;
+          for (int i = 0; i < kParameterCount; ++i) count += loaded.values[i] != StoredParameterValue(link_, i) ? 1 : 0;
+          differ = std::to_string(count);
+        } else {
+          differ = "unread";
+        }
+      }
+      std::fprintf(env_.out, "%-24s  %-12s  %-7s  %s\n", point.time.c_str(), point.reason.c_str(), differ.c_str(),
+                   point.path.c_str());
     }
     return kExitOk;
   }
@@ -216,6 +279,7 @@ class Session {
             loaded.reason.c_str());
       return kExitMalformedFile;
     }
+    KeepRestorePointBefore(RestoreReason::kBeforeLoad);
     // As WriteConfiguration, with a stop request honoured between two writes.
     for (int i = 0; i < kParameterCount; ++i) {
       if (StopRequested()) {
@@ -268,6 +332,7 @@ class Session {
   // As the factory-reset page: the controller answers the command only after it has rewritten its
   // memory, so the acknowledgement is read 250 ms later; it confirmed when byte 1 repeats 51.
   int Reset() {
+    KeepRestorePointBefore(RestoreReason::kBeforeReset);
     link_.WriteAcknowledgement[1] = 0;
     link_.state.WriteDelay = 250;
     link_.WriteParameter(CommandAddress, kFactoryResetCommand);
@@ -291,9 +356,7 @@ class Session {
         Error("cannot create %s: %s", args_.csv.c_str(), std::strerror(errno));
         return kExitFileError;
       }
-      std::fprintf(csv,
-                   "time,answered,engine_speed_rpm,lambda_v,second_input,att,att_init,temperature_c,fuel,"
-                   "state_flags,indicator_flags\n");
+      std::fprintf(csv, "%s\n", kDriveLogHeader);
       std::fflush(csv);
     }
     link_.ReadConfig();
@@ -526,10 +589,7 @@ class Session {
                  static_cast<unsigned>(live[kIndicatorFlags]), notes.c_str());
     std::fflush(env_.out);
     if (csv != nullptr) {
-      std::fprintf(csv, "%s,%d,%u,%s,%s,%u,%u,%d,%s,0x%02X,0x%02X\n", time.c_str(), answered ? 1 : 0,
-                   static_cast<unsigned>(rpm), lambda.text, second.c_str(), static_cast<unsigned>(live[kAtt]),
-                   static_cast<unsigned>(live[kAttInit]), static_cast<int>(temperature), fuel,
-                   static_cast<unsigned>(state), static_cast<unsigned>(live[kIndicatorFlags]));
+      std::fputs(DriveLogRow(link_, wall, answered).c_str(), csv);
       // Each row reaches the file at once: a log cut short by Ctrl-C or a crash keeps every tick.
       std::fflush(csv);
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "files/drive_log.hpp"
 #include "link/port_finder.hpp"
 #include "link/serial_port.hpp"
 
@@ -59,13 +60,17 @@ struct Environment {
   std::string ports_folder = "ports";
   // diff: where to look for the English language file (folders ending in '/'), first found wins.
   std::vector<std::string> language_folders = {"../Lang/"};
+  // load and reset keep the controller's parameters here first; restore-points lists them.
+  // Empty: no restore points, and restore_point_folder_error (when set) says why.
+  std::string restore_point_folder{};
+  std::string restore_point_folder_error{};
 };
 
 // Runs one korvelctl command line (argv[0] is the program name) and returns its exit status.
 int RunKorvelctl(int argc, const char* const* argv, Environment& env);
 
 // "2024-03-05T14:07:09.123Z": ISO-8601 with milliseconds, UTC.
-std::string IsoTimestamp(int64_t wall_ms);
+using korvel::IsoTimestamp;
 
 // The firmware version as the program-information box shows it: (V * 100 + F) / 100 in single
 // precision with two decimals, "2.05" for variant 2, firmware 5.

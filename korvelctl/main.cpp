@@ -18,6 +18,7 @@
 #endif
 
 #include "korvel_version.hpp"
+#include "files/restore_points.hpp"
 #include "korvelctl/korvelctl.hpp"
 #include "link/port_finder.hpp"
 #include "link/serial_port.hpp"
@@ -128,5 +129,8 @@ int main(int argc, char** argv) {
   env.list_devices = [] { return korvel::ListSerialDevices(); };
   env.make_port = [](const std::string&) { return korvel::CreateSystemSerialPort(); };
   env.language_folders = LanguageFolders();
+  const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();
+  env.restore_point_folder = restore_points.path;
+  env.restore_point_folder_error = restore_points.error;
   return korvel::ctl::RunKorvelctl(argc, argv, env);
 }

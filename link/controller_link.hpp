@@ -5,6 +5,8 @@
 
 namespace korvel {
 
+class PollObserver;
+
 constexpr uint8_t kLeadByte = 0x65;
 constexpr uint32_t kConnectedPollPeriodMs = 50;
 constexpr uint32_t kLostPollPeriodMs = 500;
@@ -60,6 +62,8 @@ class ControllerLink {
   bool Connected() const { return !state.not_connected; }
 
   LinkState state;
+  // Told after each poll of the pages' ticks that asks for live data (link/poll.hpp); may be null.
+  PollObserver* poll_observer = nullptr;
   uint8_t IdentityRecord[4] = {};
   uint8_t LiveDataRecord[11] = {};
   uint8_t ConfigRecord[15] = {};

@@ -2,7 +2,9 @@
 
 namespace korvel {
 
-PollResult PollController(ControllerLink& link, unsigned records) {
+namespace {
+
+PollResult PollRecords(ControllerLink& link, unsigned records) {
   PollResult result;
   result.identity = link.ReadIdentity();
   const uint32_t variant = link.GetControllerVariant();
@@ -14,8 +16,20 @@ PollResult PollController(ControllerLink& link, unsigned records) {
   return result;
 }
 
+void TellObserver(ControllerLink& link, unsigned records, const PollResult& result) {
+  if (link.poll_observer != nullptr && (records & kPollLiveData) != 0) link.poll_observer->AfterLivePoll(link, result);
+}
+
+}  // namespace
+
+PollResult PollController(ControllerLink& link, unsigned records) {
+  const PollResult result = PollRecords(link, records);
+  TellObserver(link, records, result);
+  return result;
+}
+
 PollResult PollReadingsCadence(ControllerLink& link, uint32_t& config_poll_count) {
-  const PollResult result = PollController(link, kPollLiveData);
+  const PollResult result = PollRecords(link, kPollLiveData);
   if (result.gated) {
     config_poll_count += 1;
     if (config_poll_count > 3) {
@@ -24,6 +38,7 @@ PollResult PollReadingsCadence(ControllerLink& link, uint32_t& config_poll_count
       config_poll_count = 0;
     }
   }
+  TellObserver(link, kPollLiveData, result);
   return result;
 }
 

@@ -22,6 +22,14 @@ struct PollResult {
   explicit operator bool() const { return gated; }
 };
 
+// Told after every poll that asks for live data, once the tick's records are read: the window
+// program records a drive and keeps a restore point per connection from here.
+class PollObserver {
+ public:
+  virtual ~PollObserver() = default;
+  virtual void AfterLivePoll(ControllerLink& link, const PollResult& result) = 0;
+};
+
 // The poll every tick starts with: the identity on every tick; then, only while the controller
 // answers and is of variant 2, the records named in `records` (live data, then configuration, then
 // options). The variant is asked on every tick, connected or not.

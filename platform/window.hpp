@@ -117,6 +117,7 @@ struct FileDialogRequest {
   const char* pattern = "";            // e.g. "*.kvs"
   const char* default_extension = "";  // e.g. "kvs", added when the name has no extension
   const char* title = "";              // code page 1250
+  const char* folder = "";             // where the dialog opens; empty: the system's choice
 };
 
 // What the main window procedure receives.

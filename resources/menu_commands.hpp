@@ -27,6 +27,9 @@ enum MenuCommand : int {
   kCommandSize1280x960 = 40032,
   kCommandEnglish = 40034,
   kCommandPolish = 40036,
+  kCommandRestorePoint = 40040,   // File: load a restore point
+  kCommandRecordDrive = 40041,    // File: record the drive into a log
+  kCommandStopRecording = 40042,  // File: end the recording
 };
 
 }  // namespace korvel

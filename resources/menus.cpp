@@ -6,8 +6,24 @@ namespace korvel {
 
 namespace {
 
-constexpr MenuItem kFilePl[] = {{kCommandOpen, "Otwórz..."}, {kCommandSaveAs, "Zapisz jako..."}, {0, ""}, {kCommandExit, "Wyjscie"}};
-constexpr MenuItem kFileEn[] = {{kCommandOpen, "Open..."}, {kCommandSaveAs, "Save As..."}, {0, ""}, {kCommandExit, "Exit"}};
+// Restore point opens the load dialog in the restore-point folder; Record drive and Stop recording
+// start and end the drive log.
+constexpr MenuItem kFilePl[] = {{kCommandOpen, "Otwórz..."},
+                                {kCommandSaveAs, "Zapisz jako..."},
+                                {kCommandRestorePoint, "Punkt przywracania..."},
+                                {0, ""},
+                                {kCommandRecordDrive, "Nagraj jazdę..."},
+                                {kCommandStopRecording, "Zatrzymaj nagrywanie"},
+                                {0, ""},
+                                {kCommandExit, "Wyjscie"}};
+constexpr MenuItem kFileEn[] = {{kCommandOpen, "Open..."},
+                                {kCommandSaveAs, "Save As..."},
+                                {kCommandRestorePoint, "Restore point..."},
+                                {0, ""},
+                                {kCommandRecordDrive, "Record drive..."},
+                                {kCommandStopRecording, "Stop recording"},
+                                {0, ""},
+                                {kCommandExit, "Exit"}};
 constexpr MenuItem kPort[] = {{kCommandPort1, "COM 1"}, {kCommandPort2, "COM 2"}, {kCommandPort3, "COM 3"}, {kCommandPort4, "COM 4"}};
 constexpr MenuItem kSize[] = {
     {kCommandSize640x480, "640x480"}, {kCommandSize800x600, "800x600"}, {kCommandSize1024x768, "1024x768"}, {kCommandSize1280x960, "1280x960"}, {kCommandSize1280x1024, "1280x1024"}};
@@ -22,9 +38,9 @@ constexpr MenuItem kBarEn[] = {{kCommandReadings, "Readings"}, {kCommandConfigur
                                {kCommandAbout, "Program information..."}};
 
 constexpr MenuPopup kPopupsPl[] = {
-    {"Plik", kFilePl, 4}, {"Port", kPort, 4}, {"Rozmiar", kSize, 5}, {"Język", kLanguagePl, 2}};
+    {"Plik", kFilePl, 8}, {"Port", kPort, 4}, {"Rozmiar", kSize, 5}, {"Język", kLanguagePl, 2}};
 constexpr MenuPopup kPopupsEn[] = {
-    {"File", kFileEn, 4}, {"Port", kPort, 4}, {"Size", kSize, 5}, {"Language", kLanguageEn, 2}};
+    {"File", kFileEn, 8}, {"Port", kPort, 4}, {"Size", kSize, 5}, {"Language", kLanguageEn, 2}};
 
 constexpr MenuBarResource kMenus[] = {
     {kPolishMenu, kPopupsPl, 4, kBarPl, 7},

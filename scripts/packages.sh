@@ -7,6 +7,7 @@ KORVEL_PACKAGES=(
   qt6-base-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
+  twm  # scripts/screenshots: a window manager, so a shot shows the window's caption
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 imagemagick  # scripts/wine-check: the Windows program under Wine, its screenshots
   nsis  # the Windows setup program (cpack -G NSIS), checked by scripts/windows-setup-check

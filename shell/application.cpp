@@ -16,7 +16,11 @@ Application::Application(SerialPort& port, Host& window_system)
       reset_page(context),
       oscilloscope_page(context, scope_state),
       about_dialog(context),
-      main_window(*this) {}
+      main_window(*this),
+      safety(*this) {
+  link.poll_observer = &safety;
+  reset_page.guard = &safety;
+}
 
 bool Application::Start() {
   // Everything the pages draw from is built before the window exists: the configuration-file

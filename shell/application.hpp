@@ -15,6 +15,7 @@
 #include "pages/service/schema_page.hpp"
 #include "platform/window.hpp"
 #include "shell/main_window.hpp"
+#include "shell/safety_net.hpp"
 #include "texts/language_table.hpp"
 
 namespace korvel {
@@ -74,6 +75,7 @@ class Application {
   AboutDialog about_dialog;
 
   MainWindowProc main_window;
+  SafetyNet safety;
 };
 
 }  // namespace korvel

@@ -47,8 +47,7 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 bool RecordsHoldControllerReplies(const Application& app) {
-  return app.link.ConfigRecord[0] == kLeadByte && app.link.OptionsRecord[0] == kLeadByte &&
-         app.link.LiveDataRecord[0] == kLeadByte;
+  return RecordsHoldParameters(app.link);
 }
 
 void SaveConfigurationCommand(Application& app) {
@@ -86,9 +85,10 @@ void SaveConfigurationCommand(Application& app) {
   }
 }
 
-void OpenConfigurationCommand(Application& app) {
+void OpenConfigurationCommand(Application& app, const char* folder) {
   std::string path;
-  const FileDialogRequest request = DialogRequest(app, kOpenTitleSlot);
+  FileDialogRequest request = DialogRequest(app, kOpenTitleSlot);
+  request.folder = folder;
   if (!app.host.GetOpenFileName(request, path)) return;
   const LoadedConfiguration loaded = ReadConfigurationFile(app.expected, path.c_str());
   if (loaded.status == LoadStatus::kCannotOpen) {
@@ -100,9 +100,11 @@ void OpenConfigurationCommand(Application& app) {
     return;
   }
   app.host.SetBusyCursor(true);
+  app.safety.KeepBeforeChange(RestoreReason::kBeforeLoad);
   const int failed = WriteConfiguration(app.link, loaded.values);
   app.host.SetBusyCursor(false);
   if (failed >= 0) Warn(app, app.texts.Text(kWriteFailedSlot), app.texts.Text(kWriteFailedCaptionSlot));
+  app.safety.ReportIfNotKept(app.main_window.state.page);
 }
 
 }  // namespace korvel

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace korvel {
 
@@ -9,8 +10,10 @@ constexpr const char* kSettingsPattern = "*.kvs";
 constexpr const char* kSettingsExtension = "kvs";
 constexpr const char* kIoErrorCaption = "I/O Error";
 
-// File > Open...: reads a parameter file and writes its 28 values into the controller.
-void OpenConfigurationCommand(Application& app);
+// File > Open...: reads a parameter file and writes its 28 values into the controller, after a
+// restore point of the parameters it replaces. With `folder`, the dialog opens there (File >
+// Restore point...).
+void OpenConfigurationCommand(Application& app, const char* folder = "");
 // File > Save As...: writes the parameter set the polls last brought into a file.
 void SaveConfigurationCommand(Application& app);
 

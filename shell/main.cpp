@@ -18,5 +18,8 @@ int main(int argc, char** argv) {
   korvel::QtHost host(qt_application);
   const auto port = korvel::CreateSystemSerialPort();
   korvel::Application application(*port, host);
+  const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();
+  application.safety.folder = restore_points.path;
+  application.safety.folder_error = restore_points.error;
   return application.Run();
 }

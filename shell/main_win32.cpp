@@ -9,5 +9,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   korvel::Win32Host host(instance);
   const auto port = korvel::CreateSystemSerialPort();
   korvel::Application application(*port, host);
+  const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();
+  application.safety.folder = restore_points.path;
+  application.safety.folder_error = restore_points.error;
   return application.Run();
 }

@@ -86,6 +86,7 @@ void MainWindowProc::OnCreate() {
   EnableSizeItems(state.size_class_enabled);
   CheckPortItem(state.port_item_code);
   ApplySizeLayout();
+  app_.safety.ShowRecordingState();
   if (!texts_loaded) WarnLanguageFileMissing(host, state.page, app_.settings.language_code);
 }
 
@@ -112,6 +113,7 @@ void MainWindowProc::OnClose() { CloseMainWindow(); }
 void MainWindowProc::OnExitMenuLoop() { HighlightPageItem(); }
 
 void MainWindowProc::OnDestroy() {
+  app_.safety.StopRecording();
   app_.link.ClosePort();
   app_.host.Quit(0);
 }
@@ -137,6 +139,12 @@ void MainWindowProc::OnCommand(int id) {
     OpenConfigurationCommand(app_);
   } else if (id == kCommandSaveAs) {
     SaveConfigurationCommand(app_);
+  } else if (id == kCommandRestorePoint) {
+    OpenConfigurationCommand(app_, app_.safety.folder.c_str());
+  } else if (id == kCommandRecordDrive) {
+    app_.safety.RecordDrive();
+  } else if (id == kCommandStopRecording) {
+    app_.safety.StopRecording();
   } else if (id >= kCommandPort1 && id <= kCommandPort4) {
     SelectPort(id - kCommandPort1 + 1);
   } else if (const int size_class = SizeClassOfCommand(id); size_class != 0) {
@@ -162,6 +170,7 @@ void MainWindowProc::SelectPort(int number) {
   CheckPortItem(10 + number);
   app_.settings.stored_port_number = number;
   WriteSettingsFile(app_.settings);
+  app_.safety.PortChanged();
 }
 
 void MainWindowProc::SelectSizeClass(int size_class) {
@@ -194,6 +203,7 @@ void MainWindowProc::ChangeLanguage(const char* code) {
   EnableSizeItems(state.size_class_enabled);
   CheckPortItem(state.port_item_code);
   ApplySizeLayout();
+  app_.safety.ShowRecordingState();
   HighlightPageItem();
 }
 
@@ -309,7 +319,7 @@ void MainWindowProc::RebuildPageForLanguage() {
 
 void MainWindowProc::SetCaption(int view_id) {
   if (const PageEntry* entry = FindPage(view_id); entry != nullptr) {
-    app_.host.SetMainTitle(app_.texts.Text(entry->caption_slot));
+    app_.safety.SetCaption(app_.texts.Text(entry->caption_slot));
   }
 }
 

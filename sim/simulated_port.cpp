@@ -13,7 +13,8 @@ bool SimulatedPort::Alive() {
 bool SimulatedPort::Open(const char* port_name) {
   last_open_name = port_name != nullptr ? port_name : "";
   if (open_) Close();
-  if (model_.faults.unplugged || (!device_name.empty() && device_name != last_open_name)) return false;
+  open_refused_ = model_.faults.unplugged || (!device_name.empty() && device_name != last_open_name);
+  if (open_refused_) return false;
   open_ = true;
   open_generation_ = model_.PlugGeneration();
   ++open_count;

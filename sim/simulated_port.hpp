@@ -29,6 +29,7 @@ class SimulatedPort : public SerialPort {
   int Write(const uint8_t* data, int count) override;
   int Read(uint8_t* buffer, int count) override;
   void Sleep(uint32_t ms) override;
+  std::string OpenError() const override { return open_refused_ ? refusal : std::string(); }
 
   void ClearFrames() { frames.clear(); }
   bool IsOpen() const { return open_; }
@@ -42,6 +43,8 @@ class SimulatedPort : public SerialPort {
   int open_count = 0;   // successful opens
   int close_count = 0;  // closes of an open port
   std::string last_open_name;
+  // What the system says when the port will not open (an unplugged device, another port name).
+  std::string refusal = "No such file or directory";
 
  private:
   struct Incoming {
@@ -53,6 +56,7 @@ class SimulatedPort : public SerialPort {
   ControllerModel& model_;
   VirtualClock& clock_;
   bool open_ = false;
+  bool open_refused_ = false;
   uint32_t open_generation_ = 0;
   FrameAssembler assembler_;
   std::deque<Incoming> input_;  // in arrival order

@@ -66,6 +66,7 @@ void ResetPage::RestoreFactorySettings(Window& page) {
   // reset reaches only a controller that has just said it is of variant 2, and so that a port whose
   // device was unplugged and plugged back is closed and reopened by the identity failure rule.
   link.ReadIdentity();
+  if (guard != nullptr) guard->BeforeFactoryReset();
   // The decision rests on acknowledgement byte 1 alone: clear it so that a write that was never
   // sent, or never answered, cannot pass for a confirmation.
   link.WriteAcknowledgement[1] = 0;
@@ -76,6 +77,7 @@ void ResetPage::RestoreFactorySettings(Window& page) {
   context_.host.ShowMessageBox(&page, context_.texts.Text(confirmed ? kConfirmedSlot : kNotConfirmedSlot),
                                context_.texts.Text(kCaptionSlot),
                                confirmed ? MessageIcon::kInformation : MessageIcon::kWarning, MessageButtons::kOk);
+  if (guard != nullptr) guard->ReportIfNotKept(&page);
 }
 
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #pragma once
 #include "pages/common/page_context.hpp"
+#include "pages/common/parameter_change_guard.hpp"
 #include "pages/common/page_procedure.hpp"
 #include "pages/service/reset_controls.hpp"
 
@@ -23,6 +24,9 @@ class ResetPage : public PageProcedure {
   void PlaceResetControls(Window& page);
   // Sends the factory-reset command with the 250 ms acknowledgement delay and shows the outcome.
   void RestoreFactorySettings(Window& page);
+
+  // Keeps the parameters before the reset; may be null.
+  ParameterChangeGuard* guard = nullptr;
 
  private:
   PageContext& context_;

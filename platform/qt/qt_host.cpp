@@ -524,6 +524,7 @@ bool QtHost::RunFileDialog(const FileDialogRequest& request, bool save, std::str
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   if (!filter.isEmpty()) dialog->setNameFilter(filter);
   dialog->setDefaultSuffix(FromCp1250(request.default_extension));
+  if (request.folder != nullptr && request.folder[0] != '\0') dialog->setDirectory(QFile::decodeName(request.folder));
   if (save) {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);

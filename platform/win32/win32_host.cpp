@@ -436,6 +436,14 @@ bool Win32Host::RunFileDialog(const FileDialogRequest& request, bool save, std::
   dialog.nMaxFile = static_cast<DWORD>(sizeof file / sizeof file[0]);
   dialog.lpstrTitle = title.empty() ? nullptr : Wide(title);
   dialog.lpstrDefExt = extension.empty() ? nullptr : Wide(extension);
+  // The folder is a path as the file functions take it (the ANSI code page).
+  std::wstring folder;
+  if (request.folder != nullptr && request.folder[0] != '\0') {
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, request.folder, -1, nullptr, 0);
+    folder.assign(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, request.folder, -1, folder.data(), size);
+    dialog.lpstrInitialDir = folder.c_str();
+  }
   // The working directory holds the settings file: the dialog must not move it. The program asks
   // itself before it replaces a file, and a name that cannot be opened gets its own "I/O Error"
   // box, so the dialog neither asks nor insists that the file exists.

@@ -677,6 +677,7 @@ FileDialogRecord RecordRequest(const FileDialogRequest& request) {
   record.pattern = request.pattern ? request.pattern : "";
   record.default_extension = request.default_extension ? request.default_extension : "";
   record.title = request.title ? request.title : "";
+  record.folder = request.folder ? request.folder : "";
   return record;
 }
 

@@ -278,6 +278,7 @@ struct FileDialogRecord {
   std::string pattern;
   std::string default_extension;
   std::string title;
+  std::string folder;
 };
 
 class HeadlessHost : public Host {

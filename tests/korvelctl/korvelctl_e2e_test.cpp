@@ -45,6 +45,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const fs::path& dir, const fs:
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
+    // Restore points go into the scratch folder, never into the home of whoever runs the tests.
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     const int in_fd = open("/dev/null", O_RDONLY);
     const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -142,7 +144,8 @@ TEST_F(KorvelctlEndToEnd, SaveSetLoadRestoresTheParameters) {
   EXPECT_EQ(out, "3\n");
 
   ASSERT_EQ(Korvelctl({"load", "car.kvs"}), 0) << err;
-  EXPECT_EQ(out, "loaded 28 parameters from car.kvs\n");
+  EXPECT_EQ(out.rfind("restore point: " + (dir / "data/korvel/restore-points/").string(), 0), 0u) << out;
+  EXPECT_EQ(Lines(out).back(), "loaded 28 parameters from car.kvs");
   // 28 writes of 4 + 3 bytes at 9600 baud are 204 ms on the wire; a missed acknowledgement would
   // add a 130 ms time-out per write.
   std::printf("korvelctl load with wire timing: %.0f ms (wire time of the writes: 204 ms)\n", elapsed_ms);

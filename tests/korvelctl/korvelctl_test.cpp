@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -85,6 +87,7 @@ class KorvelctlTest : public ::testing::Test {
     env.make_port = make_port;
     env.ports_folder = (dir / "ports").string();
     env.language_folders = {KORVEL_LANG_DIR};
+    env.restore_point_folder = restore_folder;
     const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out = ReadAll(out_file);
     err = ReadAll(err_file);
@@ -117,6 +120,7 @@ class KorvelctlTest : public ::testing::Test {
   std::function<std::vector<SerialDevice>()> list_devices;
   SerialPortFactory make_port;
   fs::path dir;
+  std::string restore_folder;  // empty: no restore points
   std::string out;
   std::string err;
 };
@@ -155,6 +159,18 @@ TEST_F(KorvelctlTest, ASilentControllerIsTriedThreeTimes) {
     EXPECT_NE(err.find("no answer from the controller"), std::string::npos) << err;
     EXPECT_EQ(Requests(), "1 1 1") << command;
   }
+}
+
+TEST_F(KorvelctlTest, PermissionDeniedNamesTheGroupToJoin) {
+  port.device_name = "elsewhere";
+  port.refusal = std::strerror(EACCES);
+  EXPECT_EQ(Run({"identity"}), kExitCannotOpenPort);
+  EXPECT_NE(err.find("Permission denied; your user must be in the group that owns the device (dialout)"),
+            std::string::npos)
+      << err;
+  port.refusal = std::strerror(ENOENT);
+  EXPECT_EQ(Run({"identity"}), kExitCannotOpenPort);
+  EXPECT_EQ(err.find("group"), std::string::npos) << err;
 }
 
 TEST_F(KorvelctlTest, AnotherVariantIsNotTouched) {
@@ -443,6 +459,66 @@ TEST_F(KorvelctlTest, ResetWaitsForTheConfirmation) {
   EXPECT_NE(err.find("did not confirm"), std::string::npos);
   // Identity, the 250 ms wait, then the acknowledgement time-out.
   EXPECT_GE(clock.NowMs() - before, 250u + 130u);
+}
+
+// The fitter's way back: load and reset each keep the set they replace, restore-points lists them
+// against the controller, and loading the first brings the car back exactly.
+TEST_F(KorvelctlTest, LoadAndResetKeepRestorePointsThatBringTheCarBack) {
+  restore_folder = (dir / "restore-points").string();
+  model.SetParameter(16, 10);  // AttMax
+  model.SetParameter(23, 4);   // IgnitionType
+  const fs::path other = dir / "other.kvs";
+  ASSERT_EQ(Run({"save", other.string()}), kExitOk) << err;
+  model.SetParameter(16, 22);
+  model.SetParameter(33, 7);  // Otwarcie_GAZU
+  const fs::path first_state = dir / "first.kvs";
+  ASSERT_EQ(Run({"save", first_state.string()}), kExitOk) << err;
+
+  port.ClearFrames();
+  ASSERT_EQ(Run({"load", other.string()}), kExitOk) << err;
+  // The set is read afresh and kept before the first write.
+  EXPECT_EQ(Requests().rfind("1 3 4 2 w5 ", 0), 0u) << Requests();
+  EXPECT_NE(out.find("restore point: " + restore_folder + "/"), std::string::npos) << out;
+  clock.AdvanceMs(1000);
+  ASSERT_EQ(Run({"reset"}), kExitOk) << err;
+  EXPECT_EQ(model.Parameter(16), 40) << "factory AttMax";
+
+  ASSERT_EQ(Run({"restore-points"}), kExitOk) << err;
+  const std::vector<std::string> lines = Lines(out);
+  ASSERT_EQ(lines.size(), 3u) << out;
+  EXPECT_EQ(lines[0].rfind("TIME (UTC)", 0), 0u);
+  // The second is the state the load replaced: AttMax and Otwarcie_GAZU differ from the factory
+  // set beside IgnitionType... each row counts against the controller as it is now.
+  EXPECT_NE(lines[1].find("before-load"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("before-reset"), std::string::npos) << lines[2];
+  const std::string first_point = lines[1].substr(lines[1].rfind(' ') + 1);
+  ASSERT_EQ(Run({"diff", first_point, first_state.string()}), kExitOk) << out;
+
+  ASSERT_EQ(Run({"load", first_point}), kExitOk) << err;
+  EXPECT_EQ(Run({"diff", first_state.string()}), kExitOk) << out;
+  EXPECT_EQ(model.Parameter(16), 22);
+  EXPECT_EQ(model.Parameter(33), 7);
+
+  // Without a controller the list is still given, uncompared.
+  model.faults.silence = true;
+  ASSERT_EQ(Run({"restore-points"}), kExitOk) << err;
+  EXPECT_EQ(Lines(out).size(), 4u);
+  EXPECT_NE(Lines(out)[1].find("  -  "), std::string::npos) << out;
+  EXPECT_NE(err.find("without comparing"), std::string::npos) << err;
+}
+
+TEST_F(KorvelctlTest, ARestorePointThatCannotBeWrittenCostsNeitherTheLoadNorTheReset) {
+  const fs::path file = dir / "car.kvs";
+  ASSERT_EQ(Run({"save", file.string()}), kExitOk) << err;
+  std::ofstream(dir / "blocked") << "a file where the folder should be";
+  restore_folder = (dir / "blocked" / "restore-points").string();
+  port.ClearFrames();
+  EXPECT_EQ(Run({"load", file.string()}), kExitOk);
+  EXPECT_EQ(WriteCount(), 28u);
+  EXPECT_NE(err.find("no restore point was kept"), std::string::npos) << err;
+  EXPECT_EQ(Run({"reset"}), kExitOk);
+  EXPECT_NE(err.find("no restore point was kept"), std::string::npos) << err;
+  EXPECT_NE(out.find("confirmed"), std::string::npos);
 }
 
 TEST_F(KorvelctlTest, DiffListsWhatDiffersBetweenFilesAndAgainstTheController) {

@@ -145,12 +145,15 @@ TEST_F(QtHostTest, MenuBarHasThePopupsFirstThenTheCommandItems) {
   EXPECT_EQ(host_.MenuItemState(40002).text, QStringLiteral("Wyjscie"));
   EXPECT_FALSE(host_.MenuItemState(12345).exists);
   // The File popup has its separator before Exit.
-  EXPECT_TRUE(actions[0]->menu()->actions()[2]->isSeparator());
+  const QList<QAction*> file = actions[0]->menu()->actions();
+  EXPECT_TRUE(file[file.size() - 2]->isSeparator());
+  EXPECT_EQ(host_.MenuItemState(40041).text, QStringLiteral("Nagraj jazdę..."));
 
   host_.SetMenuBar(kEnglishMenu);
   EXPECT_EQ(host_.CurrentMenuId(), kEnglishMenu);
   EXPECT_EQ(host_.MenuBar()->actions()[4]->text(), QStringLiteral("Readings"));
   EXPECT_EQ(host_.MenuItemState(40003).text, QStringLiteral("Program information..."));
+  EXPECT_EQ(host_.MenuItemState(40041).text, QStringLiteral("Record drive..."));
 }
 
 TEST_F(QtHostTest, ChecksGreyingHighlightAndItemBitmaps) {

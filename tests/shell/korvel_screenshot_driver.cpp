@@ -10,9 +10,13 @@
 // dialog, which the screenshot then shows). "cursor SLOT" (the Oscilloscope page) switches the
 // value cursor on after SECONDS, as a click on its check box does, and moves it to history slot
 // SLOT; the shot follows 1.5 s later (the X server shows the frozen page only after a while).
+// "file-menu" opens the File menu for the shot. With KORVEL_RECORD_DRIVE=FILE in the environment
+// the drive is recorded into FILE from the start, as File > Record drive... does.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QScrollBar>
@@ -49,12 +53,20 @@ int main(int argc, char** argv) {
   korvel::Application application(*port, host);
   if (!application.Start()) return 1;
   host.ShowMainWindow();
+  if (const char* record = std::getenv("KORVEL_RECORD_DRIVE"); record != nullptr && *record != '\0') {
+    if (!application.safety.StartRecording(record)) return 1;
+  }
   QTimer::singleShot(500, [&host, command] { host.TriggerMenuCommand(command); });
   QTimer::singleShot(1500, [&action] {
     for (QWidget* widget : QApplication::allWidgets()) {
       if (!widget->isVisible()) continue;
       if (auto* bar = qobject_cast<QScrollBar*>(widget); bar != nullptr && action == "scroll-middle") {
         bar->setSliderPosition((bar->minimum() + bar->maximum()) / 2);  // a thumb track
+      } else if (auto* bar_of_menus = qobject_cast<QMenuBar*>(widget);
+                 bar_of_menus != nullptr && action == "file-menu" && !bar_of_menus->actions().isEmpty()) {
+        QAction* file = bar_of_menus->actions().first();
+        if (file->menu() != nullptr) file->menu()->popup(bar_of_menus->mapToGlobal(bar_of_menus->actionGeometry(file).bottomLeft()));
+        break;
       } else if (auto* button = qobject_cast<QAbstractButton*>(widget); button != nullptr && action == "press") {
         // Queued: the click runs the message box's own loop, which the screenshot timer fires in.
         QTimer::singleShot(0, button, [button] { button->click(); });

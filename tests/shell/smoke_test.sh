@@ -19,6 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$tree/bin/ports" "$tree/Lang"
+# Restore points go into the scratch tree, never into the home of whoever runs the tests.
+export XDG_DATA_HOME="$tree/data"
 cp "$lang"/Korvel_lang.pol "$lang"/Korvel_lang.ang "$tree/Lang/"
 
 # Without commands on its standard input the simulator just serves.
@@ -35,6 +37,10 @@ status=0
 timeout 3 "$korvel" >"$tree/korvel.log" 2>&1 || status=$?
 if [ "$status" -ne 124 ]; then
   echo "korvel ended by itself with status $status"; cat "$tree/korvel.log"; exit 1
+fi
+# The first connection kept the controller's parameters.
+if ! ls "$tree/data/korvel/restore-points/"*_connection.kvs >/dev/null 2>&1; then
+  echo "no restore point after the first connection"; exit 1
 fi
 if [ "$(cat Korvel.ini)" != "$(printf '[Ustawienia]\nCommPort= 1\nLanguage= pol')" ]; then
   echo "unexpected Korvel.ini:"; cat Korvel.ini; exit 1
