@@ -114,6 +114,10 @@ TEST(OptionsPage, AllZeroRecordsTickTheAttInitBoxOnlyAndSelectTheFirstEntries) {
 TEST(OptionsPage, ListsHoldTheirEntryCountsAndLabelsComeFromTheLanguageTable) {
   OptionsWorld w(5);
   EXPECT_EQ(w.window->template_id(), 156);
+  // A paint fits the page to the page area of the class.
+  w.window->Paint();
+  EXPECT_EQ(w.window->rect().width, 1280);
+  EXPECT_EQ(w.window->rect().height, 994);
   // The entries are read back through the choices below; here every list ends where it should.
   const std::pair<int, int> counts[] = {{1003, 256}, {1013, 256}, {1043, 256}, {1044, 256}, {1045, 256}, {1046, 256},
                                         {1047, 51},  {1048, 16},  {1049, 50},  {1050, 41},  {1051, 26},  {1052, 3}};
