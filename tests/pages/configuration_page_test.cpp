@@ -120,6 +120,7 @@ TEST(ConfigurationPage, StoredValuesOutsideAListShowNoSelection) {
   w.page.RefreshConfigurationPage(*w.window);
   EXPECT_EQ(w.window->GetListSelection(1003), -1);
   EXPECT_EQ(w.window->Entries(1013).size(), 51u);
+  EXPECT_EQ(w.window->Entries(1013).back(), "3:00");
   EXPECT_EQ(w.window->SelectedText(1013), "2:60");
   EXPECT_EQ(w.window->GetListSelection(1021), -1);
   // A LambdaMode the page never writes shows its neighbour's entry.
