@@ -159,6 +159,16 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     w.state.SweepPosition = 203;
     w.Tick();
     EXPECT_EQ(w.Pane1AndSegments(), expected.tick_204);
+    // The beam covers the band of every pane.
+    std::vector<std::pair<int, int>> beam_rows;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind == DrawKind::kRectangle && op.pen == Pen::PenRed1) beam_rows.emplace_back(op.top, op.bottom);
+    }
+    const std::vector<std::pair<int, int>> bands = {{43, 138}, {153, 248}, {263, 358}, {373, 468}};
+    ASSERT_EQ(beam_rows.size(), bands.size());
+    for (size_t i = 0; i < bands.size(); ++i) {
+      EXPECT_EQ(beam_rows[i], std::make_pair(DesignY(w.shared, bands[i].first), DesignY(w.shared, bands[i].second)));
+    }
     // The sample is kept for the cursor and the point for a repaint; the Readings dial follows.
     EXPECT_EQ(w.state.SampleHistory[4].lambda_raw, 40u);
     EXPECT_EQ(w.state.SampleHistory[4].engine_speed, 5000u);
@@ -257,8 +267,19 @@ TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpans
     SCOPED_TRACE("size class " + std::to_string(p.size_class));
     ScopeWorld w(p.size_class);
     const std::vector<int> template_check = rect_of(*w.window, kValueCursorCheck);
+    w.window->ClearOps();
     w.window->Paint();
     EXPECT_EQ(rect_of(*w.window, kCursorScrollBar), p.bar);
+    // The paint redraws each of the five traces as one line over the sweep, 204..596.
+    int lines = 0;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind != DrawKind::kPolyline || op.points.size() <= 3) continue;
+      ++lines;
+      EXPECT_EQ(op.points.size(), 396u);
+      EXPECT_EQ(op.points.front().x, DesignX(w.shared, 204));
+      EXPECT_EQ(op.points.back().x, DesignX(w.shared, 596));
+    }
+    EXPECT_EQ(lines, 5);
     EXPECT_EQ(rect_of(*w.window, kValueCursorCheck), p.check.empty() ? template_check : p.check);
     // The bar's range is the cursor's: history slots 2..395.
     EXPECT_EQ(w.window->Control(kCursorScrollBar)->scroll_min, 2);
