@@ -120,6 +120,7 @@ TEST(ConfigurationPage, StoredValuesOutsideAListShowNoSelection) {
   w.page.RefreshConfigurationPage(*w.window);
   EXPECT_EQ(w.window->GetListSelection(1003), -1);
   EXPECT_EQ(w.window->Entries(1013).size(), 51u);
+  EXPECT_EQ(w.window->Entries(1013).back(), "3:00");
   EXPECT_EQ(w.window->SelectedText(1013), "2:60");
   EXPECT_EQ(w.window->GetListSelection(1021), -1);
   // A LambdaMode the page never writes shows its neighbour's entry.
@@ -270,6 +271,42 @@ TEST(ConfigurationPage, GasOpeningBoxAndListWrite) {
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{9, 0x31}}));
   w.Tick();
   EXPECT_FALSE(w.window->IsVisible(1027));
+}
+
+TEST(ConfigurationPage, BitFieldWritesKeepEveryOtherBitAsTheControllerHoldsIt) {
+  // Each bit-field write is made from a byte with every bit set and from one with every bit clear:
+  // from 0xFF the frame carries exactly the bits kept, from 0x00 exactly the field written, so a
+  // keep-mask or a field one bit off shows either way.
+  struct Case {
+    int control;
+    int position;  // -1: a click on the box
+    int address;
+    uint8_t stored;
+    std::vector<Write> writes;
+  };
+  const Case cases[] = {
+      {1003, 0, 6, 0xFF, {{6, 0x0F}, {7, 22}}},  // probe range, then the range's default threshold
+      {1003, 5, 6, 0x00, {{6, 0x50}, {7, 60}}},
+      {1003, 3, 6, 0x00, {{6, 0x30}, {7, 127}}},
+      {1024, 0, 6, 0xFF, {{6, 0xF0}}},  // lambda mode
+      {1024, 4, 6, 0x00, {{6, 0x07}}},
+      {1024, 5, 6, 0x00, {{6, 0x08}}},
+      {1018, 0, 9, 0xFF, {{9, 0xFC}}},  // emulation kind
+      {1018, 2, 9, 0x00, {{9, 0x02}}},
+      {1018, 1, 9, 0x00, {{9, 0x01}}},
+      {1023, 0, 5, 0xFF, {{5, 0xEF}}},  // the two-way choice in Options bit 4
+      {1023, 1, 5, 0x00, {{5, 0x10}}},
+      {1074, -1, 9, 0xFF, {{9, 0xF7}}},  // gas-opening box
+      {1074, -1, 9, 0x00, {{9, 0x08}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.control << " from " << int(c.stored));
+    ConfigurationWorld w;
+    w.model.SetParameter(c.address, c.stored);
+    w.Connect();
+    ASSERT_TRUE(c.position < 0 ? w.window->UserClick(c.control) : w.window->UserSelect(c.control, c.position));
+    EXPECT_EQ(w.Writes(), c.writes);
+  }
 }
 
 TEST(ConfigurationPage, RangeChangeWritesTypeThenPointAndRebuildsTheListWhenTheControllerAnswers) {

@@ -114,6 +114,10 @@ TEST(OptionsPage, AllZeroRecordsTickTheAttInitBoxOnlyAndSelectTheFirstEntries) {
 TEST(OptionsPage, ListsHoldTheirEntryCountsAndLabelsComeFromTheLanguageTable) {
   OptionsWorld w(5);
   EXPECT_EQ(w.window->template_id(), 156);
+  // A paint fits the page to the page area of the class.
+  w.window->Paint();
+  EXPECT_EQ(w.window->rect().width, 1280);
+  EXPECT_EQ(w.window->rect().height, 994);
   // The entries are read back through the choices below; here every list ends where it should.
   const std::pair<int, int> counts[] = {{1003, 256}, {1013, 256}, {1043, 256}, {1044, 256}, {1045, 256}, {1046, 256},
                                         {1047, 51},  {1048, 16},  {1049, 50},  {1050, 41},  {1051, 26},  {1052, 3}};
@@ -334,6 +338,15 @@ TEST(OptionsPage, CorrectionsDialogAloneTalksToTheControllerWhileItIsOpen) {
     EXPECT_TRUE(w.Writes().empty());
     // The factory corrections are all 0.
     for (int list : lists) EXPECT_EQ(d.SelectedText(list), "0") << list;
+    // A dropped-down list stops the dialog's polls (not its timer) until it closes again.
+    ASSERT_TRUE(d.UserDropDown(1122));
+    w.port.ClearFrames();
+    w.host.RunFor(300);
+    EXPECT_TRUE(w.port.frames.empty());
+    EXPECT_EQ(d.TimerPeriod(2), 50u);
+    ASSERT_TRUE(d.UserCloseUp(1122));
+    w.host.RunFor(100);
+    EXPECT_FALSE(w.Polls().empty());
     ASSERT_TRUE(d.UserClick(1));
     EXPECT_TRUE(d.ended());
     EXPECT_EQ(d.end_result(), 1);
@@ -409,6 +422,52 @@ TEST(OptionsPage, CorrectionsDialogShowsAndWritesTheFourNibbles) {
         {1003, "+18"}, {1013, "+20"}, {1122, "+10"}, {1123, "+14"}};
     for (const auto& [id, text] : shown) EXPECT_EQ(d.SelectedText(id), text) << id;
   });
+}
+
+TEST(OptionsPage, BitFieldWritesKeepEveryOtherBitAsTheControllerHoldsIt) {
+  // Each bit-field write is made from a byte with every bit set and from one with every bit clear:
+  // from 0xFF the frame carries exactly the bits kept, from 0x00 exactly the field written, so a
+  // keep-mask or a field one bit off shows either way.
+  struct Case {
+    int control;
+    int position;  // -1: a click on the box
+    int address;
+    uint8_t stored;
+    int sent;
+  };
+  const Case page_cases[] = {
+      {1034, -1, 5, 0xFF, 0xFB}, {1034, -1, 5, 0x00, 0x04},  // AttInit: ticked while bit 2 is clear
+      {1039, -1, 5, 0xFF, 0xF7}, {1039, -1, 5, 0x00, 0x08},
+      {1040, -1, 5, 0xFF, 0xDF}, {1040, -1, 5, 0x00, 0x20},
+      {1041, -1, 5, 0xFF, 0xBF}, {1041, -1, 5, 0x00, 0x40},
+      {1042, -1, 5, 0xFF, 0xFD}, {1042, -1, 5, 0x00, 0x02},
+      {1052, 0, 9, 0xFF, 0xCF},  {1052, 2, 9, 0x00, 0x20},  {1052, 1, 9, 0x00, 0x10},
+  };
+  for (const Case& c : page_cases) {
+    SCOPED_TRACE(testing::Message() << c.control << " from " << int(c.stored));
+    OptionsWorld w;
+    w.model.SetParameter(c.address, c.stored);
+    w.Connect();
+    ASSERT_TRUE(c.position < 0 ? w.window->UserClick(c.control) : w.window->UserChoose(c.control, c.position));
+    EXPECT_EQ(w.Writes(), (std::vector<Write>{{c.address, c.sent}}));
+  }
+  // The corrections: position 15 writes field 0, position 0 field 15.
+  const Case dialog_cases[] = {
+      {1003, 15, 12, 0xFF, 0xF0}, {1003, 0, 12, 0x00, 0x0F}, {1013, 15, 12, 0xFF, 0x0F}, {1013, 0, 12, 0x00, 0xF0},
+      {1122, 15, 13, 0xFF, 0xF0}, {1122, 0, 13, 0x00, 0x0F}, {1123, 15, 13, 0xFF, 0x0F}, {1123, 0, 13, 0x00, 0xF0},
+      {1013, 12, 12, 0x00, 0x30}, {1123, 12, 13, 0x00, 0x30},
+  };
+  for (const Case& c : dialog_cases) {
+    SCOPED_TRACE(testing::Message() << "dialog " << c.control << " from " << int(c.stored));
+    OptionsWorld w;
+    w.model.SetParameter(c.address, c.stored);
+    w.WithCorrectionsDialog([&](HeadlessWindow& d) {
+      w.host.RunFor(50);
+      w.port.ClearFrames();
+      ASSERT_TRUE(d.UserChoose(c.control, c.position));
+      EXPECT_EQ(w.Writes(), (std::vector<Write>{{c.address, c.sent}}));
+    });
+  }
 }
 
 TEST(OptionsPage, AControllerOfAnotherVariantReceivesNothing) {

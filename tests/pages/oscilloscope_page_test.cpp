@@ -73,11 +73,16 @@ struct ScopeWorld {
     for (const auto& frame : port.frames) out.push_back(frame[1]);
     return out;
   }
-  std::string TextAt(int x, int y) const {
+  // The last text drawn at a design position, or nullptr.
+  const DrawOp* TextOpAt(int x, int y) const {
     const DrawOp* found = nullptr;
     for (const DrawOp& op : window->ops) {
       if (op.kind == DrawKind::kText && op.left == DesignX(shared, x) && op.top == DesignY(shared, y)) found = &op;
     }
+    return found;
+  }
+  std::string TextAt(int x, int y) const {
+    const DrawOp* found = TextOpAt(x, y);
     return found ? found->text.substr(0, static_cast<size_t>(found->count)) : "(none)";
   }
 
@@ -154,6 +159,16 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     w.state.SweepPosition = 203;
     w.Tick();
     EXPECT_EQ(w.Pane1AndSegments(), expected.tick_204);
+    // The beam covers the band of every pane.
+    std::vector<std::pair<int, int>> beam_rows;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind == DrawKind::kRectangle && op.pen == Pen::PenRed1) beam_rows.emplace_back(op.top, op.bottom);
+    }
+    const std::vector<std::pair<int, int>> bands = {{43, 138}, {153, 248}, {263, 358}, {373, 468}};
+    ASSERT_EQ(beam_rows.size(), bands.size());
+    for (size_t i = 0; i < bands.size(); ++i) {
+      EXPECT_EQ(beam_rows[i], std::make_pair(DesignY(w.shared, bands[i].first), DesignY(w.shared, bands[i].second)));
+    }
     // The sample is kept for the cursor and the point for a repaint; the Readings dial follows.
     EXPECT_EQ(w.state.SampleHistory[4].lambda_raw, 40u);
     EXPECT_EQ(w.state.SampleHistory[4].engine_speed, 5000u);
@@ -183,6 +198,92 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     ASSERT_FALSE(w.Pane1AndSegments().empty());
     EXPECT_EQ(w.Pane1AndSegments().front(), expected.tick_204.front());
     EXPECT_LE(w.window->max_contexts_held, 2);
+  }
+}
+
+TEST(OscilloscopePage, LegendsNameTheProbeRangeTheModeAndTheTraces) {
+  // The range and mode legends follow the configuration read as the legends are drawn.
+  struct Legend {
+    uint8_t lambda_type;
+    const char* range;
+    const char* mode;
+  };
+  const Legend legends[] = {
+      {0x00, "0 - 1 V       ", "T84"}, {0x11, "0 - 5 V  '-'  ", "T85"}, {0x22, "0 - 5 V  '+'  ", "T86"},
+      {0x35, "5 - 0 V  '-'  ", "T86"}, {0x46, "5 - 0 V  '+'  ", "T87"}, {0x57, "0,8 - 1,6 V   ", "T88"},
+      {0x68, "(none)", "T89"},         {0xFF, "(none)", "T89"},
+  };
+  ScopeWorld w(2);
+  for (const Legend& l : legends) {
+    SCOPED_TRACE(int(l.lambda_type));
+    w.model.SetParameter(AddressOf(Parameter::LambdaType), l.lambda_type);
+    w.Open();
+    EXPECT_EQ(w.TextAt(50, 90), l.range);
+    EXPECT_EQ(w.TextAt(50, 420), l.mode);
+    EXPECT_EQ(w.TextOpAt(50, 420)->text_colour, kBlack);
+  }
+  // The fixed legends: language slot or text, place, colour and font.
+  struct Fixed {
+    int x, y;
+    const char* text;
+    Rgb colour;
+    bool value_font;
+  };
+  const Fixed fixed[] = {
+      {50, 60, "T143", {128, 128, 0}, false}, {50, 190, "T145", kBlack, false},  {50, 320, "T148", kBlack, false},
+      {700, 70, "T151", kBlack, true},        {710, 190, "T152", kBlack, false}, {710, 300, "T153", kBlack, false},
+      {50, 170, "T144", {0, 255, 0}, false},  {50, 210, "T146", {0, 128, 0}, false},
+      {50, 300, "T147", {0, 0, 255}, false},  {50, 400, "T149", {0, 0, 128}, false},
+      {130, 490, "T150", kBlack, false},      {196, 490, "00", kBlack, false},   {242, 490, "02", kBlack, false},
+      {564, 490, "16", kBlack, false},        {203, 470, ".", kBlack, false},    {571, 470, ".", kBlack, false},
+  };
+  for (const Fixed& f : fixed) {
+    SCOPED_TRACE(testing::Message() << f.text << " at " << f.x << "," << f.y);
+    const DrawOp* op = w.TextOpAt(f.x, f.y);
+    ASSERT_NE(op, nullptr);
+    EXPECT_EQ(op->text.substr(0, static_cast<size_t>(op->count)), f.text);
+    EXPECT_EQ(op->text_colour, f.colour);
+    EXPECT_EQ(op->font, f.value_font ? w.shared.ValueFont : w.shared.LabelFont);
+  }
+  EXPECT_EQ(w.window->Text(kValueCursorCheck), "T142");
+}
+
+TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpansTheHistory) {
+  struct Place {
+    int size_class;
+    std::vector<int> bar;
+    std::vector<int> check;  // empty: left where the template puts it
+  };
+  const Place places[] = {
+      {1, {137, 0, 364, 20}, {490, 20, 550, 40}},   {2, {180, 0, 440, 25}, {}},
+      {3, {235, 0, 548, 30}, {800, 0, 900, 25}},    {4, {300, 10, 677, 40}, {1000, 0, 1100, 45}},
+      {5, {300, 15, 677, 45}, {1000, 0, 1100, 50}},
+  };
+  auto rect_of = [](const HeadlessWindow& window, int id) {
+    const PixelRect r = window.Control(id)->rect;
+    return std::vector<int>{r.x, r.y, r.width, r.height};
+  };
+  for (const Place& p : places) {
+    SCOPED_TRACE("size class " + std::to_string(p.size_class));
+    ScopeWorld w(p.size_class);
+    const std::vector<int> template_check = rect_of(*w.window, kValueCursorCheck);
+    w.window->ClearOps();
+    w.window->Paint();
+    EXPECT_EQ(rect_of(*w.window, kCursorScrollBar), p.bar);
+    // The paint redraws each of the five traces as one line over the sweep, 204..596.
+    int lines = 0;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind != DrawKind::kPolyline || op.points.size() <= 3) continue;
+      ++lines;
+      EXPECT_EQ(op.points.size(), 396u);
+      EXPECT_EQ(op.points.front().x, DesignX(w.shared, 204));
+      EXPECT_EQ(op.points.back().x, DesignX(w.shared, 596));
+    }
+    EXPECT_EQ(lines, 5);
+    EXPECT_EQ(rect_of(*w.window, kValueCursorCheck), p.check.empty() ? template_check : p.check);
+    // The bar's range is the cursor's: history slots 2..395.
+    EXPECT_EQ(w.window->Control(kCursorScrollBar)->scroll_min, 2);
+    EXPECT_EQ(w.window->Control(kCursorScrollBar)->scroll_max, 395);
   }
 }
 
