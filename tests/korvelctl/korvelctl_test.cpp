@@ -265,6 +265,7 @@ TEST_F(KorvelctlTest, AMalformedFileSendsNothing) {
   for (const fs::path& path : {dir / "absent.kvs", pipe}) {
     port.ClearFrames();
     EXPECT_EQ(Run({"load", path.string()}), kExitFileError) << path;
+    EXPECT_NE(err.find("\"" + path.string() + "\""), std::string::npos) << err;
     EXPECT_EQ(WriteCount(), 0u);
   }
   close(writer);
@@ -435,6 +436,43 @@ TEST_F(KorvelctlTest, AStopRequestEndsLoadAndSaveAtTheirNextSafePoint) {
   EXPECT_NE(err.find("interrupted; nothing was saved"), std::string::npos) << err;
 }
 
+// set and load send a bit-field byte whole, as the fitter gave it: no bit of what the controller
+// held before survives and none is added, and no other parameter changes.
+TEST_F(KorvelctlTest, SetAndLoadSendEveryBitOfABitFieldByteAsGiven) {
+  const struct {
+    const char* name;
+    int address;
+  } fields[] = {{"Options", 5}, {"LambdaType", 6}, {"EmulType", 9}, {"EmulDO_TimeHi", 12}, {"EmulDO_TimeLo", 13}};
+  const auto parameters = [this] {
+    std::vector<int> values;
+    for (int a = 5; a <= 33; ++a) values.push_back(model.Parameter(a));
+    return values;
+  };
+  for (const auto& f : fields) {
+    for (const auto& [held, value] : {std::pair<uint8_t, uint8_t>{0xFF, 0x00}, {0x00, 0xFF}, {0xFF, 0x5A}, {0x00, 0xA5}}) {
+      model.SetParameter(f.address, held);
+      std::vector<int> expected = parameters();
+      expected[static_cast<size_t>(f.address - 5)] = value;
+      port.ClearFrames();
+      ASSERT_EQ(Run({"set", f.name, std::to_string(value)}), kExitOk) << err;
+      EXPECT_EQ(port.frames.back(), (std::array<uint8_t, 4>{0x65, static_cast<uint8_t>(f.address), value,
+                                                            static_cast<uint8_t>(0x65 + f.address + value)}));
+      EXPECT_EQ(parameters(), expected) << f.name << " " << int{value};
+    }
+  }
+  // A file whose bit fields are all ones, then one whose bit fields are all zeros, each loaded over
+  // a controller holding the opposite.
+  const fs::path file = dir / "bits.kvs";
+  for (const uint8_t fill : {uint8_t{0xFF}, uint8_t{0x00}}) {
+    for (const auto& f : fields) model.SetParameter(f.address, fill);
+    ASSERT_EQ(Run({"save", file.string()}), kExitOk) << err;
+    const std::vector<int> saved = parameters();
+    for (const auto& f : fields) model.SetParameter(f.address, static_cast<uint8_t>(~fill));
+    ASSERT_EQ(Run({"load", file.string()}), kExitOk) << err;
+    EXPECT_EQ(parameters(), saved) << int{fill};
+  }
+}
+
 TEST_F(KorvelctlTest, LearnOnlyOnLpg) {
   model.OverrideLive(8, 0x00);
   EXPECT_EQ(Run({"learn"}), kExitNotOnLpg);
@@ -444,6 +482,10 @@ TEST_F(KorvelctlTest, LearnOnlyOnLpg) {
   port.ClearFrames();
   EXPECT_EQ(Run({"learn"}), kExitOk) << err;
   EXPECT_EQ(port.frames.back(), (std::array<uint8_t, 4>{0x65, 30, 50, static_cast<uint8_t>(0x65 + 30 + 50)}));
+  EXPECT_EQ(out.find("already running"), std::string::npos) << out;
+  model.OverrideLive(8, 0x03);  // a learning cycle under way
+  EXPECT_EQ(Run({"learn"}), kExitOk) << err;
+  EXPECT_NE(out.find("already running"), std::string::npos) << out;
 }
 
 TEST_F(KorvelctlTest, ResetWaitsForTheConfirmation) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "link/poll.hpp"
 #include "tests/link/scripted_port.hpp"
 
 namespace korvel {
@@ -462,6 +463,71 @@ TEST_F(LinkTest, WritesAreStillAttemptedAfterTheLoss) {
   EXPECT_EQ(link.WriteParameter(18, 100), 0);
   EXPECT_EQ(port.Count(Op::kOpen), 1);
   EXPECT_EQ(port.frames.size(), 1u);
+}
+
+// --- the poll tick ------------------------------------------------------------------------------
+
+std::vector<int> Requests(const ScriptedPort& port) {
+  std::vector<int> requests;
+  for (const auto& f : port.frames) requests.push_back(f[1]);
+  return requests;
+}
+
+TEST(PollTick, RecordsAreReadOnlyFromAnAnsweringVariant2Controller) {
+  const struct {
+    std::vector<uint8_t> identity;  // empty: silent
+    bool connected_before;
+    unsigned records;
+    std::vector<int> requests;
+    bool gated;
+    bool fresh;
+  } cases[] = {
+      {IdentityReply(0x25), false, kPollLiveData | kPollConfig | kPollOptions, {1, 2, 3, 4}, true, true},
+      {IdentityReply(0x25), false, kPollConfig, {1, 3}, true, false},
+      {IdentityReply(0x25), false, kPollOptions, {1, 4}, true, false},
+      {IdentityReply(0x45), false, kPollLiveData, {1}, false, false},  // variant 3
+      {{}, false, kPollLiveData, {1}, false, false},
+      // One silent identity does not lose the controller: its records are still read, but the
+      // tick brings no fresh live data.
+      {{}, true, kPollLiveData, {1, 2}, true, false},
+  };
+  for (const auto& c : cases) {
+    ScriptedPort port;
+    ControllerLink link(port);
+    if (c.connected_before) {
+      port.Reply(IdentityReply(0x25));
+      link.ReadIdentity();
+      port.ClearRecord();
+    }
+    port.Reply(c.identity);
+    port.Reply(LiveReply(0x11));
+    port.Reply(ConfigReply(0x22));
+    port.Reply(OptionsReply(0x33));
+    if ((c.records & kPollLiveData) == 0) port.replies.erase(port.replies.begin() + 1);
+    if ((c.records & kPollConfig) == 0) port.replies.erase(port.replies.end() - 2);
+    const PollResult result = PollController(link, c.records);
+    EXPECT_EQ(Requests(port), c.requests) << c.records;
+    EXPECT_EQ(result.gated, c.gated) << c.records;
+    EXPECT_EQ(static_cast<bool>(result), c.gated) << c.records;
+    EXPECT_EQ(result.FreshLiveData(), c.fresh) << c.records;
+  }
+}
+
+TEST(PollTick, ReadingsCadenceReadsTheSettingsOnEveryFourthAnsweredTick) {
+  ScriptedPort port;
+  ControllerLink link(port);
+  uint32_t count = 0;
+  for (int tick = 1; tick <= 9; ++tick) {
+    port.Reply(IdentityReply(tick == 5 ? 0x45 : 0x25));  // one tick from another variant is not counted
+    if (tick != 5) port.Reply(LiveReply(0x11));
+    if (tick == 4 || tick == 9) {
+      port.Reply(ConfigReply(0x22));
+      port.Reply(OptionsReply(0x33));
+    }
+    EXPECT_EQ(PollReadingsCadence(link, count).FreshLiveData(), tick != 5) << tick;
+  }
+  EXPECT_EQ(Requests(port), (std::vector<int>{1, 2, 1, 2, 1, 2, 1, 2, 3, 4, 1, 1, 2, 1, 2, 1, 2, 1, 2, 3, 4}));
+  EXPECT_EQ(Bytes(link.OptionsRecord), OptionsReply(0x33));
 }
 
 // A line whose reads fail outright (a device error rather than a time-out).

@@ -110,11 +110,19 @@ TEST(ParameterMap, StoredValuesComeFromTheirRecords) {
   link.ConfigRecord[12] = 7;    // TPSInert
   link.OptionsRecord[14] = 9;   // AttMin_BJ
   link.LiveDataRecord[4] = 128; // AttInit
+  link.ConfigRecord[1] = 0x5A;  // Options, the first parameter
+  EXPECT_EQ(StoredParameterValue(link, 0), 0x5A);
   EXPECT_EQ(StoredParameterValue(link, FindParameter("TPSInert")), 7);
   EXPECT_EQ(StoredParameterValue(link, FindParameter("AttMin_BJ")), 9);
   EXPECT_EQ(StoredParameterValue(link, FindParameter("AttInit")), 128);
   EXPECT_EQ(StoredParameterValue(link, -1), 0);
   EXPECT_EQ(StoredParameterValue(link, kParameterCount), 0);
+  // An engine-speed pair is read from its two neighbouring options bytes, low byte first.
+  const uint32_t period = PeriodFromEngineSpeed(1400);
+  link.OptionsRecord[8] = LowByte(period);    // CutOffRPMLo
+  link.OptionsRecord[9] = HighByte(period);   // CutOffRPMHi
+  link.OptionsRecord[10] = 0x30;              // CutOffSteps, next in the record
+  EXPECT_EQ(SpeedPairPosition(link, Parameter::CutOffRPMLo, kCutOffSpeedBase), static_cast<int>((1400 - kCutOffSpeedBase) / 100));
 }
 
 // --- encodings and their inverses -------------------------------------------------------------
@@ -145,6 +153,12 @@ TEST(ParameterEncoding, LambdaPointDependsOnTheRange) {
   EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(0), 0), 2);
   EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(5), 5), 10);
   EXPECT_EQ(LambdaPointPosition(DefaultLambdaPoint(1), 1), 27);
+}
+
+TEST(ParameterEncoding, EveryLambdaModeHasItsListEntry) {
+  // Modes 2..5 share one entry; 8 and above show as the last.
+  const int expected[16] = {0, 1, 2, 2, 2, 2, 3, 4, 5, 5, 5, 5, 5, 5, 5, 5};
+  for (int mode = 0; mode < 16; ++mode) EXPECT_EQ(LambdaModePosition(static_cast<uint8_t>(mode)), expected[mode]) << mode;
 }
 
 TEST(ParameterEncoding, ScaledListsRoundTrip) {
@@ -264,6 +278,18 @@ TEST_F(ParameterWriteTest, BitFieldWriteNeedsARecordThatHoldsAReply) {
                                   Parameter::EmulDO_TimeHi, Parameter::EmulDO_TimeLo};
   for (Parameter p : bit_fields) EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), -1);
   EXPECT_TRUE(port.frames.empty());
+  // Whether a record holds a reply is its own lead byte, for each of the three records.
+  const Parameter one_of_each[] = {Parameter::Options, Parameter::AttMax, Parameter::AttInit};
+  for (Parameter p : one_of_each) EXPECT_FALSE(HoldsControllerReply(link, p)) << Describe(p).name;
+  port.Reply(GoodReply(std::vector<uint8_t>(13, 0)));
+  port.Reply(GoodReply(std::vector<uint8_t>(14, 0)));
+  port.Reply(GoodReply(std::vector<uint8_t>(9, 0)));
+  link.ReadConfig();
+  link.ReadOptions();
+  link.ReadLiveData();
+  for (Parameter p : one_of_each) EXPECT_TRUE(HoldsControllerReply(link, p)) << Describe(p).name;
+  link.ConfigRecord[0] = link.OptionsRecord[0] = link.LiveDataRecord[0] = 0;
+  port.ClearRecord();
   port.Reply({0x65, 0, 0});
   EXPECT_EQ(WriteParameterValue(link, Parameter::LambdaDelay, 12), 3);
   ASSERT_EQ(port.frames.size(), 1u);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "link/conversions.hpp"
 #include "link/live_data.hpp"
 #include "sim/replay.hpp"
 
@@ -32,8 +33,37 @@ TEST(DriveLog, ValuesTurnBackIntoTheBytesThatShowThem) {
   EXPECT_EQ(std::string(VoltText(VoltsFromRaw(record[kAuxInput])).text), "1.37");
   EXPECT_EQ(record[kAtt], 129);
   EXPECT_EQ(record[kStateFlags], 0xC1);
+  EXPECT_EQ(TemperatureFromRaw(record[kTempRaw]), 86);
   std::copy(log.ticks[1].live.begin(), log.ticks[1].live.end(), record);
   EXPECT_EQ(record[kPeriodHi], 255);  // no engine speed
+}
+
+// Tick times come from the wall-clock column, across the ends of a day, a month (leap year or not)
+// and a year.
+TEST(DriveLog, TickTimesHoldAcrossDayMonthAndYearEnds) {
+  const std::string values = ",1,0,0.00,0.00,0,0,0,petrol,0x00,0x00\n";
+  const struct {
+    const char* first;
+    const char* second;
+    uint64_t apart_ms;
+  } cases[] = {
+      {"2026-12-07T23:59:59.950Z", "2026-12-08T00:00:00.050Z", 100},
+      {"2024-02-28T23:59:59.000Z", "2024-02-29T00:00:01.000Z", 2000},
+      {"2024-02-29T23:59:59.000Z", "2024-03-01T00:00:00.000Z", 1000},
+      {"2023-02-28T23:59:59.000Z", "2023-03-01T00:00:00.000Z", 1000},
+      {"2100-02-28T23:59:59.000Z", "2100-03-01T00:00:00.000Z", 1000},
+      {"2000-02-28T12:00:00.000Z", "2000-03-01T12:00:00.000Z", 2 * 86400000u},
+      {"2026-01-31T23:00:00.000Z", "2026-02-01T01:00:00.000Z", 7200000},
+      {"2026-12-31T23:59:59.999Z", "2027-01-01T00:00:00.000Z", 1},
+      {"2026-07-15T10:20:30.400Z", "2026-08-15T10:20:30.400Z", 31 * 86400000u},
+  };
+  for (const auto& c : cases) {
+    DriveLog log;
+    std::string error;
+    ASSERT_TRUE(ParseDriveLog(kHeader + c.first + values + c.second + values, 0x00, log, error)) << error;
+    ASSERT_EQ(log.ticks.size(), 2u);
+    EXPECT_EQ(log.ticks[1].at_ms, c.apart_ms) << c.first << " .. " << c.second;
+  }
 }
 
 TEST(DriveLog, AMalformedLogIsRefusedWithItsLineNumber) {
@@ -52,7 +82,14 @@ TEST(DriveLog, AMalformedLogIsRefusedWithItsLineNumber) {
        "line 2: engine speed 2610 rpm is not one a controller reports"},
       {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.355,1.37,129,128,86,LPG,0xC1,0x4A\n", "line 2: lambda voltage"},
       {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,256,128,86,LPG,0xC1,0x4A\n", "line 2: Att"},
-      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,petrol,0xC1,0x4A\n", "line 2: fuel"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,petrol,0xC1,0x4A\n",
+       "line 2: fuel \"petrol\" does not match the state flags"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,86,LPG,0xZ1,0x4A\n",
+       "line 2: state flags \"0xZ1\" are not 0xHH"},
+      // Signs and blanks are not numbers, whatever the C library would make of them.
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,+129,128,86,LPG,0xC1,0x4A\n", "line 2: Att"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129, 128,86,LPG,0xC1,0x4A\n", "line 2: AttInit"},
+      {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,1.37,129,128,-0,LPG,0xC1,0x4A\n", "line 2: temperature"},
       {kHeader + "2026-12-07T04:35:32.187Z,1,2600,0.35,ON,129,128,86,LPG,0xC1,0x4A\n", "line 2: second input"},
       {kHeader + "2026-12-07T04:35:32.187Z,0,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n",
        "line 2: the log holds no tick the controller answered"},

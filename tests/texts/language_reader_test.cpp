@@ -10,6 +10,10 @@
 #include "tests/texts/test_files.hpp"
 #include "texts/language_table.hpp"
 
+#if defined(__linux__)
+#include <iconv.h>
+#endif
+
 namespace korvel {
 namespace {
 
@@ -344,6 +348,30 @@ TEST(Cp1250, UndefinedBytesBecomeTheReplacementCharacter) {
   }
   EXPECT_EQ(replaced, 5);
 }
+
+#if defined(__linux__)
+// Every upper-half byte against the system's own converter, an independent table of the code page:
+// a wrong letter in a language file's text would otherwise show only on the screen.
+TEST(Cp1250, EveryByteAgreesWithTheSystemConverter) {
+  iconv_t converter = iconv_open("UTF-8", "CP1250");
+  if (converter == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "no CP1250 converter on this system";
+  int compared = 0;
+  for (int b = 0x01; b <= 0xFF; ++b) {
+    char in[1] = {static_cast<char>(b)};
+    char out[8] = {};
+    char* in_p = in;
+    char* out_p = out;
+    size_t in_left = 1;
+    size_t out_left = sizeof out;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(converter, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1)) continue;  // undefined
+    EXPECT_EQ(Cp1250ToUtf8(in, 1), std::string(out, sizeof out - out_left)) << "byte " << b;
+    ++compared;
+  }
+  iconv_close(converter);
+  EXPECT_EQ(compared, 255 - 5);
+}
+#endif
 
 TEST(Cp1250, CountedFormConvertsExactlyCountBytes) {
   EXPECT_EQ(Cp1250ToUtf8("\xB3\xF3" "dka", 2), "łó");
