@@ -114,7 +114,7 @@ class KorvelctlTest : public ::testing::Test {
   SerialPort* run_port = &port;  // the port Run() hands to korvelctl
   VirtualCtlClock ctl_clock;
   const volatile std::sig_atomic_t* stop = nullptr;
-  std::function<std::vector<SerialDevice>()> list_devices;
+  std::function<std::vector<SerialDevice>(bool)> list_devices;
   SerialPortFactory make_port;
   fs::path dir;
   std::string out;
@@ -192,7 +192,7 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
 
   EXPECT_EQ(Run({"--help"}), kExitOk);
   for (const char* word : {"identity", "save FILE", "load FILE", "get NAME", "set NAME VALUE", "live", "--csv",
-                           "learn", "reset", "--port", "Exit status", "  6  ", "ports [--link COMn]",
+                           "learn", "reset", "--port", "Exit status", "  6  ", "ports [--builtin] [--link COMn]", "65 01 01 67",
                            "diff FILE [FILE2]", "  1  diff", "  10  ", "  11  "}) {
     EXPECT_NE(out.find(word), std::string::npos) << word;
   }
@@ -487,7 +487,7 @@ TEST_F(KorvelctlTest, PortsLinksTheOneControllerAndRefusesOtherwise) {
   models["other"].SetVariant(3);
   models["silent"].faults.silence = true;
   std::vector<SerialDevice> devices;
-  list_devices = [&] { return devices; };
+  list_devices = [&](bool) { return devices; };
   make_port = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
     return std::make_unique<sim::SimulatedPort>(models[device], clocks[device]);
   };
