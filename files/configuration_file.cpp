@@ -145,7 +145,7 @@ void BuildExpectedStrings(ExpectedStrings& strings) {
 }
 
 SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
-  return WriteWholeFile(path, ConfigurationText(strings, link));
+  return ReplaceFileContents(path, ConfigurationText(strings, link));
 }
 
 LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path) {

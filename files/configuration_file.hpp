@@ -15,7 +15,7 @@ struct ExpectedStrings {
 };
 void BuildExpectedStrings(ExpectedStrings& strings);
 
-// Saves the 31 lines for the records as they are now, by WriteWholeFile: an existing file is
+// Saves the 31 lines for the records as they are now, by ReplaceFileContents: an existing file is
 // never truncated by a failed save.
 SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
 

@@ -191,7 +191,7 @@ SaveResult WriteInPlace(const char* path, const std::string& text, InPlace how) 
 
 }  // namespace
 
-SaveResult WriteWholeFile(const char* path, const std::string& text) {
+SaveResult ReplaceFileContents(const char* path, const std::string& text) {
   std::error_code ec;
   fs::path target(path);
   const fs::file_status found = fs::status(target, ec);

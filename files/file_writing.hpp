@@ -17,6 +17,6 @@ struct SaveResult {
 // What is not a plain file (a terminal, a pipe, a device, /dev/stdout) is written where it is and
 // never replaced; a pipe nobody reads is reported, not waited on. A writable file in a folder that
 // takes no new file is overwritten in place. The text is written in text mode (CR LF on Windows).
-SaveResult WriteWholeFile(const char* path, const std::string& text);
+SaveResult ReplaceFileContents(const char* path, const std::string& text);
 
 }  // namespace korvel

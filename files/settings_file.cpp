@@ -152,7 +152,7 @@ void WriteSettingsFile(const SettingsState& settings, const char* path) {
   char text[128];
   std::snprintf(text, sizeof text, "%s\n%s %d\n%s %.31s\n", "[Ustawienia]", "CommPort=",
                 static_cast<int>(settings.stored_port_number), "Language=", settings.language_code);
-  WriteWholeFile(path, text);
+  ReplaceFileContents(path, text);
 }
 
 const char* PortNameFromNumber(int32_t number) {

@@ -17,7 +17,7 @@ struct SettingsState {
 // missing keys, which take their defaults (a missing or unusable language value gives "pol").
 void ReadSettingsFile(SettingsState& settings, const char* path = "Korvel.ini");
 // Rewrites the file: "[Ustawienia]", "CommPort= n", "Language= code", as a complete new file
-// renamed over the old one (WriteWholeFile), so a failed write leaves the old file. Silent on
+// renamed over the old one (ReplaceFileContents), so a failed write leaves the old file. Silent on
 // failure.
 void WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
 

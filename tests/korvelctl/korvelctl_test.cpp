@@ -528,5 +528,34 @@ TEST_F(KorvelctlTest, PortsLinksTheOneControllerAndRefusesOtherwise) {
   EXPECT_EQ(ReadFile(dir / "ports" / "COM3"), "notes");
 }
 
+// What the search must not touch: a device listed as not to be asked is never opened, and --link
+// makes its new link under a name of its own, so a file of the fitter's beside the link survives.
+TEST_F(KorvelctlTest, PortsNeverOpensTheConsoleNorRemovesTheFittersFiles) {
+  sim::ControllerModel controller;
+  VirtualClock device_clock;
+  std::vector<std::string> opened;
+  list_devices = [&](bool) {
+    return std::vector<SerialDevice>{{"/dev/ttyS0", {}, "the system console; not asked"}, {"ctl", {}}};
+  };
+  make_port = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
+    opened.push_back(device);
+    return std::make_unique<sim::SimulatedPort>(controller, device_clock);
+  };
+  fs::create_directories(dir / "ports");
+  for (const char* name : {"COM2.new", ".COM2.tmp", "COM2~"}) std::ofstream(dir / "ports" / name) << "notes";
+  ASSERT_EQ(Run({"ports", "--link", "COM2"}), kExitOk) << err;
+  EXPECT_EQ(opened, std::vector<std::string>{"ctl"});
+  EXPECT_NE(out.find("/dev/ttyS0  the system console; not asked"), std::string::npos) << out;
+  EXPECT_EQ(fs::read_symlink(dir / "ports" / "COM2"), "ctl");
+  size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "ports")) {
+    ++entries;
+    if (entry.path().filename() != "COM2") {
+      EXPECT_EQ(ReadFile(entry.path()), "notes") << entry.path();
+    }
+  }
+  EXPECT_EQ(entries, 4u);
+}
+
 }  // namespace
 }  // namespace korvel::ctl
