@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <memory>
@@ -84,7 +85,7 @@ class KorvelctlTest : public ::testing::Test {
     env.list_devices = list_devices;
     env.make_port = make_port;
     env.ports_folder = (dir / "ports").string();
-    env.language_folders = {KORVEL_LANG_DIR};
+    env.language_folders = language_folders;
     const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out = ReadAll(out_file);
     err = ReadAll(err_file);
@@ -116,6 +117,7 @@ class KorvelctlTest : public ::testing::Test {
   const volatile std::sig_atomic_t* stop = nullptr;
   std::function<std::vector<SerialDevice>(bool)> list_devices;
   SerialPortFactory make_port;
+  std::vector<std::string> language_folders = {KORVEL_LANG_DIR};
   fs::path dir;
   std::string out;
   std::string err;
@@ -555,6 +557,34 @@ TEST_F(KorvelctlTest, PortsNeverOpensTheConsoleNorRemovesTheFittersFiles) {
     }
   }
   EXPECT_EQ(entries, 4u);
+}
+
+// Names and words that come from the command line or from files reach the terminal escaped: a
+// file name with a line feed and an escape sequence, and a language text planted with one.
+TEST_F(KorvelctlTest, NamesAndTextsFromFilesAreShownEscaped) {
+  const fs::path a = dir / "car\n\x1b[31m.kvs";
+  const fs::path b = dir / "b.kvs";
+  model.SetParameter(23, 4);  // IgnitionType
+  ASSERT_EQ(Run({"save", a.string()}), kExitOk) << err;
+  EXPECT_NE(out.find("car\\x0A\\x1B[31m.kvs"), std::string::npos) << out;
+  model.SetParameter(23, 6);
+  ASSERT_EQ(Run({"save", b.string()}), kExitOk) << err;
+
+  std::ifstream english(std::string(KORVEL_LANG_DIR) + "Korvel_lang.ang", std::ios::binary);
+  std::string texts((std::istreambuf_iterator<char>(english)), std::istreambuf_iterator<char>());
+  const size_t at = texts.find("1 coil, 6 cyl.");
+  ASSERT_NE(at, std::string::npos);
+  texts.replace(at, 4, "\x1b]0;owned\x07");
+  fs::create_directories(dir / "lang");
+  std::ofstream(dir / "lang" / "Korvel_lang.ang", std::ios::binary) << texts;
+  language_folders = {(dir / "lang").string() + "/"};
+  EXPECT_EQ(Run({"diff", a.string(), b.string()}), kExitDifferent) << err;
+  EXPECT_NE(out.find("\\x1B]0;owned\\x07"), std::string::npos) << out;
+  EXPECT_EQ(Run({"load", (dir / "missing\x1b[2J.kvs").string()}), kExitFileError);
+  EXPECT_NE(err.find("missing\\x1B[2J.kvs"), std::string::npos) << err;
+  for (const std::string* shown : {&out, &err}) {
+    EXPECT_EQ(shown->find('\x1b'), std::string::npos) << *shown;
+  }
 }
 
 }  // namespace
