@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "files/file_writing.hpp"
 #include "link/controller_link.hpp"
 #include "link/parameter_map.hpp"
 
@@ -14,14 +15,8 @@ struct ExpectedStrings {
 };
 void BuildExpectedStrings(ExpectedStrings& strings);
 
-// Saving writes a temporary file beside the target and renames it over the target, so an existing
-// file is never truncated by a failed save. What is not a plain file (a terminal, a pipe, a device,
-// /dev/stdout) is written where it is and never replaced; a pipe nobody reads is reported, not
-// waited on. A writable file in a folder that takes no new file is overwritten in place.
-struct SaveResult {
-  bool ok;
-  std::string error;  // what failed, for the message shown to the fitter
-};
+// Saves the 31 lines for the records as they are now, by ReplaceFileContents: an existing file is
+// never truncated by a failed save.
 SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
 
 enum class LoadStatus { kOk, kCannotOpen, kKeyMismatch };

@@ -6,6 +6,7 @@
 
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
+#include "texts/plain_file.hpp"
 
 namespace korvel {
 
@@ -25,7 +26,8 @@ std::string Format(const char* format, Values... values) {
 // the slot is empty).
 std::string SlotText(const ParameterSetContext& context, int slot, const std::string& fallback) {
   if (context.texts == nullptr || context.texts->Text(slot)[0] == '\0') return fallback;
-  return Cp1250ToUtf8(context.texts->Text(slot));
+  // A language file is any file: its control characters are shown escaped, never sent to a terminal.
+  return PrintableText(Cp1250ToUtf8(context.texts->Text(slot)));
 }
 
 std::string Join(const std::vector<std::string>& items, const char* separator) {

@@ -26,7 +26,7 @@ constexpr CommandName kCommands[] = {
     {"live", Command::kLive, 0, 0, "live"},
     {"learn", Command::kLearn, 0, 0, "learn"},
     {"reset", Command::kReset, 0, 0, "reset"},
-    {"ports", Command::kPorts, 0, 0, "ports [--link COMn]"},
+    {"ports", Command::kPorts, 0, 0, "ports [--builtin] [--link COMn]"},
     {"diff", Command::kDiff, 1, 1, "diff FILE [FILE2]"},
     {"restore-points", Command::kRestorePoints, 0, 0, "restore-points"},
 };
@@ -72,6 +72,10 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     if (arg == "--help" || arg == "-h") {
       arguments.command = Command::kHelp;
       return true;
+    }
+    if (arg == "--builtin") {
+      arguments.builtin_ports = true;
+      continue;
     }
     // Options with a value: "--name value" or "--name=value".
     std::string name = arg;
@@ -156,8 +160,8 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     error = "--period, --count and --csv belong to the live command";
     return false;
   }
-  if (!arguments.link_port.empty() && found->command != Command::kPorts) {
-    error = "--link belongs to the ports command";
+  if ((!arguments.link_port.empty() || arguments.builtin_ports) && found->command != Command::kPorts) {
+    error = "--link and --builtin belong to the ports command";
     return false;
   }
 
@@ -245,9 +249,17 @@ const char* HelpText() {
          "                      or a factory reset and once per connection; they live in\n"
          "                      $XDG_DATA_HOME/korvel/restore-points (default\n"
          "                      ~/.local/share/korvel/restore-points), the newest 500 kept\n"
-         "  ports [--link COMn]  list the serial devices (ports/COMn links of the working\n"
-         "                      folder, USB adapters, built-in ports) and what each answers to\n"
-         "                      the identity exchange: \"variant 2, firmware F\", \"another\n"
+         "  ports [--builtin] [--link COMn]\n"
+         "                      list the serial devices (ports/COMn links of the working\n"
+         "                      folder, USB adapters ttyUSB*, ttyACM* and serial/by-id/*, and\n"
+         "                      with --builtin the built-in ttyS* ports that have a UART) and\n"
+         "                      what each answers to the identity request. Each device is set\n"
+         "                      to 9600 baud 8N1 raw with DTR and RTS off and sent the 4 bytes\n"
+         "                      65 01 01 67 (hex) up to three times; its own settings are put\n"
+         "                      back when it is closed. Not asked: the system console, a device\n"
+         "                      another program holds (a lock in /run/lock or /var/lock, an\n"
+         "                      exclusive open) and a ports folder of another user or one\n"
+         "                      others may write. Answers: \"variant 2, firmware F\", \"another\n"
          "                      variant (V)\", \"silent\", \"busy\" or \"cannot open: REASON\". All\n"
          "                      devices are asked at once; the search takes about half a second.\n"
          "                      With --link, ports/COMn is made to point at the one device that\n"
@@ -256,8 +268,8 @@ const char* HelpText() {
          "  diff FILE [FILE2]   list the parameters that differ between two configuration\n"
          "                      files, or between FILE and the controller: each by its key, with\n"
          "                      both raw values and their meaning as the Configuration and\n"
-         "                      Options pages show it (list texts in English when\n"
-         "                      ../Lang/Korvel_lang.ang or the installed one is found)\n"
+         "                      Options pages show it (list texts in English from the\n"
+         "                      installed Lang/Korvel_lang.ang, else ../Lang)\n"
          "\n"
          "Options:\n"
          "  --port P            COM1 to COM4 (ports/COMn in the working directory when that\n"
@@ -268,6 +280,7 @@ const char* HelpText() {
          "  --count N           live: stop after N ticks (default: until Ctrl-C)\n"
          "  --csv FILE          live: also write the ticks to FILE as CSV with a header row\n"
          "                      and ISO-8601 UTC timestamps with milliseconds\n"         "  --link COMn         ports: point ports/COMn at the controller found\n"
+         "  --builtin           ports: also ask the built-in ttyS* ports\n"
          "  -h, --help          print this text\n"
     "  --version           print the version and the source revision\n"
          "\n"

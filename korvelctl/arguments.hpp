@@ -14,6 +14,7 @@ struct Arguments {
   std::string file;        // save, load, diff (the first file)
   std::string other_file;  // diff: the second file; empty: the controller
   std::string link_port;   // ports --link: "COMn" to point at the controller found; empty: list only
+  bool builtin_ports = false;  // ports --builtin: also ask the built-in ttyS* ports
   int parameter = -1;      // get, set: index in ParameterMap
   uint8_t value = 0;       // set
   // live

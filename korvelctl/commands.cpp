@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "link/poll.hpp"
 #include "link/port_finder.hpp"
 #include "texts/language_table.hpp"
+#include "texts/plain_file.hpp"
 
 namespace korvel::ctl {
 
@@ -79,13 +81,20 @@ class Session {
   }
 
  private:
+  // Messages name files, devices and words read from files: whatever they hold, the terminal is
+  // shown their control characters escaped, never sent them.
   __attribute__((format(printf, 2, 3))) void Error(const char* format, ...) {
-    std::fprintf(env_.err, "korvelctl: ");
     va_list values;
     va_start(values, format);
-    std::vfprintf(env_.err, format, values);
+    va_list again;
+    va_copy(again, values);
+    const int length = std::vsnprintf(nullptr, 0, format, values);
     va_end(values);
-    std::fprintf(env_.err, "\n");
+    std::string text(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
+    text.resize(static_cast<size_t>(std::max(length, 0)));
+    std::fprintf(env_.err, "korvelctl: %s\n", PrintableText(text).c_str());
   }
 
   bool StopRequested() const { return env_.stop_requested != nullptr && *env_.stop_requested != 0; }
@@ -262,7 +271,7 @@ class Session {
       return kExitFileError;
     }
     std::fprintf(to_standard_output ? env_.err : env_.out, "saved %d parameters to %s\n", kParameterCount,
-                 args_.file.c_str());
+                 PrintableText(args_.file).c_str());
     return kExitOk;
   }
 
@@ -293,7 +302,7 @@ class Session {
         return kExitNotAcknowledged;
       }
     }
-    std::fprintf(env_.out, "loaded %d parameters from %s\n", kParameterCount, args_.file.c_str());
+    std::fprintf(env_.out, "loaded %d parameters from %s\n", kParameterCount, PrintableText(args_.file).c_str());
     return kExitOk;
   }
 
@@ -403,18 +412,32 @@ class Session {
       Error("this build cannot search for serial devices");
       return kExitCannotOpenPort;
     }
-    const std::vector<SerialDevice> devices = env_.list_devices();
+    std::string why;
+    if (!PortsFolderTrusted(env_.ports_folder, why)) {
+      Error("%s: its COMn links are not used", PrintableText(why).c_str());
+    }
+    const std::vector<SerialDevice> devices = env_.list_devices(args_.builtin_ports);
+    // Only the devices that may be asked are probed; the system console is listed, never written.
     std::vector<std::string> paths;
-    for (const SerialDevice& device : devices) paths.push_back(device.path);
-    const std::vector<PortProbe> probes = ProbePorts(paths, env_.make_port);
+    std::vector<size_t> asked;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      if (!devices[i].not_probed.empty()) continue;
+      paths.push_back(devices[i].path);
+      asked.push_back(i);
+    }
+    const std::vector<PortProbe> answered = ProbePorts(paths, env_.make_port);
+    std::vector<PortProbe> probes(devices.size());
+    for (size_t k = 0; k < asked.size(); ++k) probes[asked[k]] = answered[k];
 
     if (devices.empty()) std::fprintf(env_.out, "no serial devices found\n");
     int path_width = 6;
     int answer_width = 6;
     std::vector<std::string> answers;
+    std::vector<std::string> shown_paths;
     for (size_t i = 0; i < devices.size(); ++i) {
-      answers.push_back(ProbeAnswerText(probes[i]));
-      path_width = std::max(path_width, static_cast<int>(devices[i].path.size()));
+      answers.push_back(PrintableText(devices[i].not_probed.empty() ? ProbeAnswerText(probes[i]) : devices[i].not_probed));
+      shown_paths.push_back(PrintableText(devices[i].path));
+      path_width = std::max(path_width, static_cast<int>(shown_paths[i].size()));
       answer_width = std::max(answer_width, static_cast<int>(answers[i].size()));
     }
     auto pad = [](const std::string& text, int width) {
@@ -426,22 +449,26 @@ class Session {
     std::vector<size_t> controllers;
     for (size_t i = 0; i < devices.size(); ++i) {
       std::string names;
-      for (const std::string& name : devices[i].names) names += (names.empty() ? "" : ", ") + name;
+      for (const std::string& name : devices[i].names) names += (names.empty() ? "" : ", ") + PrintableText(name);
       const std::string answer = names.empty() ? answers[i] : pad(answers[i], answer_width) + "  " + names;
-      std::fprintf(env_.out, "%s  %s\n", pad(devices[i].path, path_width).c_str(), answer.c_str());
-      if (probes[i].answer == ProbeAnswer::kController) controllers.push_back(i);
+      std::fprintf(env_.out, "%s  %s\n", pad(shown_paths[i], path_width).c_str(), answer.c_str());
+      if (devices[i].not_probed.empty() && probes[i].answer == ProbeAnswer::kController) controllers.push_back(i);
     }
     std::fflush(env_.out);
     if (args_.link_port.empty()) return kExitOk;
 
     const std::string link = env_.ports_folder + "/" + args_.link_port;
+    if (!why.empty()) {
+      Error("%s is left as it was: %s", link.c_str(), PrintableText(why).c_str());
+      return kExitFileError;
+    }
     if (controllers.empty()) {
       Error("no device answers as a controller of variant 2; %s is left as it was", link.c_str());
       return kExitNoController;
     }
     if (controllers.size() > 1) {
       std::string which;
-      for (size_t i : controllers) which += (which.empty() ? "" : ", ") + devices[i].path;
+      for (size_t i : controllers) which += (which.empty() ? "" : ", ") + PrintableText(devices[i].path);
       Error("%u devices answer as a controller of variant 2 (%s); %s is left as it was: point it at the "
             "one meant with ln -sfn DEVICE %s",
             static_cast<unsigned>(controllers.size()), which.c_str(), link.c_str(), link.c_str());
@@ -455,15 +482,17 @@ class Session {
     }
     std::string error;
     if (!PointLinkAt(link, target, error)) {
-      Error("%s", error.c_str());
+      Error("%s", PrintableText(error).c_str());
       return kExitFileError;
     }
-    std::fprintf(env_.out, "%s -> %s\n", link.c_str(), target.c_str());
+    std::fprintf(env_.out, "%s -> %s\n", link.c_str(), PrintableText(target).c_str());
     return kExitOk;
   }
 
   // Makes `link` a symlink to `target`: a new link beside it renamed over it, so the old link
-  // stays whole until the new one is in place. Anything but a symlink there is left alone.
+  // stays whole until the new one is in place. Anything but a symlink there is left alone. The new
+  // link gets a random name that symlink() refuses to reuse, so no file of the fitter's is ever
+  // replaced or removed on the way.
   static bool PointLinkAt(const std::string& link, const std::string& target, std::string& error) {
 #ifdef _WIN32
     (void)link;
@@ -480,13 +509,26 @@ class Session {
       return false;
     }
     if (!link_path.parent_path().empty()) fs::create_directories(link_path.parent_path(), ec);
-    fs::path temporary = link_path;
-    temporary += ".new";
-    fs::remove(temporary, ec);
-    fs::create_symlink(target, temporary, ec);
-    if (!ec) fs::rename(temporary, link_path, ec);
+    std::random_device entropy;
+    std::mt19937 random(entropy());
+    fs::path temporary;
+    ec = std::make_error_code(std::errc::file_exists);
+    for (int attempt = 0; attempt < 100 && ec == std::errc::file_exists; ++attempt) {
+      char name[32];
+      std::snprintf(name, sizeof name, ".link-%08x", static_cast<unsigned>(random()));
+      temporary = link_path.parent_path() / name;
+      ec.clear();
+      fs::create_symlink(target, temporary, ec);
+    }
     if (ec) {
-      fs::remove(temporary, ec);
+      error = "cannot point " + link + " at " + target + ": " + ec.message();
+      return false;
+    }
+    fs::rename(temporary, link_path, ec);
+    if (ec) {
+      // Only the link made just now is removed.
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
       error = "cannot point " + link + " at " + target + ": " + ec.message();
       return false;
     }
@@ -542,7 +584,7 @@ class Session {
     const ParameterSetContext first_context{first, have_texts ? &english : nullptr};
     const ParameterSetContext second_context{second, have_texts ? &english : nullptr};
 
-    std::fprintf(env_.out, "A: %s\nB: %s\n", args_.file.c_str(), second_name.c_str());
+    std::fprintf(env_.out, "A: %s\nB: %s\n", PrintableText(args_.file).c_str(), PrintableText(second_name).c_str());
     int differing = 0;
     for (int i = 0; i < kParameterCount; ++i) {
       if (first[i] == second[i]) continue;
@@ -606,7 +648,7 @@ int RunKorvelctl(int argc, const char* const* argv, Environment& env) {
   Arguments arguments;
   std::string error;
   if (!ParseArguments(argc, argv, arguments, error)) {
-    std::fprintf(env.err, "korvelctl: %s\nTry korvelctl --help.\n", error.c_str());
+    std::fprintf(env.err, "korvelctl: %s\nTry korvelctl --help.\n", PrintableText(error).c_str());
     return kExitUsage;
   }
   if (arguments.command == Command::kHelp) {

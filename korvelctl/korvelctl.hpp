@@ -52,13 +52,14 @@ struct Environment {
   std::function<std::string(const char*)> describe_port;
   // The wait between live ticks, which a stop request cuts short; empty: port.Sleep().
   std::function<void(uint32_t ms)> pause;
-  // ports: the serial devices present, and a port of their own for each probe thread; without
-  // them the command says it cannot search.
-  std::function<std::vector<SerialDevice>()> list_devices = nullptr;
+  // ports: the serial devices present (the built-in ports too when asked), and a port of their own
+  // for each probe thread; without them the command says it cannot search.
+  std::function<std::vector<SerialDevice>(bool builtin_ports)> list_devices = nullptr;
   SerialPortFactory make_port = nullptr;
   // ports --link: the folder of the COMn links (the one ResolvePortDevice reads).
   std::string ports_folder = "ports";
-  // diff: where to look for the English language file (folders ending in '/'), first found wins.
+  // diff: where to look for the English language file (folders ending in '/'), first found wins:
+  // the installed texts first, so that a file planted in ../Lang of a shared folder is not read.
   std::vector<std::string> language_folders = {"../Lang/"};
   // load and reset keep the controller's parameters here first; restore-points lists them.
   // Empty: no restore points, and restore_point_folder_error (when set) says why.

@@ -101,15 +101,22 @@ class SystemClock : public korvel::ctl::CtlClock {
   }
 };
 
-// Where diff looks for the English texts: ../Lang as the window program does, then the installed
-// share/korvel/Lang beside the program's own folder.
+// Where diff looks for the English texts: the installed share/korvel/Lang beside the program's
+// own folder first, then the run tree's Lang beside bin/, and ../Lang of the working folder last
+// (as the window program reads it). A file planted in a shared working folder is then never read
+// while the program's own texts are there.
 std::vector<std::string> LanguageFolders() {
-  std::vector<std::string> folders = {"../Lang/"};
+  std::vector<std::string> folders;
 #ifdef __linux__
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) folders.push_back((program.parent_path().parent_path() / "share/korvel/Lang").string() + "/");
+  if (!error) {
+    const std::filesystem::path root = program.parent_path().parent_path();
+    folders.push_back((root / "share/korvel/Lang").string() + "/");
+    folders.push_back((root / "Lang").string() + "/");
+  }
 #endif
+  folders.push_back("../Lang/");
   return folders;
 }
 
@@ -126,7 +133,7 @@ int main(int argc, char** argv) {
   korvel::ctl::Environment env{*port, clock, stdout, stderr, &stop_requested,
                                [](const char* name) { return korvel::ResolvePortDevice(name); },
                                PauseUnlessStopped};
-  env.list_devices = [] { return korvel::ListSerialDevices(); };
+  env.list_devices = [](bool builtin_ports) { return korvel::ListSerialDevices({}, builtin_ports); };
   env.make_port = [](const std::string&) { return korvel::CreateSystemSerialPort(); };
   env.language_folders = LanguageFolders();
   const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/serial_port.hpp"
@@ -12,8 +13,12 @@ namespace korvel {
 // A serial device found on this machine: the path that opens it, and the names that lead to it
 // (ports/COMn links of the working folder, /dev/serial/by-id links), in the order found.
 struct SerialDevice {
+  SerialDevice(std::string device_path, std::vector<std::string> device_names = {}, std::string why_not = {})
+      : path(std::move(device_path)), names(std::move(device_names)), not_probed(std::move(why_not)) {}
   std::string path;
   std::vector<std::string> names;
+  // Why the device must not be asked (the system console); empty for a device to probe.
+  std::string not_probed;
 };
 
 // Where the device search looks; the defaults are the machine's own folders, a test gives a tree
@@ -25,11 +30,13 @@ struct DeviceSearchRoots {
 };
 
 // The serial devices present: every ports/COMn entry (also one whose device is gone, so that the
-// fitter sees the broken link), USB adapters, /dev/serial/by-id links resolved to their adapters,
-// and the built-in ports that really have a UART behind them (the kernel lists many ttyS names
-// that lead nowhere). Each device once, named by everything that leads to it. On Windows: the COM
-// ports the system knows.
-std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots = {});
+// fitter sees the broken link) when the ports folder is trusted (PortsFolderTrusted), USB adapters,
+// /dev/serial/by-id links resolved to their adapters, and with `builtin_ports` the built-in ports
+// that really have a UART behind them (the kernel lists many ttyS names that lead nowhere; the
+// others are often a console or a modem, so they are asked only on request). Each device once,
+// named by everything that leads to it; the system console (sys_tty/console/active, /dev/console,
+// the virtual terminals) is listed with not_probed set. On Windows: the COM ports the system knows.
+std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots = {}, bool builtin_ports = false);
 
 // What a device answered to the identity exchange.
 enum class ProbeAnswer {

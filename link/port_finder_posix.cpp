@@ -73,6 +73,25 @@ bool HasUart(const fs::path& device, const fs::path& sys_entry) {
 #endif
 }
 
+// The names of the system console's terminals: what the kernel lists as active consoles, the
+// console device itself and the virtual terminals. Writing to one of them writes on the machine's
+// screen or over its serial console line.
+std::vector<std::string> ConsoleNames(const fs::path& sys_tty) {
+  std::vector<std::string> names = {"console", "tty"};
+  std::ifstream active(sys_tty / "console" / "active");
+  std::string name;
+  while (active >> name) names.push_back(name);
+  return names;
+}
+
+bool IsConsole(const std::string& device, const std::vector<std::string>& consoles) {
+  const std::string name = fs::path(device).filename().string();
+  if (std::find(consoles.begin(), consoles.end(), name) != consoles.end()) return true;
+  // tty0, tty1, ...: the virtual terminals.
+  return name.size() > 3 && name.compare(0, 3, "tty") == 0 &&
+         name.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
 void AddDevice(std::vector<SerialDevice>& devices, const std::string& path, const std::string& name) {
   for (SerialDevice& device : devices) {
     if (device.path != path) continue;
@@ -81,17 +100,20 @@ void AddDevice(std::vector<SerialDevice>& devices, const std::string& path, cons
     }
     return;
   }
-  devices.push_back({path, {}});
+  devices.push_back({path, {}, {}});
   if (!name.empty()) devices.back().names.push_back(name);
 }
 
 }  // namespace
 
-std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots) {
+std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots, bool builtin_ports) {
   std::vector<SerialDevice> devices;
   const fs::path ports(roots.ports);
-  for (const std::string& name : NamesStartingWith(ports, "COM")) {
-    AddDevice(devices, DeviceBehind(ports / name), (ports / name).string());
+  std::string why;
+  if (PortsFolderTrusted(roots.ports, why)) {
+    for (const std::string& name : NamesStartingWith(ports, "COM")) {
+      AddDevice(devices, DeviceBehind(ports / name), (ports / name).string());
+    }
   }
   const fs::path dev(roots.dev);
   for (const char* prefix : {"ttyUSB", "ttyACM"}) {
@@ -101,8 +123,17 @@ std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots) {
   for (const std::string& name : NamesStartingWith(by_id, "")) {
     AddDevice(devices, DeviceBehind(by_id / name), (by_id / name).string());
   }
-  for (const std::string& name : NamesStartingWith(dev, "ttyS")) {
-    if (HasUart(dev / name, fs::path(roots.sys_tty) / name)) AddDevice(devices, DeviceBehind(dev / name), "");
+  const std::vector<std::string> consoles = ConsoleNames(roots.sys_tty);
+  if (builtin_ports) {
+    for (const std::string& name : NamesStartingWith(dev, "ttyS")) {
+      // The console is not even opened to ask for its UART.
+      if (IsConsole(name, consoles) || HasUart(dev / name, fs::path(roots.sys_tty) / name)) {
+        AddDevice(devices, DeviceBehind(dev / name), "");
+      }
+    }
+  }
+  for (SerialDevice& device : devices) {
+    if (IsConsole(device.path, consoles)) device.not_probed = "the system console; not asked";
   }
   return devices;
 }

@@ -15,13 +15,14 @@
 
 namespace korvel {
 
-std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots) {
+std::vector<SerialDevice> ListSerialDevices(const DeviceSearchRoots& roots, bool builtin_ports) {
   (void)roots;
+  (void)builtin_ports;
   std::vector<SerialDevice> devices;
   char target[512];
   for (int n = 1; n <= 255; ++n) {
     const std::string name = "COM" + std::to_string(n);
-    if (::QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) devices.push_back({name, {}});
+    if (::QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) devices.push_back({name, {}, {}});
   }
   return devices;
 }

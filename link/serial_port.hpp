@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -39,10 +40,20 @@ constexpr uint32_t ReadTotalTimeoutMs(int count) { return 100 + 10 * static_cast
 int ComPortNumber(const char* port_name);
 
 // The serial backend of the machine the program runs on (termios on POSIX, kernel32 on Windows).
+// On POSIX a line is opened only when no other live process holds its UUCP lock file
+// (LCK..name in /run/lock or /var/lock); the port takes that lock itself where it may, and puts
+// back the line's settings when it closes. A test gives lock folders of its own.
 std::unique_ptr<SerialPort> CreateSystemSerialPort();
+std::unique_ptr<SerialPort> CreateSystemSerialPort(const std::vector<std::string>& lock_folders);
+
+// Whether the working folder's ports folder (or link) may map COM names: it must belong to this
+// user or the administrator and not be writable by others. A missing folder is trusted (there is
+// nothing to follow). False with the reason in `why`. Always true on Windows.
+bool PortsFolderTrusted(const std::string& folder, std::string& why);
 
 // Where a port name leads on this machine. POSIX: "COMn:" opens the device that the symlink
-// ports/COMn in the working directory points to when it exists, otherwise /dev/ttyS<n-1>; any other
+// ports/COMn in the working directory points to when it exists (and the folder is trusted, see
+// PortsFolderTrusted), otherwise /dev/ttyS<n-1>; any other
 // name is taken as a device path. Windows: "\\.\COMn".
 std::string ResolvePortDevice(const char* port_name);
 

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "link/serial_port.hpp"
 
@@ -36,18 +39,26 @@ int MillisecondsUntil(SteadyClock::time_point until) {
 
 class PosixSerialPort final : public SerialPort {
  public:
+  explicit PosixSerialPort(std::vector<std::string> lock_folders) : lock_folders_(std::move(lock_folders)) {}
   ~PosixSerialPort() override { Close(); }
 
   bool Open(const char* port_name) override {
     Close();
     const std::string device = ResolvePortDevice(port_name);
+    busy_ = false;
+    // A line another program has locked the UUCP way (a terminal program, a modem daemon) is not
+    // touched at all: not opened, not set up, not written to.
+    if (!TakeLineLock(device)) {
+      busy_ = true;
+      return false;
+    }
     // Non-blocking, so that neither the open (no carrier) nor a write (line stalled) can hang
     // the caller; every wait goes through poll() with a deadline instead.
-    busy_ = false;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       busy_ = errno == EBUSY;
       open_error_ = std::strerror(errno);
+      ReleaseLineLock();
       return false;
     }
     // The exclusive flag below keeps other users away, but not a process with administrator
@@ -57,10 +68,17 @@ class PosixSerialPort final : public SerialPort {
       ::close(fd);
       busy_ = true;
       open_error_ = "in use by another program";
+      ReleaseLineLock();
       return false;
     }
+    // The line's own settings, put back when it is closed: a line that turns out not to lead to a
+    // controller (a probe of every device) is left as its owner set it.
+    have_saved_settings_ = ::tcgetattr(fd, &saved_settings_) == 0;
+    have_saved_lines_ = ::ioctl(fd, TIOCMGET, &saved_lines_) == 0;
     if (!Configure(fd, open_error_)) {
+      RestoreLine(fd);
       ::close(fd);
+      ReleaseLineLock();
       return false;
     }
     fd_ = fd;
@@ -76,8 +94,10 @@ class PosixSerialPort final : public SerialPort {
     // A pseudo-terminal keeps its exclusive flag while its master side lives; drop it so that the
     // next open (after a bad reply or a port change) is not refused.
     ::ioctl(fd_, TIOCNXCL);
+    RestoreLine(fd_);
     ::close(fd_);
     fd_ = -1;
+    ReleaseLineLock();
   }
 
   void PurgeInput() override {
@@ -148,6 +168,97 @@ class PosixSerialPort final : public SerialPort {
   void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
  private:
+  // Puts back the line settings and the DTR and RTS lines found at the open. Output still queued
+  // is dropped first, so that restoring does not wait on a stalled line.
+  void RestoreLine(int fd) {
+    ::tcflush(fd, TCIOFLUSH);
+    if (have_saved_settings_) ::tcsetattr(fd, TCSANOW, &saved_settings_);
+    if (have_saved_lines_) {
+      int modem = saved_lines_ & (TIOCM_DTR | TIOCM_RTS);
+      ::ioctl(fd, TIOCMBIS, &modem);
+    }
+    have_saved_settings_ = false;
+    have_saved_lines_ = false;
+  }
+
+  // The UUCP lock of `device`: LCK..<name> in the lock folder, holding the owner's process id as
+  // ten ASCII digits. A lock of a live process other than this one refuses the line (false, with
+  // the reason in open_error_); a lock whose process is gone is ignored. Where the folder lets
+  // this program, it takes the lock itself while the line is open.
+  bool TakeLineLock(const std::string& device) {
+    const std::string name = LockFileName(device);
+    for (const std::string& folder : lock_folders_) {
+      const std::string path = folder + "/" + name;
+      const long owner = LockOwner(path);
+      if (owner > 0 && owner != static_cast<long>(::getpid()) &&
+          (::kill(static_cast<pid_t>(owner), 0) == 0 || errno == EPERM)) {
+        open_error_ = "locked by process " + std::to_string(owner) + " (" + path + ")";
+        return false;
+      }
+      if (owner < 0) {
+        open_error_ = "locked by another program (" + path + " cannot be read)";
+        return false;
+      }
+    }
+    for (const std::string& folder : lock_folders_) {
+      const std::string path = folder + "/" + name;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (fd < 0) continue;
+      char text[16];
+      const int length = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(::getpid()));
+      const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
+      ::close(fd);
+      if (!written) {
+        ::unlink(path.c_str());
+        continue;
+      }
+      lock_path_ = path;
+      break;
+    }
+    return true;
+  }
+
+  // Removes the lock this port took, and only that: the file must still name this process.
+  void ReleaseLineLock() {
+    if (lock_path_.empty()) return;
+    if (LockOwner(lock_path_) == static_cast<long>(::getpid())) ::unlink(lock_path_.c_str());
+    lock_path_.clear();
+  }
+
+  // "LCK..ttyUSB0" for /dev/ttyUSB0, "LCK..pts_3" for /dev/pts/3 (the device reached through
+  // every link, so that ports/COM1 and the device's own name share one lock).
+  static std::string LockFileName(const std::string& device) {
+    std::error_code error;
+    std::string path = std::filesystem::weakly_canonical(device, error).string();
+    if (error || path.empty()) path = device;
+    if (path.rfind("/dev/", 0) == 0) path.erase(0, 5);
+    while (!path.empty() && path[0] == '/') path.erase(0, 1);
+    for (char& c : path) {
+      if (c == '/') c = '_';
+    }
+    return "LCK.." + path;
+  }
+
+  // The process id in a lock file: 0 when there is no such file (or it names no process), -1 when
+  // it exists but cannot be read. Ten ASCII digits (with leading blanks) or, from old programs, a
+  // binary int.
+  static long LockOwner(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
+    char text[32] = {};
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got < 0) return -1;
+    if (got == static_cast<ssize_t>(sizeof(int)) && (text[0] < ' ' || text[sizeof(int) - 1] < ' ')) {
+      int binary = 0;
+      std::memcpy(&binary, text, sizeof binary);
+      return binary > 0 ? binary : 0;
+    }
+    char* end = nullptr;
+    const long pid = std::strtol(text, &end, 10);
+    return end != text && pid > 0 ? pid : 0;
+  }
+
   // 9600 baud, 8 data bits, no parity, one stop bit, raw bytes both ways, no flow control of any
   // kind, reads that never block inside read() (poll() does the waiting); DTR and RTS inactive;
   // no other process may open the line while we hold it.
@@ -184,21 +295,73 @@ class PosixSerialPort final : public SerialPort {
   int fd_ = -1;
   std::string open_error_;
   bool busy_ = false;
+  std::vector<std::string> lock_folders_;
+  std::string lock_path_;  // the lock file this port made, removed when it closes
+  termios saved_settings_{};
+  bool have_saved_settings_ = false;
+  int saved_lines_ = 0;
+  bool have_saved_lines_ = false;
 };
 
+// The lock folders of this machine: /run/lock, and /var/lock where it is a folder of its own.
+std::vector<std::string> SystemLockFolders() {
+  std::vector<std::string> folders;
+  std::error_code error;
+  for (const char* folder : {"/run/lock", "/var/lock"}) {
+    if (!std::filesystem::is_directory(folder, error)) continue;
+    const std::filesystem::path real = std::filesystem::canonical(folder, error);
+    bool seen = false;
+    for (const std::string& known : folders) seen = seen || std::filesystem::path(known) == real;
+    if (!seen && !error) folders.push_back(real.string());
+  }
+  return folders;
+}
+
 }  // namespace
+
+bool PortsFolderTrusted(const std::string& folder, std::string& why) {
+  // The folder (and a link standing for it) must belong to this user or to the administrator, and
+  // no one else may write in it: otherwise anyone could point COM1 at a device or file of theirs.
+  struct stat entry {};
+  if (::lstat(folder.c_str(), &entry) != 0) {
+    why.clear();
+    return errno == ENOENT;
+  }
+  const uid_t me = ::geteuid();
+  auto owned = [me](const struct stat& st) { return st.st_uid == me || st.st_uid == 0; };
+  if (S_ISLNK(entry.st_mode) && !owned(entry)) {
+    why = folder + " is a link that belongs to another user";
+    return false;
+  }
+  struct stat target {};
+  if (::stat(folder.c_str(), &target) != 0) {
+    why.clear();
+    return true;  // a link to nothing leads nowhere: nothing to trust or fear
+  }
+  if (!owned(target)) {
+    why = folder + " belongs to another user";
+    return false;
+  }
+  if ((target.st_mode & S_IWOTH) != 0) {
+    why = folder + " may be written by other users";
+    return false;
+  }
+  why.clear();
+  return true;
+}
 
 std::string ResolvePortDevice(const char* port_name) {
   const int n = ComPortNumber(port_name);
   if (n == 0) return port_name != nullptr ? port_name : "";
   // A fitter (or our run script, for the simulator) maps COMn to any device with a symlink in the
-  // working directory.
+  // working directory's ports folder, when that folder is the user's own.
   char link_name[16];
   std::snprintf(link_name, sizeof link_name, "ports/COM%d", n);
   std::error_code error;
   const std::filesystem::path link_path(link_name);
+  std::string why;
   const auto status = std::filesystem::symlink_status(link_path, error);
-  if (!error && std::filesystem::exists(status)) {
+  if (!error && std::filesystem::exists(status) && PortsFolderTrusted("ports", why)) {
     if (!std::filesystem::is_symlink(status)) return link_path.string();
     std::filesystem::path target = std::filesystem::read_symlink(link_path, error);
     if (error) return link_path.string();
@@ -210,7 +373,11 @@ std::string ResolvePortDevice(const char* port_name) {
   return device;
 }
 
-std::unique_ptr<SerialPort> CreateSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<SerialPort> CreateSystemSerialPort() { return std::make_unique<PosixSerialPort>(SystemLockFolders()); }
+
+std::unique_ptr<SerialPort> CreateSystemSerialPort(const std::vector<std::string>& lock_folders) {
+  return std::make_unique<PosixSerialPort>(lock_folders);
+}
 
 }  // namespace korvel
 

@@ -143,6 +143,17 @@ std::unique_ptr<SerialPort> CreateSystemSerialPort() {
   return std::make_unique<WindowsSerialPort>();
 }
 
+// Windows keeps its ports to one program by itself; there are no lock files to honour.
+std::unique_ptr<SerialPort> CreateSystemSerialPort(const std::vector<std::string>&) {
+  return std::make_unique<WindowsSerialPort>();
+}
+
+// COM names are the system's own on Windows; there is no ports folder to trust.
+bool PortsFolderTrusted(const std::string&, std::string& why) {
+  why.clear();
+  return true;
+}
+
 }  // namespace korvel
 
 #endif  // _WIN32

@@ -2,7 +2,9 @@
 #include "texts/text_slots.hpp"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "files/configuration_file.hpp"
 #include "shell/application.hpp"
@@ -37,11 +39,11 @@ void Warn(Application& app, const char* text, const char* caption) {
   app.host.ShowMessageBox(app.main_window.state.page, text, caption, MessageIcon::kWarning, MessageButtons::kOk);
 }
 
+// Whether a file of that name is there, asked of the file system: opening it to find out would
+// freeze the window on a pipe nobody writes to (and could wake a device).
 bool FileExists(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::status(path, error));
 }
 
 }  // namespace

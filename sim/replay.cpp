@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
+#include "texts/plain_file.hpp"
 
 namespace korvel::sim {
 
@@ -129,17 +129,75 @@ std::string ParseRow(const std::vector<std::string>& f, uint8_t lambda_type, int
 
 }  // namespace
 
-bool ParseDriveLog(const std::string& text, uint8_t lambda_type, DriveLog& log, std::string& error) {
+namespace {
+
+// The lines of a log, one at a time, never more than kMaxLineLength bytes of one in memory.
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  // The next line without its line feed; false at the end. A longer line is cut and flagged.
+  virtual bool Next(std::string& line, bool& too_long) = 0;
+};
+
+class TextLines final : public LineSource {
+ public:
+  explicit TextLines(const std::string& text) : text_(text) {}
+  bool Next(std::string& line, bool& too_long) override {
+    if (at_ >= text_.size()) return false;
+    size_t end = text_.find('\n', at_);
+    if (end == std::string::npos) end = text_.size();
+    too_long = end - at_ > kMaxLineLength;
+    line.assign(text_, at_, std::min(end - at_, kMaxLineLength));
+    at_ = end + 1;
+    return true;
+  }
+
+ private:
+  const std::string& text_;
+  size_t at_ = 0;
+};
+
+class FileLines final : public LineSource {
+ public:
+  explicit FileLines(std::FILE* file) : file_(file) {}
+  bool Next(std::string& line, bool& too_long) override {
+    line.clear();
+    too_long = false;
+    int c = std::getc(file_);
+    if (c == EOF) return false;
+    while (c != EOF && c != '\n') {
+      if (line.size() < kMaxLineLength) {
+        line += static_cast<char>(c);
+      } else {
+        // The row is refused anyway; the rest of it is not read.
+        too_long = true;
+        return true;
+      }
+      c = std::getc(file_);
+    }
+    return true;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+bool ParseLines(LineSource& lines, uint8_t lambda_type, DriveLog& log, std::string& error) {
   log = DriveLog{};
-  std::istringstream in(text);
   std::string line;
+  bool too_long = false;
   int number = 0;
   int64_t first_ms = 0;
   int64_t previous_ms = 0;
   int64_t last_step_ms = 0;
   bool any_row = false;
-  while (std::getline(in, line)) {
+  while (lines.Next(line, too_long)) {
     ++number;
+    if (too_long) {
+      error = "line " + std::to_string(number) + ": longer than " + std::to_string(kMaxLineLength) +
+              " characters; not a korvelctl live log";
+      return false;
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (number == 1) {
       if (line != kHeader) {
@@ -164,7 +222,8 @@ bool ParseDriveLog(const std::string& text, uint8_t lambda_type, DriveLog& log, 
     ReplayTick tick;
     const std::string problem = ParseRow(fields, lambda_type, wall_ms, answered, tick);
     if (!problem.empty()) {
-      error = "line " + std::to_string(number) + ": " + problem;
+      // The row's fields are shown escaped: a log is any file, and the message goes to a terminal.
+      error = "line " + std::to_string(number) + ": " + PrintableText(problem);
       return false;
     }
     if (!any_row) {
@@ -194,16 +253,31 @@ bool ParseDriveLog(const std::string& text, uint8_t lambda_type, DriveLog& log, 
   return true;
 }
 
+}  // namespace
+
+bool ParseDriveLog(const std::string& text, uint8_t lambda_type, DriveLog& log, std::string& error) {
+  TextLines lines(text);
+  return ParseLines(lines, lambda_type, log, error);
+}
+
 bool ReadDriveLog(const char* path, uint8_t lambda_type, DriveLog& log, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = std::string(path) + ": " + std::strerror(errno);
+  // A plain file only, read a line at a time: a device or a pipe could feed it without end.
+  std::FILE* file = OpenPlainFile(path, error);
+  if (file == nullptr) return false;
+  const bool good = [&] {
+    FileLines lines(file);
+    return ParseLines(lines, lambda_type, log, error);
+  }();
+  const bool read_error = std::ferror(file) != 0;
+  const int errno_value = errno;
+  std::fclose(file);
+  const std::string name = PrintableText(path);
+  if (read_error) {
+    error = name + ": " + std::strerror(errno_value);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!ParseDriveLog(text.str(), lambda_type, log, error)) {
-    error = std::string(path) + ": " + error;
+  if (!good) {
+    error = name + ": " + error;
     return false;
   }
   return true;

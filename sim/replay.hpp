@@ -24,7 +24,9 @@ struct DriveLog {
 // holds: the second input was logged as the Readings page shows it for that type, and is turned
 // back the same way. Rows the controller did not answer are skipped (the previous values stay on
 // the line, as they did in the tool). False with "line N: ..." in `error` for a log that is not
-// such a file or holds a value no controller reply gives.
+// such a file or holds a value no controller reply gives. Only a plain file is read, a line at a
+// time; a line longer than kMaxLineLength refuses the log (a real row is about 100 characters).
+constexpr size_t kMaxLineLength = 1024;
 bool ReadDriveLog(const char* path, uint8_t lambda_type, DriveLog& log, std::string& error);
 bool ParseDriveLog(const std::string& text, uint8_t lambda_type, DriveLog& log, std::string& error);
 

@@ -1,7 +1,10 @@
 #include "texts/language_table.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+
+#include "texts/plain_file.hpp"
 
 namespace korvel {
 
@@ -116,16 +119,22 @@ bool LoadLanguageTexts(LanguageTable& table, const char* language_code, const ch
   path += "Korvel_lang.";
   if (language_code != nullptr) path += language_code;
 
-  // Binary mode on every platform: the reader drops the carriage returns itself, so a file reads
-  // the same whatever line ends it was written with.
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  // A plain file only, read in binary mode on every platform (the reader drops the carriage
+  // returns itself). A link to a device or a pipe would never end, so it is not read at all.
+  std::string reason;
+  std::FILE* file = OpenPlainFile(path.c_str(), reason);
   if (file == nullptr) return false;
 
+  // The real files are a few kilobytes; what lies beyond kMaxLanguageFileBytes is not read, so a
+  // huge file cannot hold the program.
   LanguageTextReader reader(table);
   char buffer[4096];
-  while (!reader.Done()) {
-    const size_t got = std::fread(buffer, 1, sizeof buffer, file);
+  size_t total = 0;
+  while (!reader.Done() && total < kMaxLanguageFileBytes) {
+    const size_t want = std::min(sizeof buffer, kMaxLanguageFileBytes - total);
+    const size_t got = std::fread(buffer, 1, want, file);
     if (got == 0) break;
+    total += got;
     reader.Feed(buffer, got);
   }
   reader.Finish();

@@ -16,7 +16,9 @@ struct LanguageTable {
 };
 
 // Reads directory + "Korvel_lang." + language_code into the table, line n into slot n. A missing
-// file leaves the table as it was (returns false). Lines are read as by LanguageTextReader.
+// file, or one that is not a plain file (a device, a pipe), leaves the table as it was (returns
+// false). Lines are read as by LanguageTextReader, from the first kMaxLanguageFileBytes bytes.
+constexpr size_t kMaxLanguageFileBytes = 64 * 1024;
 bool LoadLanguageTexts(LanguageTable& table, const char* language_code, const char* directory = "../Lang/");
 
 // The character rule of a language file, fed with the file's bytes in pieces of any size:

@@ -17,6 +17,7 @@
 #include "sim/controller_model.hpp"
 #include "sim/pty/pty_server.hpp"
 #include "sim/pty/sim_options.hpp"
+#include "texts/plain_file.hpp"
 
 namespace {
 
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   SimOptions options;
   std::string error;
   if (!ParseSimOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+    std::fprintf(stderr, "korvel-sim: %s\n", korvel::PrintableText(error).c_str());
     return 2;
   }
   if (options.help) {
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
     const korvel::LoadedConfiguration loaded = korvel::ReadConfigurationFile(keys, options.config_path.c_str());
     if (loaded.status != korvel::LoadStatus::kOk) {
       std::fprintf(stderr, "korvel-sim: %s: not a configuration file this controller can take%s%s\n",
-                   options.config_path.c_str(), loaded.reason.empty() ? "" : ": ", loaded.reason.c_str());
+                   korvel::PrintableText(options.config_path).c_str(), loaded.reason.empty() ? "" : ": ", loaded.reason.c_str());
       return 2;
     }
     for (int i = 0; i < korvel::kParameterCount; ++i) model.SetParameter(korvel::ParameterMap[i].address, loaded.values[i]);
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     DriveLog log;
     const auto lambda_type = model.Parameter(korvel::AddressOf(korvel::Parameter::LambdaType));
     if (!ReadDriveLog(options.replay_path.c_str(), lambda_type, log, error)) {
-      std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+      std::fprintf(stderr, "korvel-sim: %s\n", korvel::PrintableText(error).c_str());
       return 2;
     }
     replay = std::make_unique<DriveReplay>(std::move(log), options.replay_loop);
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
   }
   PtyServer server(model, stdout, stderr, options.log);
   if (!server.Start(options.link_path, error)) {
-    std::fprintf(stderr, "korvel-sim: %s\n", error.c_str());
+    std::fprintf(stderr, "korvel-sim: %s\n", korvel::PrintableText(error).c_str());
     return 1;
   }
 

@@ -190,17 +190,37 @@ TEST_F(ConfigurationFileTest, SaveIntoAMissingDirectoryOrOntoADirectoryFailsLoud
   EXPECT_EQ(dir.Listing(), "folder.kvs ");
 }
 
-TEST_F(ConfigurationFileTest, SaveNeverReusesSomeoneElsesFileAsItsTemporaryFile) {
-  // Every name the save could use beside the target is taken: it fails and truncates none of them.
+// The new file is made under a short name of its own: links planted at the names a save once
+// used are never followed, a name of 252 characters (the most a folder takes is 255) is still saved
+// and replaced whole, and a new file ends with the usual permissions, not the private ones it was
+// written with.
+TEST_F(ConfigurationFileTest, SaveNeverFollowsPlantedLinksAndTakesLongNames) {
+  const fs::path victim = dir.path / "victim.txt";
+  WriteWhole(victim, "keep");
   const fs::path file = dir.path / "car.kvs";
-  WriteWhole(dir.path / "car.kvs.tmp", "keep");
-  for (int n = 1; n < 1000; ++n) WriteWhole(dir.path / ("car.kvs.tmp" + std::to_string(n)), "keep");
-  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("no free name"), std::string::npos) << result.error;
-  EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(fs::file_size(dir.path / "car.kvs.tmp999"), 4u);
-  EXPECT_EQ(fs::file_size(dir.path / "car.kvs.tmp"), 4u);
+  for (const char* planted : {"car.kvs.tmp", "car.kvs.tmp1", "car.kvs.new", ".car.kvs.tmp"}) {
+    fs::create_symlink(victim, dir.path / planted);
+  }
+  for (int i = 0; i < 25; ++i) ASSERT_TRUE(SaveConfigurationFile(strings, link, file.c_str()).ok);
+  EXPECT_EQ(ReadWhole(victim), "keep");
+  EXPECT_EQ(ReadWhole(file), kFilledFile);
+
+  const fs::path long_name = dir.path / (std::string(248, 'n') + ".kvs");
+  const mode_t mask = umask(022);
+  SaveResult result = SaveConfigurationFile(strings, link, long_name.c_str());
+  umask(mask);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(ReadWhole(long_name), kFilledFile);
+  EXPECT_EQ(fs::status(long_name).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+  struct stat before {};
+  ASSERT_EQ(stat(long_name.c_str(), &before), 0);
+  result = SaveConfigurationFile(strings, link, long_name.c_str());
+  ASSERT_TRUE(result.ok) << result.error;
+  struct stat after {};
+  ASSERT_EQ(stat(long_name.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino) << "an existing file is replaced by a new one, not rewritten";
+  EXPECT_EQ(dir.Listing().find(".korvel-"), std::string::npos) << dir.Listing();
 }
 
 // A disk that fills up in the middle of the save: the file-size limit makes the writes fail for

@@ -1,6 +1,7 @@
 // The settings-file reader against arbitrary files: the port number and the language code must be
-// the ones the positional token rule gives, the code must stay a zero-terminated string of at
-// most 31 characters, and what WriteSettingsFile writes from them must read back the same.
+// the ones the positional token rule gives over the first 4096 bytes (a missing or unusable
+// language value gives "pol"), the code must stay a zero-terminated string of at most 31
+// characters, and what WriteSettingsFile writes from them must read back the same.
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -22,14 +23,15 @@ class Tokens {
  public:
   Tokens(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-  void Token(char (&out)[32]) {
+  bool Token(char (&out)[32]) {
     SkipBlanks();
-    if (at_ == size_) return;
+    if (at_ == size_) return false;
     std::string token;
     for (; at_ < size_ && !IsBlank(data_[at_]); ++at_) {
       if (token.size() < 31) token += static_cast<char>(data_[at_]);
     }
     std::memcpy(out, token.c_str(), token.size() + 1);
+    return true;
   }
 
   void Integer(int32_t& out) {
@@ -62,12 +64,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SettingsState expected;
   std::snprintf(expected.language_code, sizeof expected.language_code, "before");
-  Tokens tokens(data, size);
-  tokens.Token(expected.language_code);
-  tokens.Token(expected.language_code);
+  Tokens tokens(data, std::min<size_t>(size, 4096));
+  char token[32] = {};
+  tokens.Token(token);
+  tokens.Token(token);
   tokens.Integer(expected.stored_port_number);
-  tokens.Token(expected.language_code);
-  tokens.Token(expected.language_code);
+  tokens.Token(token);
+  bool usable = tokens.Token(token) && token[0] != '\0';
+  for (const char* p = token; usable && *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    usable = c >= 0x20 && c != 0x7F && c != '/' && c != '\\';
+  }
+  std::snprintf(expected.language_code, sizeof expected.language_code, "%s", usable ? token : "pol");
 
   SettingsState read;
   read.stored_port_number = -12345;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,7 +87,7 @@ class KorvelctlTest : public ::testing::Test {
     env.list_devices = list_devices;
     env.make_port = make_port;
     env.ports_folder = (dir / "ports").string();
-    env.language_folders = {KORVEL_LANG_DIR};
+    env.language_folders = language_folders;
     env.restore_point_folder = restore_folder;
     const int status = RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out = ReadAll(out_file);
@@ -117,8 +118,9 @@ class KorvelctlTest : public ::testing::Test {
   SerialPort* run_port = &port;  // the port Run() hands to korvelctl
   VirtualCtlClock ctl_clock;
   const volatile std::sig_atomic_t* stop = nullptr;
-  std::function<std::vector<SerialDevice>()> list_devices;
+  std::function<std::vector<SerialDevice>(bool)> list_devices;
   SerialPortFactory make_port;
+  std::vector<std::string> language_folders = {KORVEL_LANG_DIR};
   fs::path dir;
   std::string restore_folder;  // empty: no restore points
   std::string out;
@@ -208,7 +210,7 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
 
   EXPECT_EQ(Run({"--help"}), kExitOk);
   for (const char* word : {"identity", "save FILE", "load FILE", "get NAME", "set NAME VALUE", "live", "--csv",
-                           "learn", "reset", "--port", "Exit status", "  6  ", "ports [--link COMn]",
+                           "learn", "reset", "--port", "Exit status", "  6  ", "ports [--builtin] [--link COMn]", "65 01 01 67",
                            "diff FILE [FILE2]", "  1  diff", "  10  ", "  11  "}) {
     EXPECT_NE(out.find(word), std::string::npos) << word;
   }
@@ -605,7 +607,7 @@ TEST_F(KorvelctlTest, PortsLinksTheOneControllerAndRefusesOtherwise) {
   models["other"].SetVariant(3);
   models["silent"].faults.silence = true;
   std::vector<SerialDevice> devices;
-  list_devices = [&] { return devices; };
+  list_devices = [&](bool) { return devices; };
   make_port = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
     return std::make_unique<sim::SimulatedPort>(models[device], clocks[device]);
   };
@@ -644,6 +646,63 @@ TEST_F(KorvelctlTest, PortsLinksTheOneControllerAndRefusesOtherwise) {
   EXPECT_EQ(Run({"ports", "--link", "COM3"}), kExitFileError);
   EXPECT_NE(err.find("exists and is not a symlink"), std::string::npos) << err;
   EXPECT_EQ(ReadFile(dir / "ports" / "COM3"), "notes");
+}
+
+// What the search must not touch: a device listed as not to be asked is never opened, and --link
+// makes its new link under a name of its own, so a file of the fitter's beside the link survives.
+TEST_F(KorvelctlTest, PortsNeverOpensTheConsoleNorRemovesTheFittersFiles) {
+  sim::ControllerModel controller;
+  VirtualClock device_clock;
+  std::vector<std::string> opened;
+  list_devices = [&](bool) {
+    return std::vector<SerialDevice>{{"/dev/ttyS0", {}, "the system console; not asked"}, {"ctl", {}}};
+  };
+  make_port = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
+    opened.push_back(device);
+    return std::make_unique<sim::SimulatedPort>(controller, device_clock);
+  };
+  fs::create_directories(dir / "ports");
+  for (const char* name : {"COM2.new", ".COM2.tmp", "COM2~"}) std::ofstream(dir / "ports" / name) << "notes";
+  ASSERT_EQ(Run({"ports", "--link", "COM2"}), kExitOk) << err;
+  EXPECT_EQ(opened, std::vector<std::string>{"ctl"});
+  EXPECT_NE(out.find("/dev/ttyS0  the system console; not asked"), std::string::npos) << out;
+  EXPECT_EQ(fs::read_symlink(dir / "ports" / "COM2"), "ctl");
+  size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "ports")) {
+    ++entries;
+    if (entry.path().filename() != "COM2") {
+      EXPECT_EQ(ReadFile(entry.path()), "notes") << entry.path();
+    }
+  }
+  EXPECT_EQ(entries, 4u);
+}
+
+// Names and words that come from the command line or from files reach the terminal escaped: a
+// file name with a line feed and an escape sequence, and a language text planted with one.
+TEST_F(KorvelctlTest, NamesAndTextsFromFilesAreShownEscaped) {
+  const fs::path a = dir / "car\n\x1b[31m.kvs";
+  const fs::path b = dir / "b.kvs";
+  model.SetParameter(23, 4);  // IgnitionType
+  ASSERT_EQ(Run({"save", a.string()}), kExitOk) << err;
+  EXPECT_NE(out.find("car\\x0A\\x1B[31m.kvs"), std::string::npos) << out;
+  model.SetParameter(23, 6);
+  ASSERT_EQ(Run({"save", b.string()}), kExitOk) << err;
+
+  std::ifstream english(std::string(KORVEL_LANG_DIR) + "Korvel_lang.ang", std::ios::binary);
+  std::string texts((std::istreambuf_iterator<char>(english)), std::istreambuf_iterator<char>());
+  const size_t at = texts.find("1 coil, 6 cyl.");
+  ASSERT_NE(at, std::string::npos);
+  texts.replace(at, 4, "\x1b]0;owned\x07");
+  fs::create_directories(dir / "lang");
+  std::ofstream(dir / "lang" / "Korvel_lang.ang", std::ios::binary) << texts;
+  language_folders = {(dir / "lang").string() + "/"};
+  EXPECT_EQ(Run({"diff", a.string(), b.string()}), kExitDifferent) << err;
+  EXPECT_NE(out.find("\\x1B]0;owned\\x07"), std::string::npos) << out;
+  EXPECT_EQ(Run({"load", (dir / "missing\x1b[2J.kvs").string()}), kExitFileError);
+  EXPECT_NE(err.find("missing\\x1B[2J.kvs"), std::string::npos) << err;
+  for (const std::string* shown : {&out, &err}) {
+    EXPECT_EQ(shown->find('\x1b'), std::string::npos) << *shown;
+  }
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(PortFinder, TheSearchNamesEachDeviceOnceAndSkipsPortsWithoutAUart) {
   std::ofstream(root / "work/ports/README") << "not a port";
 
   std::vector<std::string> listed;
-  for (const SerialDevice& device : ListSerialDevices(roots)) {
+  for (const SerialDevice& device : ListSerialDevices(roots, true)) {
     std::string line = fs::path(device.path).lexically_relative(root).string();
     for (const std::string& alias : device.names) line += " " + fs::path(alias).lexically_relative(root).string();
     listed.push_back(line);
@@ -129,6 +129,34 @@ TEST(PortFinder, TheSearchNamesEachDeviceOnceAndSkipsPortsWithoutAUart) {
       "dev/ttyACM0",
   };
   EXPECT_EQ(listed, expected);
+  fs::remove_all(root);
+}
+
+// By default only the fitter's links and the adapters are asked: the built-in ports (often a
+// console or a modem) only on request, and the system console never, even behind a COMn link.
+TEST(PortFinder, TheConsoleIsNeverAskedAndBuiltInPortsOnlyOnRequest) {
+  char name[] = "/tmp/korvel-ports-XXXXXX";
+  const fs::path root = mkdtemp(name);
+  DeviceSearchRoots roots{(root / "work/ports").string(), (root / "dev").string(), (root / "sys").string()};
+  for (const char* folder : {"work/ports", "dev", "sys/ttyS0", "sys/ttyS1", "sys/console"}) {
+    fs::create_directories(root / folder);
+  }
+  for (const char* device : {"dev/ttyUSB0", "dev/ttyS0", "dev/ttyS1", "dev/tty1"}) std::ofstream(root / device) << "";
+  std::ofstream(root / "sys/ttyS0/type") << "4\n";
+  std::ofstream(root / "sys/ttyS1/type") << "4\n";
+  std::ofstream(root / "sys/console/active") << "tty0 ttyS0\n";
+  fs::create_symlink(root / "dev/ttyS0", root / "work/ports/COM1");
+  fs::create_symlink(root / "dev/tty1", root / "work/ports/COM2");
+
+  auto listing = [&](bool builtin) {
+    std::vector<std::string> lines;
+    for (const SerialDevice& device : ListSerialDevices(roots, builtin)) {
+      lines.push_back(fs::path(device.path).filename().string() + (device.not_probed.empty() ? "" : " not asked"));
+    }
+    return lines;
+  };
+  EXPECT_EQ(listing(false), (std::vector<std::string>{"ttyS0 not asked", "tty1 not asked", "ttyUSB0"}));
+  EXPECT_EQ(listing(true), (std::vector<std::string>{"ttyS0 not asked", "tty1 not asked", "ttyUSB0", "ttyS1"}));
   fs::remove_all(root);
 }
 

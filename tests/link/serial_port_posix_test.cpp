@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -244,6 +246,85 @@ TEST_F(PtyTest, OnlyTerminalDevicesOpen) {
   EXPECT_FALSE(other->Open(""));
 }
 
+// --- lines of other programs ---------------------------------------------------------------------
+
+// A terminal another program set up (4800 baud, cooked, echo) and its UUCP lock: a line locked by a
+// live process is not touched at all; an unlocked one is locked while open and, once closed, has
+// its own settings back and the lock removed. Only a lock naming this process is removed.
+TEST(OtherProgramsLine, IsLockedWhileOpenAndLeftWithItsOwnSettings) {
+  int master = -1;
+  int slave = -1;
+  char name[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios theirs{};
+  ASSERT_EQ(tcgetattr(slave, &theirs), 0);
+  cfsetispeed(&theirs, B4800);
+  cfsetospeed(&theirs, B4800);
+  theirs.c_lflag |= ICANON | ECHO | ISIG;
+  theirs.c_iflag |= ICRNL | IXON;
+  ASSERT_EQ(tcsetattr(slave, TCSANOW, &theirs), 0);
+  ASSERT_EQ(tcgetattr(slave, &theirs), 0);
+  auto same_settings = [&] {
+    termios now{};
+    tcgetattr(slave, &now);
+    return now.c_iflag == theirs.c_iflag && now.c_oflag == theirs.c_oflag && now.c_cflag == theirs.c_cflag &&
+           now.c_lflag == theirs.c_lflag && cfgetospeed(&now) == cfgetospeed(&theirs) &&
+           std::equal(std::begin(now.c_cc), std::end(now.c_cc), std::begin(theirs.c_cc));
+  };
+  char folder_pattern[] = "/tmp/korvel-locks-XXXXXX";
+  ASSERT_NE(mkdtemp(folder_pattern), nullptr);
+  const std::filesystem::path folder = folder_pattern;
+  std::string device = name;
+  const std::filesystem::path lock = folder / ("LCK.." + device.substr(5).replace(device.substr(5).find('/'), 1, "_"));
+  auto write_lock = [&](long pid) {
+    std::FILE* file = std::fopen(lock.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fprintf(file, "%10ld\n", pid);
+    std::fclose(file);
+  };
+  auto port = CreateSystemSerialPort({folder.string()});
+  const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};
+
+  write_lock(static_cast<long>(getppid()));
+  EXPECT_FALSE(port->Open(name));
+  EXPECT_TRUE(port->OpenFoundBusy());
+  EXPECT_NE(port->OpenError().find("locked by process"), std::string::npos) << port->OpenError();
+  EXPECT_EQ(port->Write(request, 4), 0);
+  pollfd p{master, POLLIN, 0};
+  EXPECT_EQ(poll(&p, 1, 50), 0) << "nothing may reach a locked line";
+  EXPECT_TRUE(same_settings());
+  EXPECT_TRUE(std::filesystem::exists(lock));
+
+  std::filesystem::remove(lock);
+  ASSERT_TRUE(port->Open(name)) << port->OpenError();
+  EXPECT_FALSE(same_settings()) << "the line is set to 9600 8N1 raw while open";
+  std::FILE* held = std::fopen(lock.c_str(), "r");
+  ASSERT_NE(held, nullptr) << "the line is locked while open";
+  long owner = 0;
+  EXPECT_EQ(std::fscanf(held, "%ld", &owner), 1);
+  std::fclose(held);
+  EXPECT_EQ(owner, static_cast<long>(getpid()));
+  EXPECT_EQ(port->Write(request, 4), 4);
+  port->Close();
+  EXPECT_TRUE(same_settings());
+  EXPECT_FALSE(std::filesystem::exists(lock));
+
+  // A lock whose process is gone does not keep the line, and is not ours to remove.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  write_lock(static_cast<long>(gone));
+  ASSERT_TRUE(port->Open(name)) << port->OpenError();
+  port->Close();
+  EXPECT_TRUE(std::filesystem::exists(lock));
+  EXPECT_TRUE(same_settings());
+
+  port.reset();
+  close(master);
+  close(slave);
+  std::filesystem::remove_all(folder);
+}
+
 // Time-outs of a silent line for the reply lengths of the protocol: 3 (acknowledgement),
 // 4 (identity), 11 (live data), 15 (configuration), 16 (options).
 class SilentLineTest : public PtyTest, public ::testing::WithParamInterface<int> {};
@@ -298,6 +379,30 @@ TEST_F(PortNameTest, PortsLinkInTheWorkingDirectoryWins) {
   EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/pts/77");  // even while the target is missing
   EXPECT_EQ(ResolvePortDevice("COM3:"), "ports/../adapter");
   EXPECT_EQ(ResolvePortDevice("COM1:"), "/dev/ttyS0");
+}
+
+// A ports folder anyone may write to, or one of another user (a shared or world-writable working
+// folder), maps nothing: its links could lead anywhere. As root, the folder is given to "nobody".
+TEST_F(PortNameTest, APortsFolderOthersControlIsIgnored) {
+  std::filesystem::create_directory("ports");
+  std::filesystem::create_symlink("/dev/pts/77", "ports/COM2");
+  std::string why;
+  EXPECT_TRUE(PortsFolderTrusted("ports", why)) << why;
+  chmod("ports", 0777);
+  EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/ttyS1");
+  EXPECT_FALSE(PortsFolderTrusted("ports", why));
+  EXPECT_NE(why.find("written by other users"), std::string::npos) << why;
+  chmod("ports", 0755);
+  EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/pts/77");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown("ports", 65534, 65534), 0);
+    EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/ttyS1");
+    std::filesystem::rename("ports", "theirs");
+    ASSERT_EQ(chown("theirs", 0, 0), 0);
+    std::filesystem::create_symlink("theirs", "ports");
+    ASSERT_EQ(lchown("ports", 65534, 65534), 0);
+    EXPECT_EQ(ResolvePortDevice("COM2:"), "/dev/ttyS1") << "a link of another user's";
+  }
 }
 
 TEST_F(PortNameTest, ComNameOpensThePseudoTerminalItIsLinkedTo) {

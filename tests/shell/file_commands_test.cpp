@@ -113,6 +113,26 @@ TEST_F(FileCommandTest, SaveOverAnExistingFileAsksAndNoShowsTheDialogAgain) {
   EXPECT_EQ(ReadWholeFile(path).rfind("[Korvel]", 0), 0u);
 }
 
+// Whether the chosen name exists is asked of the file system: a pipe that nobody writes to is an
+// existing file like any other (the question comes at once), never opened to find out, which
+// would freeze the window. The alarm ends the test program if the command hangs.
+TEST_F(FileCommandTest, SaveAsOverAPipeAsksWithoutOpeningIt) {
+  Start();
+  ConnectAndPoll();
+  const std::string pipe = FilePath("pipe.kvs");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  host().save_file_answers = {pipe, std::nullopt};
+  host().message_box_answers = {kIdNo};
+  alarm(20);
+  host().UserMenuCommand(40015);
+  alarm(0);
+  EXPECT_EQ(OnlyMessage().text, "P173");
+  EXPECT_EQ(host().save_file_requests.size(), 2u);
+  struct stat status {};
+  ASSERT_EQ(stat(pipe.c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
 TEST_F(FileCommandTest, CancelledDialogsDoNothing) {
   Start();
   ConnectAndPoll();

@@ -1,6 +1,10 @@
 // Reading a recorded drive back into live-data bytes, and which tick is on the line when.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "link/conversions.hpp"
@@ -100,6 +104,35 @@ TEST(DriveLog, AMalformedLogIsRefusedWithItsLineNumber) {
     EXPECT_FALSE(ParseDriveLog(c.text, 0x00, log, error)) << c.text;
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
+}
+
+// A log is any file the fitter names: a device, a pipe or a line of megabytes of commas is refused
+// before it fills the memory, and a field is echoed with its control characters escaped.
+TEST(DriveLog, OnlyPlainFilesWithRowsOfSaneLengthAreRead) {
+  char pattern[] = "/tmp/korvel-replay-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path dir = pattern;
+  const std::filesystem::path commas = dir / "commas.csv";
+  std::ofstream(commas) << kHeader << std::string(8 << 20, ',');
+  const std::filesystem::path escape = dir / "escape.csv";
+  std::ofstream(escape) << kHeader << "\x1b[2J,1,2600,0.35,1.37,129,128,86,LPG,0xC1,0x4A\n";
+  ASSERT_EQ(mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {"/dev/zero", "it is a device"},
+      {(dir / "pipe.csv").string(), "it is a pipe"},
+      {commas.string(), "line 2: longer than 1024 characters"},
+      {escape.string(), "line 2: time \"\\x1B[2J\""},
+  };
+  for (const auto& c : cases) {
+    DriveLog log;
+    std::string error;
+    EXPECT_FALSE(ReadDriveLog(c.path.c_str(), 0x00, log, error)) << c.path;
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(DriveReplay, TheNearestTickIsOnTheLineAndALoopStartsAgain) {

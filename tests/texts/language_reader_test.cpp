@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -133,6 +138,42 @@ TEST(LanguageFile, SwitchingToAFileThatLacksALineKeepsThePreviousLanguagesText) 
   EXPECT_STREQ(table.Text(0), "Readings");
   EXPECT_STREQ(table.Text(1), "Opcje");
   EXPECT_STREQ(table.Text(2), "Reset page");
+}
+
+// A language file that is not a plain file (a link to a device, a pipe nobody writes to) or an
+// endless one (a sparse file of a terabyte of zeros) is left unread or read only as far as the cap:
+// each load must come back at once with the table as it was. Each runs in a child process that an
+// alarm ends if the load never returns.
+TEST(LanguageFile, DevicesPipesAndEndlessFilesCannotHoldTheProgram) {
+  TempDir dir;
+  ASSERT_EQ(symlink("/dev/zero", dir.Path("Korvel_lang.dev").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.Path("Korvel_lang.fifo").c_str(), 0600), 0);
+  WriteBytes(dir.Path("Korvel_lang.big"), "a=kept\n");
+  ASSERT_EQ(truncate(dir.Path("Korvel_lang.big").c_str(), off_t{1} << 40), 0);
+  const struct {
+    const char* code;
+    bool loads;
+  } cases[] = {{"dev", false}, {"fifo", false}, {"big", true}};
+  for (const auto& c : cases) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      alarm(20);
+      LanguageTable table;
+      std::snprintf(table.slots[1], sizeof table.slots[1], "before");
+      const bool loaded = LoadLanguageTexts(table, c.code, dir.Prefix().c_str());
+      const bool kept = std::strcmp(table.Text(1), "before") == 0 &&
+                        std::strcmp(table.Text(0), c.loads ? "kept" : "") == 0;
+      _exit(loaded == c.loads && kept ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << c.code << ": the load did not return";
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), 0) << c.code;
+    }
+  }
 }
 
 TEST(LanguageFile, CarriageReturnSplitAcrossTheReadBufferIsStillDropped) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "files/settings_file.hpp"
@@ -106,21 +110,31 @@ TEST(SettingsFile, TokensLongerThan31CharactersKeepTheirFirst31) {
   EXPECT_EQ(ReadBytes(path), "[Ustawienia]\nCommPort= 4\nLanguage= " + long_code.substr(0, 31) + "\n");
 }
 
-TEST(SettingsFile, MissingTokensLeaveTheLastTokenRead) {
+// A file cut short (a full disk, a crash) or damaged reads as missing keys, which take their
+// defaults: the texts still show in Polish and the port is COM1. Reading never rewrites the file.
+TEST(SettingsFile, AnEmptyOrDamagedFileReadsAsMissingKeys) {
   TempDir dir;
   const std::string path = dir.Path("Korvel.ini");
-  WriteBytes(path, "[Ustawienia]\nCommPort= 2\n");
-  SettingsState settings;
-  ReadSettingsFile(settings, path.c_str());
-  EXPECT_EQ(settings.stored_port_number, 2);
-  EXPECT_STREQ(settings.language_code, "CommPort=");
-
-  WriteBytes(path, "");
-  SettingsState empty_file;
-  ReadSettingsFile(empty_file, path.c_str());
-  EXPECT_EQ(empty_file.stored_port_number, 0);
-  EXPECT_STREQ(empty_file.language_code, "");
-  EXPECT_EQ(ReadBytes(path), "");  // an existing file is read, never replaced by the defaults
+  const struct {
+    const char* bytes;
+    int32_t port;
+    const char* language;
+  } cases[] = {
+      {"", 0, "pol"},
+      {"[Ustawienia]\nCommPort= 2\n", 2, "pol"},
+      {"[Ustawienia]\nCommPort= 3\nLanguage=", 3, "pol"},
+      {"[Ustawienia]\nCommPort= 3\nLanguage= a\x1b[2Jb\n", 3, "pol"},
+      {"[Ustawienia]\nCommPort= 3\nLanguage= ../../etc\n", 3, "pol"},
+      {"[Ustawienia]\nCommPort= 4\nLanguage= ang\n", 4, "ang"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(path, c.bytes);
+    SettingsState settings;
+    ReadSettingsFile(settings, path.c_str());
+    EXPECT_EQ(settings.stored_port_number, c.port) << c.bytes;
+    EXPECT_STREQ(settings.language_code, c.language) << c.bytes;
+    EXPECT_EQ(ReadBytes(path), c.bytes);
+  }
 }
 
 TEST(SettingsFile, UnwritableLocationIsSilent) {
@@ -146,6 +160,46 @@ TEST(SettingsFile, ExistingUnreadableFileIsNotOverwrittenWithTheDefaults) {
   EXPECT_STREQ(settings.language_code, "pol");
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   EXPECT_EQ(ReadBytes(path), "[Ustawienia]\nCommPort= 3\nLanguage= ang\n");
+}
+
+// A disk that fills up while the settings are written (the file-size limit fails the writes for
+// every user, root included): the old file stays whole, no partial file is left beside it, and
+// the next start reads the fitter's choices. A link the fitter made to the file stays a link.
+TEST(SettingsFile, AWriteThatFailsLeavesTheOldFileAndALinkStaysALink) {
+  TempDir dir;
+  const std::string real = dir.Path("kept.ini");
+  const std::string path = dir.Path("Korvel.ini");
+  const std::string old_file = "[Ustawienia]\nCommPort= 3\nLanguage= ang\n";
+  WriteBytes(real, old_file);
+  ASSERT_EQ(symlink(real.c_str(), path.c_str()), 0);
+  SettingsState changed;
+  changed.stored_port_number = 2;
+  std::snprintf(changed.language_code, sizeof changed.language_code, "pol");
+
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  WriteSettingsFile(changed, path.c_str());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_EQ(ReadBytes(real), old_file);
+  const Started next = Start(path);
+  EXPECT_EQ(next.port_name, "COM3:");
+  EXPECT_STREQ(next.settings.language_code, "ang");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path(""))) ++entries;
+  EXPECT_EQ(entries, 2) << "a partial file was left behind";
+
+  WriteSettingsFile(changed, path.c_str());
+  EXPECT_EQ(ReadBytes(real), "[Ustawienia]\nCommPort= 2\nLanguage= pol\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
 }
 
 }  // namespace
