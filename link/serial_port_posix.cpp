@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,7 +19,12 @@
 #include <system_error>
 #include <thread>
 
+#include "link/serial_driver.hpp"
 #include "link/serial_port.hpp"
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
 
 namespace korvel {
 namespace {
@@ -36,6 +42,7 @@ int MillisecondsUntil(SteadyClock::time_point until) {
 
 class PosixSerialPort final : public SerialPort {
  public:
+  explicit PosixSerialPort(const SerialDriverCalls& driver) : driver_(driver) {}
   ~PosixSerialPort() override { Close(); }
 
   bool Open(const char* port_name) override {
@@ -63,6 +70,7 @@ class PosixSerialPort final : public SerialPort {
       ::close(fd);
       return false;
     }
+    AskForLowLatency(fd, driver_);
     fd_ = fd;
     open_error_.clear();
     return true;
@@ -115,6 +123,7 @@ class PosixSerialPort final : public SerialPort {
     if (fd_ < 0 || count <= 0) return 0;
     const auto start = SteadyClock::now();
     const auto total_deadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
+    read_deadline_ = total_deadline;
     const auto interval = std::chrono::milliseconds(kReadIntervalTimeoutMs);
     int received = 0;
     SteadyClock::time_point last_byte{};
@@ -143,6 +152,17 @@ class PosixSerialPort final : public SerialPort {
       break;  // end of file or a device error (adapter unplugged)
     }
     return received;
+  }
+
+  bool InputFollowsWithin(uint32_t ms) override {
+    if (fd_ < 0) return false;
+    const auto deadline = std::min(SteadyClock::now() + std::chrono::milliseconds(ms), read_deadline_);
+    for (;;) {
+      pollfd p{fd_, POLLIN, 0};
+      const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      return ready > 0 && (p.revents & POLLIN) != 0;
+    }
   }
 
   void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -181,12 +201,50 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
+  const SerialDriverCalls& driver_;
+  SteadyClock::time_point read_deadline_{};  // the total time-out of the last Read
   int fd_ = -1;
   std::string open_error_;
   bool busy_ = false;
 };
 
+#ifdef __linux__
+int GetSerial(int fd, serial_struct* settings) { return ::ioctl(fd, TIOCGSERIAL, settings); }
+int SetSerial(int fd, const serial_struct* settings) { return ::ioctl(fd, TIOCSSERIAL, settings); }
+#else
+int GetSerial(int, serial_struct*) {
+  errno = ENOTTY;
+  return -1;
+}
+int SetSerial(int, const serial_struct*) {
+  errno = ENOTTY;
+  return -1;
+}
+#endif
+
+constexpr SerialDriverCalls kSystemDriverCalls{&GetSerial, &SetSerial};
+
 }  // namespace
+
+const SerialDriverCalls& SystemSerialDriverCalls() { return kSystemDriverCalls; }
+
+bool AskForLowLatency(int fd, const SerialDriverCalls& calls) {
+#ifdef __linux__
+  serial_struct settings{};
+  if (calls.get(fd, &settings) != 0) return false;
+  if ((settings.flags & ASYNC_LOW_LATENCY) != 0) return true;
+  settings.flags |= ASYNC_LOW_LATENCY;
+  return calls.set(fd, &settings) == 0;
+#else
+  (void)fd;
+  (void)calls;
+  return false;
+#endif
+}
+
+std::unique_ptr<SerialPort> CreatePosixSerialPort(const SerialDriverCalls& calls) {
+  return std::make_unique<PosixSerialPort>(calls);
+}
 
 std::string ResolvePortDevice(const char* port_name) {
   const int n = ComPortNumber(port_name);
@@ -210,7 +268,7 @@ std::string ResolvePortDevice(const char* port_name) {
   return device;
 }
 
-std::unique_ptr<SerialPort> CreateSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<SerialPort> CreateSystemSerialPort() { return CreatePosixSerialPort(SystemSerialDriverCalls()); }
 
 }  // namespace korvel
 
