@@ -156,12 +156,15 @@ class PosixSerialPort final : public SerialPort {
 
   bool InputFollowsWithin(uint32_t ms) override {
     if (fd_ < 0) return false;
-    const auto deadline = std::min(SteadyClock::now() + std::chrono::milliseconds(ms), read_deadline_);
+    const auto wanted = SteadyClock::now() + std::chrono::milliseconds(ms);
+    const auto deadline = std::min(wanted, read_deadline_);
     for (;;) {
       pollfd p{fd_, POLLIN, 0};
       const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
       if (ready < 0 && errno == EINTR) continue;
-      return ready > 0 && (p.revents & POLLIN) != 0;
+      if (ready > 0 && (p.revents & POLLIN) != 0) return true;
+      // A watch the read's time-out cut short cannot show that nothing followed.
+      return ready == 0 && deadline < wanted;
     }
   }
 

@@ -114,12 +114,14 @@ class WindowsSerialPort final : public SerialPort {
     if (handle_ == INVALID_HANDLE_VALUE) return false;
     // The driver's input queue is looked at every millisecond; the byte stays there for the purge
     // that follows a reply found not to stand alone.
-    const ULONGLONG deadline = std::min<ULONGLONG>(::GetTickCount64() + ms, read_deadline_);
+    const ULONGLONG wanted = ::GetTickCount64() + ms;
+    const ULONGLONG deadline = std::min<ULONGLONG>(wanted, read_deadline_);
     for (;;) {
       COMSTAT status{};
       DWORD errors = 0;
       if (::ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) return true;
-      if (::GetTickCount64() >= deadline) return false;
+      // A watch the read's time-out cut short cannot show that nothing followed.
+      if (::GetTickCount64() >= deadline) return deadline < wanted;
       ::Sleep(1);
     }
   }
