@@ -35,10 +35,27 @@ void ControllerLink::ClosePort() {
   state.port_open = false;
 }
 
+bool ControllerLink::StandsAlone(int received, int length, bool passes) {
+  const bool watching = state.replies_to_watch > 0;
+  if (received < length || !passes) {
+    state.replies_to_watch = kRepliesWatchedAfterGiveUp;
+    // Outside the watch a short reply is judged by its tests alone; under it, its bytes may be a
+    // late reply's.
+    return !watching;
+  }
+  if (!watching) return true;
+  --state.replies_to_watch;
+  if (!port_.InputFollowsWithin(kReadIntervalTimeoutMs)) return true;
+  state.replies_to_watch = kRepliesWatchedAfterGiveUp;
+  return false;
+}
+
 ExchangeOutcome ControllerLink::Exchange(uint8_t request, uint8_t* reply, int length) {
   OpenIfClosed();
   port_.PurgeOutput();
-  if (request == 1) port_.PurgeInput();
+  // Every request starts on an empty input: a late reply to an earlier request must not become the
+  // head of this one.
+  port_.PurgeInput();
   const uint8_t frame[4] = {kLeadByte, request, request,
                             static_cast<uint8_t>(kLeadByte + 2 * request)};
   port_.Write(frame, 4);
@@ -47,8 +64,13 @@ ExchangeOutcome ControllerLink::Exchange(uint8_t request, uint8_t* reply, int le
   if (received < 0) received = 0;
   // A short reply is still tested: the zero-filled tail normally fails the checksum.
   if (received < length) port_.PurgeInput();
-  if (reply[0] != kLeadByte) return state.open_failed ? ExchangeOutcome::kPortNotOpen : ExchangeOutcome::kNoReply;
-  if (FrameChecksum(reply, length - 1) != reply[length - 1]) return ExchangeOutcome::kBadChecksum;
+  const bool lead = reply[0] == kLeadByte;
+  const bool sums = FrameChecksum(reply, length - 1) == reply[length - 1];
+  // Late bytes ahead of the real reply can pass both tests; the rest of the real reply then
+  // follows at once. Such a reply is as corrupt as one with a wrong checksum.
+  const bool alone = StandsAlone(received, length, lead && sums);
+  if (!lead) return state.open_failed ? ExchangeOutcome::kPortNotOpen : ExchangeOutcome::kNoReply;
+  if (!sums || !alone) return ExchangeOutcome::kBadChecksum;
   return ExchangeOutcome::kGood;
 }
 
@@ -126,11 +148,21 @@ int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
   port_.PurgeOutput();
   port_.Write(frame, 4);
   if (state.WriteDelay != 0) port_.Sleep(state.WriteDelay);
-  int received = port_.Read(WriteAcknowledgement, 3);
-  port_.PurgeInput();
+  uint8_t acknowledgement[3];
+  std::memcpy(acknowledgement, WriteAcknowledgement, sizeof acknowledgement);
+  int received = port_.Read(acknowledgement, 3);
   // A port error counts as no acknowledgement; -1 stays reserved for "not sent".
   if (received < 0) received = 0;
   if (received > 3) received = 3;
+  // Under the watch for late replies, bytes that were not a whole acknowledgement standing alone
+  // may be a late reply's: the record keeps what it held, and three bytes with more behind them
+  // count as no acknowledgement of this write.
+  if (StandsAlone(received, 3, true)) {
+    std::memcpy(WriteAcknowledgement, acknowledgement, sizeof acknowledgement);
+  } else if (received == 3) {
+    received = 0;
+  }
+  port_.PurgeInput();
   return received;
 }
 

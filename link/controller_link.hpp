@@ -30,7 +30,16 @@ struct LinkState {
   // next open attempt, so a caller can tell a port it could not open from a silent controller.
   bool open_failed = false;
   char open_error[160] = {};
+  // Replies still to be watched for a late reply running into them (see kRepliesWatchedAfterGiveUp).
+  uint32_t replies_to_watch = 0;
 };
+
+// After an exchange that did not end with one whole good reply, the controller may still send
+// that reply late, into a later exchange. The next this many replies are therefore each followed
+// by a watch of the line for the byte gap that ends a read (50 ms): a byte in that time means the
+// reply read was not one whole reply of its own. Every watched exchange lasts at least 50 ms, so
+// the watch covers at least the 2 s after the last exchange that went wrong.
+constexpr uint32_t kRepliesWatchedAfterGiveUp = 40;
 
 // What one polling exchange brought. A port that could not be opened is reported as such; to the
 // connection state it counts as a controller that did not answer.
@@ -72,6 +81,11 @@ class ControllerLink {
 
  private:
   void OpenIfClosed();
+  // After a read of `length` bytes of which `received` came, `passes` telling whether they passed
+  // the reply's tests: whether they may be taken as one reply of their own. Arms the watch for late
+  // replies when the exchange went wrong; while it is armed, only a whole reply with no byte right
+  // behind it stands alone.
+  bool StandsAlone(int received, int length, bool passes);
   // Sends request `request`, reads `length` bytes into a zero-filled buffer and tests the lead byte
   // and the checksum; the caller reacts to the outcome.
   ExchangeOutcome Exchange(uint8_t request, uint8_t* reply, int length);

@@ -29,6 +29,14 @@ class SerialPort {
   virtual void PurgeOutput() = 0;
   virtual int Write(const uint8_t* data, int count) = 0;
   virtual int Read(uint8_t* buffer, int count) = 0;
+  // Waits up to `ms`, but never past the total time-out of the last Read, for another byte; true
+  // when one came (it may be taken from the input) or when that time-out cut the wait short, since
+  // then nothing shows the reply stood alone. The link asks this after a reply without making the
+  // exchange outlast its time-out. A line that cannot tell answers false at once.
+  virtual bool InputFollowsWithin(uint32_t ms) {
+    (void)ms;
+    return false;
+  }
   virtual void Sleep(uint32_t ms) = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,7 +22,12 @@
 #include <thread>
 #include <vector>
 
+#include "link/serial_driver.hpp"
 #include "link/serial_port.hpp"
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
 
 namespace korvel {
 namespace {
@@ -39,7 +45,8 @@ int MillisecondsUntil(SteadyClock::time_point until) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(std::vector<std::string> lock_folders) : lock_folders_(std::move(lock_folders)) {}
+  PosixSerialPort(std::vector<std::string> lock_folders, const SerialDriverCalls& driver)
+      : driver_(driver), lock_folders_(std::move(lock_folders)) {}
   ~PosixSerialPort() override { Close(); }
 
   bool Open(const char* port_name) override {
@@ -81,6 +88,7 @@ class PosixSerialPort final : public SerialPort {
       ReleaseLineLock();
       return false;
     }
+    AskForLowLatency(fd, driver_);
     fd_ = fd;
     open_error_.clear();
     return true;
@@ -135,6 +143,7 @@ class PosixSerialPort final : public SerialPort {
     if (fd_ < 0 || count <= 0) return 0;
     const auto start = SteadyClock::now();
     const auto total_deadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
+    read_deadline_ = total_deadline;
     const auto interval = std::chrono::milliseconds(kReadIntervalTimeoutMs);
     int received = 0;
     SteadyClock::time_point last_byte{};
@@ -163,6 +172,20 @@ class PosixSerialPort final : public SerialPort {
       break;  // end of file or a device error (adapter unplugged)
     }
     return received;
+  }
+
+  bool InputFollowsWithin(uint32_t ms) override {
+    if (fd_ < 0) return false;
+    const auto wanted = SteadyClock::now() + std::chrono::milliseconds(ms);
+    const auto deadline = std::min(wanted, read_deadline_);
+    for (;;) {
+      pollfd p{fd_, POLLIN, 0};
+      const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready > 0 && (p.revents & POLLIN) != 0) return true;
+      // A watch the read's time-out cut short cannot show that nothing followed.
+      return ready == 0 && deadline < wanted;
+    }
   }
 
   void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -292,6 +315,8 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
+  const SerialDriverCalls& driver_;
+  SteadyClock::time_point read_deadline_{};  // the total time-out of the last Read
   int fd_ = -1;
   std::string open_error_;
   bool busy_ = false;
@@ -302,6 +327,22 @@ class PosixSerialPort final : public SerialPort {
   int saved_lines_ = 0;
   bool have_saved_lines_ = false;
 };
+
+#ifdef __linux__
+int GetSerial(int fd, serial_struct* settings) { return ::ioctl(fd, TIOCGSERIAL, settings); }
+int SetSerial(int fd, const serial_struct* settings) { return ::ioctl(fd, TIOCSSERIAL, settings); }
+#else
+int GetSerial(int, serial_struct*) {
+  errno = ENOTTY;
+  return -1;
+}
+int SetSerial(int, const serial_struct*) {
+  errno = ENOTTY;
+  return -1;
+}
+#endif
+
+constexpr SerialDriverCalls kSystemDriverCalls{&GetSerial, &SetSerial};
 
 // The lock folders of this machine: /run/lock, and /var/lock where it is a folder of its own.
 std::vector<std::string> SystemLockFolders() {
@@ -318,6 +359,27 @@ std::vector<std::string> SystemLockFolders() {
 }
 
 }  // namespace
+
+const SerialDriverCalls& SystemSerialDriverCalls() { return kSystemDriverCalls; }
+
+bool AskForLowLatency(int fd, const SerialDriverCalls& calls) {
+#ifdef __linux__
+  serial_struct settings{};
+  if (calls.get(fd, &settings) != 0) return false;
+  if ((settings.flags & ASYNC_LOW_LATENCY) != 0) return true;
+  settings.flags |= ASYNC_LOW_LATENCY;
+  return calls.set(fd, &settings) == 0;
+#else
+  (void)fd;
+  (void)calls;
+  return false;
+#endif
+}
+
+std::unique_ptr<SerialPort> CreatePosixSerialPort(const SerialDriverCalls& calls) {
+  return std::make_unique<PosixSerialPort>(SystemLockFolders(), calls);
+}
+
 
 bool PortsFolderTrusted(const std::string& folder, std::string& why) {
   // The folder (and a link standing for it) must belong to this user or to the administrator, and
@@ -373,10 +435,10 @@ std::string ResolvePortDevice(const char* port_name) {
   return device;
 }
 
-std::unique_ptr<SerialPort> CreateSystemSerialPort() { return std::make_unique<PosixSerialPort>(SystemLockFolders()); }
+std::unique_ptr<SerialPort> CreateSystemSerialPort() { return CreatePosixSerialPort(SystemSerialDriverCalls()); }
 
 std::unique_ptr<SerialPort> CreateSystemSerialPort(const std::vector<std::string>& lock_folders) {
-  return std::make_unique<PosixSerialPort>(lock_folders);
+  return std::make_unique<PosixSerialPort>(lock_folders, SystemSerialDriverCalls());
 }
 
 }  // namespace korvel

@@ -10,6 +10,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -104,8 +105,25 @@ class WindowsSerialPort final : public SerialPort {
     if (handle_ == INVALID_HANDLE_VALUE || count <= 0) return 0;
     // A time-out is a successful read of fewer bytes; a failed read reports what it stored.
     DWORD received = 0;
+    read_deadline_ = ::GetTickCount64() + ReadTotalTimeoutMs(count);
     ::ReadFile(handle_, buffer, static_cast<DWORD>(count), &received, nullptr);
     return static_cast<int>(received);
+  }
+
+  bool InputFollowsWithin(uint32_t ms) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    // The driver's input queue is looked at every millisecond; the byte stays there for the purge
+    // that follows a reply found not to stand alone.
+    const ULONGLONG wanted = ::GetTickCount64() + ms;
+    const ULONGLONG deadline = std::min<ULONGLONG>(wanted, read_deadline_);
+    for (;;) {
+      COMSTAT status{};
+      DWORD errors = 0;
+      if (::ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) return true;
+      // A watch the read's time-out cut short cannot show that nothing followed.
+      if (::GetTickCount64() >= deadline) return deadline < wanted;
+      ::Sleep(1);
+    }
   }
 
   void Sleep(uint32_t ms) override { ::Sleep(ms); }
@@ -125,6 +143,7 @@ class WindowsSerialPort final : public SerialPort {
   }
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  ULONGLONG read_deadline_ = 0;  // the total time-out of the last Read
   std::string open_error_;
   bool busy_ = false;
 };

@@ -121,7 +121,8 @@ const std::array<uint8_t, 34> kFactorySettings = MakeFactorySettings();
 
 bool Faults::Any() const {
   return silence || bad_checksum_fraction > 0.0 || short_reply_missing > 0 || noise_bytes > 0 ||
-         other_variant || no_acknowledgement || short_acknowledgement || slow_replies || unplugged;
+         other_variant || no_acknowledgement || short_acknowledgement || slow_replies || unplugged ||
+         late_reply_fraction > 0.0;
 }
 
 uint64_t WireTiming::BytesUs(int count) const {
@@ -434,6 +435,26 @@ void ControllerModel::FinishReply(Reply& reply, int length, bool polled) {
     // Starts only after the reader has given up on it.
     reply.delay_us += (ReadTotalTimeoutMs(length) + 100) * 1000ull;
   }
+  if (reply.count > 0 && faults.late_reply_fraction > 0.0 && fault_rng_.Chance(faults.late_reply_fraction)) {
+    reply.late = true;
+    reply.delay_us += static_cast<uint64_t>(fault_rng_.Range(1.0, 3.0) * ReadTotalTimeoutMs(length) * 1000.0);
+  }
+}
+
+void MakeStraySumRight(Reply& stray, const Reply& next) {
+  const int window = next.count;
+  if (stray.count <= 0 || window <= 1) return;
+  if (stray.count >= window) {
+    // The reader's window holds late bytes only: its last byte becomes their sum.
+    stray.bytes[static_cast<size_t>(window - 1)] = Sum(stray.bytes.data(), window - 1);
+    return;
+  }
+  // The window ends inside the real reply: the late reply's last byte takes up the difference.
+  unsigned sum = 0;
+  for (int i = 0; i < stray.count; ++i) sum += stray.bytes[static_cast<size_t>(i)];
+  for (int i = 0; i < window - stray.count - 1; ++i) sum += next.bytes[static_cast<size_t>(i)];
+  const uint8_t wanted = next.bytes[static_cast<size_t>(window - stray.count - 1)];
+  stray.bytes[static_cast<size_t>(stray.count - 1)] += static_cast<uint8_t>(wanted - (sum & 0xFF));
 }
 
 Reply ControllerModel::Answer(const std::array<uint8_t, kFrameLength>& frame, uint64_t now_us) {

@@ -40,6 +40,12 @@ struct Faults {
   bool no_acknowledgement = false;     // writes are taken but not acknowledged
   bool short_acknowledgement = false;  // acknowledgements stop after two bytes
   bool slow_replies = false;           // every reply starts only after the reader's time-out
+  // Share (0..1) of replies of every kind sent one to three of the reader's time-outs late, so that
+  // they land between later exchanges or in the middle of a later reply.
+  double late_reply_fraction = 0.0;
+  // A late reply that runs straight ahead of the next reply is bent so that the bytes a reader of
+  // that next reply takes (the late bytes, then the head of the real reply) still sum right.
+  bool late_reply_sums_right = false;
   bool unplugged = false;              // the device is gone; set through Unplug() / Replug()
 
   bool Any() const;
@@ -51,6 +57,9 @@ struct WireTiming {
   bool enabled = false;
   uint32_t baud = 9600;
   uint32_t turnaround_us = 0;
+  // A USB serial adapter's latency timer: received bytes are handed on in batches, each this long
+  // after the first byte of the batch came in (0: every byte at once).
+  uint32_t adapter_latency_us = 0;
 
   // Time on the wire of `count` bytes (one start bit, eight data bits, one stop bit); 0 when the
   // emulation is off.
@@ -64,7 +73,12 @@ struct Reply {
   std::array<uint8_t, kCapacity> bytes{};
   int count = 0;
   uint64_t delay_us = 0;
+  bool late = false;  // sent long after the reader gave up on it (the late-reply fault)
 };
+
+// Bends the bytes of a late reply that runs straight ahead of `next`, so that a reader expecting
+// `next` takes the late bytes and the head of `next` as a reply whose checksum is right.
+void MakeStraySumRight(Reply& stray, const Reply& next);
 
 // Learning cycle started by command 50.
 enum class LearningState { kIdle, kRunning, kSucceeded, kFailed };

@@ -28,6 +28,7 @@ class SimulatedPort : public SerialPort {
   void PurgeOutput() override;
   int Write(const uint8_t* data, int count) override;
   int Read(uint8_t* buffer, int count) override;
+  bool InputFollowsWithin(uint32_t ms) override;
   void Sleep(uint32_t ms) override;
   std::string OpenError() const override { return open_refused_ ? refusal : std::string(); }
 
@@ -51,7 +52,15 @@ class SimulatedPort : public SerialPort {
     uint64_t arrival_us;
     uint8_t byte;
   };
+  struct Held {
+    uint64_t due_us;  // when the controller starts sending it
+    Reply reply;
+  };
   bool Alive();  // open, and the device has not been unplugged since
+  // Puts a reply on the line from `first_us` on, after whatever is already on its way.
+  void Queue(const Reply& reply, uint64_t first_us);
+  // Late replies due by `until_us` start going out (after whatever is already on its way).
+  void ReleaseLate(uint64_t until_us);
 
   ControllerModel& model_;
   VirtualClock& clock_;
@@ -60,6 +69,8 @@ class SimulatedPort : public SerialPort {
   uint32_t open_generation_ = 0;
   FrameAssembler assembler_;
   std::deque<Incoming> input_;  // in arrival order
+  std::deque<Held> late_;       // late replies the controller has not started sending yet, by due time
+  uint64_t read_deadline_us_ = 0;  // the total time-out of the last Read
 };
 
 }  // namespace korvel::sim

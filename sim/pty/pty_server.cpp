@@ -105,6 +105,8 @@ bool PtyServer::CreateDevice(std::string& error) {
   peer_present_ = false;
   assembler_.Reset();
   outgoing_.clear();
+  late_.clear();
+  batch_until_us_ = 0;
   return true;
 }
 
@@ -120,6 +122,8 @@ void PtyServer::CloseDevice() {
   master_ = -1;
   peer_present_ = false;
   outgoing_.clear();
+  late_.clear();
+  batch_until_us_ = 0;
   assembler_.Reset();
 }
 
@@ -248,7 +252,27 @@ void PtyServer::HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint
   }
   Log(now_us, "rx", frame.data(), kFrameLength, note);
   if (reply.count == 0) return;
-  uint64_t first = at_us + reply.delay_us;
+  const uint64_t first = at_us + reply.delay_us;
+  if (reply.late) {
+    const auto later = std::upper_bound(late_.begin(), late_.end(), first,
+                                        [](uint64_t due, const Outgoing& o) { return due < o.first_us; });
+    late_.insert(later, Outgoing{reply, first, 0});
+    return;
+  }
+  // Late replies due before this one go out ahead of it, the last of them running straight into it.
+  while (!late_.empty() && late_.front().first_us <= first) {
+    Outgoing held = late_.front();
+    late_.pop_front();
+    if ((late_.empty() || late_.front().first_us > first) && model_.faults.late_reply_sums_right) {
+      MakeStraySumRight(held.reply, reply);
+    }
+    Queue(held.reply, held.first_us);
+  }
+  Queue(reply, first);
+}
+
+void PtyServer::Queue(const Reply& reply, uint64_t first_us) {
+  uint64_t first = first_us;
   if (!outgoing_.empty()) {
     const Outgoing& last = outgoing_.back();
     first = std::max(first, last.first_us + model_.wire.BytesUs(last.reply.count));
@@ -256,28 +280,70 @@ void PtyServer::HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint
   outgoing_.push_back({reply, first, 0});
 }
 
-uint64_t PtyServer::NextDueUs() const {
+void PtyServer::ReleaseLate(uint64_t until_us) {
+  while (!late_.empty() && late_.front().first_us <= until_us) {
+    // Sent while nobody has the port open: the bytes go nowhere.
+    if (peer_present_) Queue(late_.front().reply, late_.front().first_us);
+    late_.pop_front();
+  }
+}
+
+uint64_t PtyServer::NextByteUs() const {
   const Outgoing& o = outgoing_.front();
+  // Byte k is through the wire once its ten bits are: k + 1 byte times after the reply's start.
   return o.first_us + model_.wire.BytesUs(o.sent + 1);
 }
 
-void PtyServer::SendDue(uint64_t now_us) {
+uint64_t PtyServer::NextDueUs() const {
+  uint64_t due = UINT64_MAX;
+  if (!outgoing_.empty()) {
+    due = batch_until_us_ != 0 ? batch_until_us_ : NextByteUs();
+    // With an adapter latency the byte's arrival opens a batch, handed on later.
+  }
+  if (!late_.empty()) due = std::min(due, late_.front().first_us);
+  return due;
+}
+
+bool PtyServer::Deliver(uint64_t until_us) {
   while (!outgoing_.empty() && master_ >= 0) {
     Outgoing& o = outgoing_.front();
     int due = o.sent;
-    // Byte k is in the tool's hands once its ten bits are through: k + 1 byte times after the start.
-    while (due < o.reply.count && o.first_us + model_.wire.BytesUs(due + 1) <= now_us) ++due;
+    while (due < o.reply.count && o.first_us + model_.wire.BytesUs(due + 1) <= until_us) ++due;
     if (due > o.sent) {
       const ssize_t n = write(master_, o.reply.bytes.data() + o.sent, static_cast<size_t>(due - o.sent));
       if (n > 0) o.sent += static_cast<int>(n);
       if (n < 0 && errno != EAGAIN && errno != EINTR) {
         PeerGone();
-        return;
+        return false;
       }
     }
-    if (o.sent < o.reply.count) return;
+    if (o.sent < o.reply.count) return true;
     Log(NowUs(), "tx", o.reply.bytes.data(), o.reply.count, nullptr);
     outgoing_.pop_front();
+  }
+  return true;
+}
+
+void PtyServer::SendDue(uint64_t now_us) {
+  ReleaseLate(now_us);
+  const uint64_t latency = model_.wire.adapter_latency_us;
+  if (latency == 0) {
+    batch_until_us_ = 0;
+    Deliver(now_us);
+    return;
+  }
+  // A USB adapter holds what it receives and hands it on when its latency timer, started by the
+  // first byte it holds, runs out.
+  while (!outgoing_.empty() && master_ >= 0) {
+    if (batch_until_us_ == 0) {
+      const uint64_t first = NextByteUs();
+      if (first > now_us) return;
+      batch_until_us_ = first + latency;
+    }
+    if (batch_until_us_ > now_us) return;
+    const uint64_t until = batch_until_us_;
+    batch_until_us_ = 0;
+    if (!Deliver(until)) return;
   }
 }
 
@@ -285,6 +351,7 @@ void PtyServer::PeerGone() {
   // The tool closed the port: what was still on its way is lost with it.
   peer_present_ = false;
   outgoing_.clear();
+  batch_until_us_ = 0;
   assembler_.Reset();
 }
 
@@ -331,7 +398,7 @@ void PtyServer::Run(volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t
     SendDue(now);
 
     uint64_t wait = kIdleWaitUs;
-    if (!outgoing_.empty()) {
+    if (!outgoing_.empty() || !late_.empty()) {
       const uint64_t due = NextDueUs();
       wait = due > now ? std::min(wait, due - now) : 0;
     }

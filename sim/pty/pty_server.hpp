@@ -62,6 +62,14 @@ class PtyServer {
   void ReadMaster(uint64_t now_us);
   void HandleFrame(const std::array<uint8_t, kFrameLength>& frame, uint64_t at_us, uint64_t now_us);
   void SendDue(uint64_t now_us);
+  // Delivers the reply bytes that reached the tool's adapter by `until_us`; false on a lost peer.
+  bool Deliver(uint64_t until_us);
+  // When the next byte of the front reply reaches the tool's adapter.
+  uint64_t NextByteUs() const;
+  // Queues a reply that starts no earlier than `first_us`, after the one still going out.
+  void Queue(const Reply& reply, uint64_t first_us);
+  // Late replies due by `until_us` start going out.
+  void ReleaseLate(uint64_t until_us);
 
   const DriveReplay* replay_ = nullptr;
   bool replay_started_ = false;
@@ -84,6 +92,8 @@ class PtyServer {
   FrameAssembler assembler_;
   uint64_t rx_wire_until_us_ = 0;  // emulated end of the last request byte on the wire
   std::deque<Outgoing> outgoing_;
+  std::deque<Outgoing> late_;        // late replies not started yet, by the time they are due
+  uint64_t batch_until_us_ = 0;      // adapter latency: when the open batch is handed on (0: none)
   std::string command_buffer_;
 };
 

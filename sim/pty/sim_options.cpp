@@ -57,6 +57,9 @@ const char kHelp[] =
     "  --wire-timing        emulate 9600 baud: every byte takes about 1.04 ms each way\n"
     "  --turnaround MS      the controller waits MS milliseconds (fractions allowed) between a\n"
     "                       request and its reply (default 0)\n"
+    "  --adapter-latency MS the tool's USB serial adapter hands received bytes on in batches, MS\n"
+    "                       milliseconds after the first byte of each (a latency timer; default\n"
+    "                       0: every byte at once; common adapters default to 16)\n"
     "\n"
     "Faults (all can also be switched while running, see below):\n"
     "  --silence            no answer to any frame\n"
@@ -67,6 +70,10 @@ const char kHelp[] =
     "  --no-ack             writes are taken but not acknowledged\n"
     "  --short-ack          acknowledgements stop after two bytes\n"
     "  --slow               every reply starts 100 ms after the reader's time-out\n"
+    "  --late F             a share F (0..1) of the replies of every kind comes one to three of\n"
+    "                       the reader's time-outs late, between or inside later exchanges\n"
+    "  --late-sums-right    a late reply running straight into the next reply is bent so that\n"
+    "                       the next reader's bytes (late bytes first) still sum right\n"
     "\n"
     "Replay of a recorded drive:\n"
     "  --replay LOG.csv     answer live-data requests with the ticks of a log that\n"
@@ -81,11 +88,13 @@ const char kHelp[] =
     "Commands on standard input while serving, one per line:\n"
     "  silence on|off       bad-checksum F      short-replies N     noise N\n"
     "  other-variant on|off no-ack on|off       short-ack on|off    slow on|off\n"
+    "  late F               late-sums-right on|off\n"
     "  unplug               the device disappears (the tool's open handle dies; the link, if\n"
     "                       any, dangles)\n"
     "  replug               a new device appears (its path is printed; the link follows it)\n"
     "  clear                every fault off (a missing device is replugged)\n"
-    "  wire-timing on|off   turnaround MS       variant N           firmware N\n"
+    "  wire-timing on|off   turnaround MS       adapter-latency MS  variant N\n"
+    "  firmware N\n"
     "  warm                 engine to operating temperature at once\n"
     "  fast-forward SEC     run the engine SEC seconds ahead\n"
     "  learn                start a learning cycle (as command 50 does)\n"
@@ -173,6 +182,11 @@ std::string FaultList(const Faults& f) {
   if (f.no_acknowledgement) text += " no-ack";
   if (f.short_acknowledgement) text += " short-ack";
   if (f.slow_replies) text += " slow";
+  if (f.late_reply_fraction > 0.0) {
+    std::snprintf(buffer, sizeof buffer, " late %.2f", f.late_reply_fraction);
+    text += buffer;
+  }
+  if (f.late_reply_sums_right) text += " late-sums-right";
   if (f.unplugged) text += " unplugged";
   return text.empty() ? " none" : text;
 }
@@ -237,6 +251,9 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--turnaround") {
       ok = ParseDouble(value, 0.0, 10000.0, d);
       options.turnaround_ms = d;
+    } else if (arg == "--adapter-latency") {
+      ok = ParseDouble(value, 0.0, 1000.0, d);
+      options.adapter_latency_ms = d;
     } else if (arg == "--silence") {
       options.faults.silence = true;
       used_value = false;
@@ -261,6 +278,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--slow") {
       options.faults.slow_replies = true;
       used_value = false;
+    } else if (arg == "--late") {
+      ok = ParseDouble(value, 0.0, 1.0, d);
+      options.faults.late_reply_fraction = d;
+    } else if (arg == "--late-sums-right") {
+      options.faults.late_reply_sums_right = true;
+      used_value = false;
     } else {
       error = "unknown option '" + arg + "' (see --help)";
       return false;
@@ -282,23 +305,25 @@ void ApplySimOptions(const SimOptions& options, ControllerModel& model) {
   model.faults = options.faults;
   model.wire.enabled = options.wire_timing;
   model.wire.turnaround_us = static_cast<uint32_t>(options.turnaround_ms * 1000.0 + 0.5);
+  model.wire.adapter_latency_us = static_cast<uint32_t>(options.adapter_latency_ms * 1000.0 + 0.5);
   if (options.warm) model.MakeEngineWarm();
   if (options.fast_forward_s > 0.0) model.FastForward(static_cast<uint64_t>(options.fast_forward_s * 1000.0));
 }
 
 std::string StatusLine(const ControllerModel& model) {
   const auto live = model.LiveDataReply();
-  char text[256];
+  char text[384];
   std::snprintf(text, sizeof text,
                 "up %.1f s, %s, %u rpm, %d degrees, %s%s%s%s, indicator 0x%02X state 0x%02X, "
-                "variant %d firmware %d, wire timing %s turnaround %.1f ms, faults:%s",
+                "variant %d firmware %d, wire timing %s turnaround %.1f ms adapter latency %.1f ms, faults:%s",
                 static_cast<double>(model.UptimeMs()) / 1000.0, ScenarioName(model.engine().settings().scenario),
                 live[kPeriodHi] == 255 ? 0u : EngineSpeedFromPeriod(live[kPeriodHi], live[kPeriodLo]),
                 TemperatureFromRaw(live[kTempRaw]), model.OnLpg() ? "LPG" : "petrol",
                 model.LpgOffActive() ? ", LPG off" : "", model.CutOffActive() ? ", cut-off" : "",
                 model.Learning() == LearningState::kRunning ? ", learning" : "", live[kIndicatorFlags],
                 live[kStateFlags], model.Variant(), model.FirmwareVersion(), model.wire.enabled ? "on" : "off",
-                model.wire.turnaround_us / 1000.0, FaultList(model.faults).c_str());
+                model.wire.turnaround_us / 1000.0, model.wire.adapter_latency_us / 1000.0,
+                FaultList(model.faults).c_str());
   return text;
 }
 
@@ -356,6 +381,11 @@ std::string RunSimCommand(const std::string& line, ControllerModel& model, int& 
     if (!switch_fault(model.faults.short_acknowledgement)) return bad;
   } else if (cmd == "slow") {
     if (!switch_fault(model.faults.slow_replies)) return bad;
+  } else if (cmd == "late") {
+    if (!ParseDouble(arg, 0.0, 1.0, d)) return bad;
+    model.faults.late_reply_fraction = d;
+  } else if (cmd == "late-sums-right") {
+    if (!switch_fault(model.faults.late_reply_sums_right)) return bad;
   } else if (cmd == "bad-checksum") {
     if (!ParseDouble(arg, 0.0, 1.0, d)) return bad;
     model.faults.bad_checksum_fraction = d;
@@ -370,6 +400,9 @@ std::string RunSimCommand(const std::string& line, ControllerModel& model, int& 
   } else if (cmd == "turnaround") {
     if (!ParseDouble(arg, 0.0, 10000.0, d)) return bad;
     model.wire.turnaround_us = static_cast<uint32_t>(d * 1000.0 + 0.5);
+  } else if (cmd == "adapter-latency") {
+    if (!ParseDouble(arg, 0.0, 1000.0, d)) return bad;
+    model.wire.adapter_latency_us = static_cast<uint32_t>(d * 1000.0 + 0.5);
   } else if (cmd == "variant") {
     if (!ParseInt(arg, 1, 8, n)) return bad;
     model.SetVariant(static_cast<int>(n));

@@ -21,6 +21,7 @@ struct SimOptions {
   double fast_forward_s = 0.0; // --fast-forward
   bool wire_timing = false;    // --wire-timing
   double turnaround_ms = 0.0;  // --turnaround
+  double adapter_latency_ms = 0.0;  // --adapter-latency
   int variant = kDefaultVariant;
   int firmware = kDefaultFirmwareVersion;
   std::vector<ParameterSetting> parameters;  // --set, in the order given

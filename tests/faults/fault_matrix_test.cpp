@@ -99,6 +99,22 @@ class WatchedPort : public SerialPort {
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }
   void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
+  // A reply with more bytes right behind it is no reply of its own: the link takes it as corrupt,
+  // which neither counts an identity failure nor brings the link back.
+  bool InputFollowsWithin(uint32_t ms) override {
+    const bool follows = inner_.InputFollowsWithin(ms);
+    if (follows && last_was_write_) last_ack = 0;
+    if (follows && last_whole_ != 0) {
+      if (fresh_added_) fresh.erase(last_whole_);
+      if (last_whole_ == 1) {
+        failures_ = failures_before_;
+        expected_connected_ = connected_before_;
+      }
+    }
+    last_whole_ = 0;
+    last_was_write_ = false;
+    return follows;
+  }
 
   int Write(const uint8_t* data, int count) override {
     CheckLink();
@@ -127,7 +143,11 @@ class WatchedPort : public SerialPort {
     const bool lead = reply[0] == kLeadByte;
     const bool whole = got == count && lead && FrameChecksum(reply.data(), count - 1) == reply[count - 1];
     if (writing_) last_ack = got;
-    if (request_ != 0 && whole) fresh.insert(request_);
+    last_was_write_ = writing_;
+    last_whole_ = whole ? request_ : 0;
+    fresh_added_ = request_ != 0 && whole && fresh.insert(request_).second;
+    failures_before_ = failures_;
+    connected_before_ = expected_connected_;
     if (request_ == 1) {
       // The connection the link must show after this identity exchange.
       if (whole) {
@@ -205,6 +225,12 @@ class WatchedPort : public SerialPort {
   int failures_ = 0;
   bool expected_connected_ = false;
   bool identity_pending_ = false;
+  // The last read, for a reply that turns out to have more bytes behind it.
+  int last_whole_ = 0;
+  bool last_was_write_ = false;
+  bool fresh_added_ = false;
+  int failures_before_ = 0;
+  bool connected_before_ = false;
 };
 
 // One cell's world: the controller, the watched port, the link, the window system and the state
@@ -671,10 +697,17 @@ std::vector<Fault> Faults() {
       {kExitNotAcknowledged}, {kExitOk});
   add("short acknowledgement", faults([](sim::Faults& f) { f.short_acknowledgement = true; }), none, {kExitOk},
       {kExitOk}, {kExitNotAcknowledged}, {kExitOk});
-  // A reply that comes after the read gave up is read by the next exchange of the same kind: an
-  // identity or a live tick may then succeed late, but a write's acknowledgement never comes in time.
+  // A reply that comes after the read gave up is discarded before the next request; a write's
+  // acknowledgement never comes in time.
   add("slow replies", faults([](sim::Faults& f) { f.slow_replies = true; }), none, maybe_no_answer, maybe_no_answer,
       {kExitNoAnswer, kExitNotAcknowledged}, maybe_no_answer);
+  // One reply in ten, of every kind, one to three time-outs late, landing between later exchanges
+  // or inside later replies, and bent so that the late bytes and the next reply's head sum right.
+  add("late replies (1 in 10)", faults([](sim::Faults& f) {
+        f.late_reply_fraction = 0.1;
+        f.late_reply_sums_right = true;
+      }),
+      none, maybe_no_answer, maybe_no_answer, {kExitOk, kExitNoAnswer, kExitNotAcknowledged}, maybe_no_answer);
   const Set unplugged{kExitNoAnswer, kExitCannotOpenPort};
   add(
       "unplug, replug mid-exchange", [](World& w) { w.port.unplug_at_next_write = true; },

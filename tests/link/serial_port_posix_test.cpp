@@ -24,7 +24,12 @@
 #include <thread>
 #include <vector>
 
+#include "link/serial_driver.hpp"
 #include "link/serial_port.hpp"
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
 
 namespace korvel {
 namespace {
@@ -425,6 +430,82 @@ TEST_F(PortNameTest, ComNameOpensThePseudoTerminalItIsLinkedTo) {
   close(master);
   close(slave);
 }
+
+#ifdef __linux__
+// The driver's settings calls faked: what the driver holds, what it answers, what the port asked.
+struct FakeDriver {
+  int get_result = 0;
+  int set_result = 0;
+  int flags = 0;
+  int baud_base = 0;
+  int get_calls = 0;
+  int set_calls = 0;
+  serial_struct set_with{};
+};
+FakeDriver fake_driver;
+int FakeGet(int, serial_struct* settings) {
+  ++fake_driver.get_calls;
+  if (fake_driver.get_result != 0) {
+    errno = ENOTTY;
+    return -1;
+  }
+  settings->flags = fake_driver.flags;
+  settings->baud_base = fake_driver.baud_base;
+  return 0;
+}
+int FakeSet(int, const serial_struct* settings) {
+  ++fake_driver.set_calls;
+  fake_driver.set_with = *settings;
+  if (fake_driver.set_result != 0) {
+    errno = EPERM;
+    return -1;
+  }
+  return 0;
+}
+
+TEST(LowLatency, AskedForAtOpenAndTheLineWorksWhereItIsRefused) {
+  const SerialDriverCalls fake{&FakeGet, &FakeSet};
+  const struct {
+    const char* name;
+    int get_result, set_result, flags;
+    bool low_latency;
+    int set_calls;
+  } cases[] = {
+      {"adapter grants it", 0, 0, ASYNC_SPD_HI, true, 1},
+      {"already set", 0, 0, ASYNC_LOW_LATENCY, true, 0},
+      {"no such setting (pseudo-terminal)", -1, 0, 0, false, 0},
+      {"driver refuses it", 0, -1, 0, false, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_driver = FakeDriver{c.get_result, c.set_result, c.flags, 24000000};
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    EXPECT_EQ(AskForLowLatency(slave, fake), c.low_latency);
+    EXPECT_EQ(fake_driver.set_calls, c.set_calls);
+    if (c.set_calls > 0) {
+      // Only the low-latency flag changes; the driver's other settings go back as they were.
+      EXPECT_EQ(fake_driver.set_with.flags, c.flags | ASYNC_LOW_LATENCY);
+      EXPECT_EQ(fake_driver.set_with.baud_base, 24000000);
+    }
+    // The port asks when it opens, and carries on whatever the answer.
+    fake_driver.get_calls = fake_driver.set_calls = 0;
+    auto port = CreatePosixSerialPort(fake);
+    ASSERT_TRUE(port->Open(name));
+    EXPECT_EQ(fake_driver.get_calls, 1);
+    EXPECT_EQ(fake_driver.set_calls, c.set_calls);
+    const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};
+    EXPECT_EQ(port->Write(request, 4), 4);
+    uint8_t got[4] = {};
+    EXPECT_EQ(read(master, got, 4), 4);
+    port.reset();
+    close(master);
+    close(slave);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace korvel

@@ -18,7 +18,8 @@ TEST(SimOptionsTest, ReadsEveryOption) {
   ASSERT_TRUE(Parse({"--link", "bin/ports/COM1", "--log", "--variant", "3", "--firmware", "9", "--scenario", "cruise",
                      "--seed", "42", "--ambient", "-5", "--warmup", "60", "--warm", "--fast-forward", "12.5",
                      "--wire-timing", "--turnaround", "2.5", "--silence", "--bad-checksum", "0.25", "--short-replies",
-                     "2", "--noise", "4", "--other-variant", "--no-ack", "--short-ack", "--slow"},
+                     "2", "--noise", "4", "--other-variant", "--no-ack", "--short-ack", "--slow", "--late", "0.2",
+                     "--late-sums-right", "--adapter-latency", "16"},
                     o, error))
       << error;
   EXPECT_EQ(o.link_path, "bin/ports/COM1");
@@ -38,13 +39,15 @@ TEST(SimOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(o.faults.short_reply_missing, 2);
   EXPECT_EQ(o.faults.noise_bytes, 4);
   EXPECT_TRUE(o.faults.other_variant && o.faults.no_acknowledgement && o.faults.short_acknowledgement &&
-              o.faults.slow_replies);
+              o.faults.slow_replies && o.faults.late_reply_sums_right);
+  EXPECT_DOUBLE_EQ(o.faults.late_reply_fraction, 0.2);
 
   ControllerModel model(o.engine);
   ApplySimOptions(o, model);
   EXPECT_EQ(model.IdentityReply()[2], 0x49);  // other-variant: 3, firmware 9
   EXPECT_TRUE(model.wire.enabled);
   EXPECT_EQ(model.wire.turnaround_us, 2500u);
+  EXPECT_EQ(model.wire.adapter_latency_us, 16000u);
   EXPECT_EQ(model.UptimeMs(), 12500u);
 }
 
@@ -94,6 +97,12 @@ TEST(SimOptionsTest, CommandsSwitchFaultsWhileRunning) {
   RunSimCommand("short-replies 1", model, plug, quit);
   RunSimCommand("turnaround 4", model, plug, quit);
   RunSimCommand("wire-timing on", model, plug, quit);
+  RunSimCommand("adapter-latency 4", model, plug, quit);
+  RunSimCommand("late 0.3", model, plug, quit);
+  RunSimCommand("late-sums-right on", model, plug, quit);
+  EXPECT_EQ(model.wire.adapter_latency_us, 4000u);
+  EXPECT_DOUBLE_EQ(model.faults.late_reply_fraction, 0.3);
+  EXPECT_TRUE(model.faults.late_reply_sums_right);
   EXPECT_EQ(model.faults.noise_bytes, 3);
   EXPECT_EQ(model.faults.short_reply_missing, 1);
   EXPECT_EQ(model.wire.turnaround_us, 4000u);
