@@ -38,8 +38,11 @@ struct LinkState {
 // that reply late, into a later exchange. The next this many replies are therefore each followed
 // by a watch of the line for the byte gap that ends a read (50 ms): a byte in that time means the
 // reply read was not one whole reply of its own. Every watched exchange lasts at least 50 ms, so
-// the watch covers at least the 2 s after the last exchange that went wrong.
-constexpr uint32_t kRepliesWatchedAfterGiveUp = 40;
+// the watch covers at least the 0.8 s after the last exchange that went wrong: longer than three of
+// the longest read time-outs (3 x 260 ms), the latest a controller's late reply has been seen to
+// come. Kept that short because each watched exchange costs the poll its 50 ms: the Oscilloscope
+// sweeps slower for about a second after the controller comes back.
+constexpr uint32_t kRepliesWatchedAfterGiveUp = 16;
 
 // What one polling exchange brought. A port that could not be opened is reported as such; to the
 // connection state it counts as a controller that did not answer.

@@ -70,7 +70,10 @@ size_t PrintableSequence(std::string_view text, size_t i) {
 }  // namespace
 
 std::FILE* OpenPlainFile(const char* path, std::string& reason) {
-  const std::string name = "\"" + PrintableText(path != nullptr ? path : "") + "\"";
+  // Built by appending: GCC 12 at -O2 and above warns falsely (-Wrestrict) on "\"" + text.
+  std::string name(1, '"');
+  name += PrintableText(path != nullptr ? path : "");
+  name += '"';
   if (path == nullptr || path[0] == '\0') {
     reason = "cannot open " + name + ": no file name";
     return nullptr;

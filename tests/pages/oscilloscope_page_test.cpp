@@ -346,10 +346,12 @@ TEST(OscilloscopePage, WithoutControllerTheSweepStallsAndTheIdentityIsRetried) {
   EXPECT_EQ(w.window->TimerPeriod(kScopePollTimer), kScopePollPeriodMs);
   EXPECT_EQ(w.TextAt(630, 290), "0000");
 
-  // The controller answers again: the configuration is read once on the new connection.
+  // The controller answers again: the configuration is read once on the new connection. The
+  // first replies after the silence are watched for a late reply behind them (50 ms each), so the
+  // sweep takes a little longer to get going again.
   w.model.faults.silence = false;
   w.port.ClearFrames();
-  w.host.RunFor(1000);
+  w.host.RunFor(2000);
   int config_reads = 0;
   for (int request : w.Requests()) config_reads += request == 3 ? 1 : 0;
   EXPECT_EQ(config_reads, 1);
