@@ -6,6 +6,7 @@
 #include "shell/application.hpp"
 #include "shell/file_commands.hpp"
 #include "texts/language_table.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel {
 
@@ -32,9 +33,6 @@ constexpr BuiltInText kRecordingStopped = {"nagrywanie przerwane: ", "recording 
 constexpr BuiltInText kCannotRecord = {"Nie mo\xBFna nagrywa\xE6 jazdy: ", "Cannot record the drive: "};
 constexpr BuiltInText kParametersUnread = {"sterownik nie poda\xB3 parametr\xF3w",
                                            "the controller did not send its parameters"};
-// The overwrite question of the File menu (caption, text).
-constexpr int kOverwriteCaptionSlot = 172;
-constexpr int kOverwriteSlot = 173;
 
 int64_t SystemWallMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -114,7 +112,7 @@ void SafetyNet::RecordDrive() {
     std::FILE* existing = std::fopen(path.c_str(), "rb");
     if (existing == nullptr) break;
     std::fclose(existing);
-    if (host.ShowMessageBox(owner, app_.texts.Text(kOverwriteSlot), app_.texts.Text(kOverwriteCaptionSlot),
+    if (host.ShowMessageBox(owner, app_.texts.Text(lang::kOverwriteQuestion), app_.texts.Text(lang::kOverwriteCaption),
                             MessageIcon::kInformation, MessageButtons::kYesNo) == kIdYes) {
       break;
     }
