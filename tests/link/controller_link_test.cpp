@@ -421,6 +421,35 @@ TEST_F(LinkTest, WriteSendsNothingUnlessTheControllerIsVariant2) {
   EXPECT_TRUE(port.events.empty());
 }
 
+// After an exchange that brought no whole reply, the controller may still send it late, into a
+// later reply: for the next 16 replies, one with bytes right behind it fills no record and
+// acknowledges no write. Past them, a whole reply is taken as it stands.
+TEST_F(LinkTest, AfterAFailedExchangeAReplyWithBytesBehindItFillsNothingFor16Replies) {
+  Connect();
+  port.Silence();
+  link.ReadLiveData();  // no reply: the watch starts
+
+  std::vector<uint8_t> followed = ConfigReply(0x44);
+  followed.push_back(0x65);
+  port.Reply(followed);
+  link.ReadConfig();
+  EXPECT_EQ(Bytes(link.ConfigRecord), ConfigReply(0x22));
+  EXPECT_FALSE(link.state.port_open);
+
+  port.Reply({0x65, 0x79, 0x00, 0x65});
+  EXPECT_EQ(link.WriteParameter(21, 0x79), 0);
+  EXPECT_EQ(Bytes(link.WriteAcknowledgement), (std::vector<uint8_t>{0, 0, 0}));
+
+  // 16 replies standing alone end the watch.
+  for (int i = 0; i < 16; ++i) {
+    port.Reply(LiveReply(static_cast<uint8_t>(i)));
+    link.ReadLiveData();
+  }
+  port.Reply({0x65, 0x79, 0x00, 0x65});
+  EXPECT_EQ(link.WriteParameter(21, 0x79), 3);
+  EXPECT_EQ(Bytes(link.WriteAcknowledgement), (std::vector<uint8_t>{0x65, 0x79, 0x00}));
+}
+
 TEST_F(LinkTest, WriteSendsOneFrameAndReturnsTheAcknowledgementLength) {
   Connect();
   port.Reply({0x65, 0x79, 0x00});
@@ -434,9 +463,11 @@ TEST_F(LinkTest, WriteSendsOneFrameAndReturnsTheAcknowledgementLength) {
   port.Reply({0x65});
   EXPECT_EQ(link.WriteParameter(21, 0x80), 1);
   EXPECT_EQ(link.WriteParameter(21, 0x80), 0);
-  // Extra bytes of an over-long acknowledgement are discarded, not left for the next poll.
+  // Extra bytes of an over-long acknowledgement are discarded, not left for the next poll. Right
+  // after acknowledgements that did not come whole they may be a late one's, so this one counts
+  // as none.
   port.Reply({0x65, 0x01, 0x02, 0x03, 0x04});
-  EXPECT_EQ(link.WriteParameter(21, 0x80), 3);
+  EXPECT_EQ(link.WriteParameter(21, 0x80), 0);
   EXPECT_TRUE(port.input.empty());
 }
 

@@ -91,6 +91,8 @@ class ScriptedPort : public SerialPort {
     }
     return n;
   }
+  // A reply longer than the read took has bytes right behind it.
+  bool InputFollowsWithin(uint32_t) override { return is_open && !input.empty(); }
   void Sleep(uint32_t ms) override {
     events.push_back({Op::kSleep, static_cast<int>(ms)});
     sleeps.push_back(ms);
