@@ -34,6 +34,7 @@ const char* CommandName(Command command) {
     case Command::kReset: return "reset";
     case Command::kPorts: return "ports";
     case Command::kDiff: return "diff";
+    case Command::kRestorePoints: return "restore-points";
     default: return nullptr;
   }
 }
@@ -46,6 +47,7 @@ std::vector<std::string> Plainest(const Arguments& a) {
   if (a.count != 0) words.push_back("--count=" + std::to_string(a.count));
   if (!a.csv.empty()) words.push_back("--csv=" + a.csv);
   if (!a.link_port.empty()) words.push_back("--link=" + a.link_port);
+  if (a.builtin_ports) words.push_back("--builtin");
   words.push_back("--");
   words.push_back(CommandName(a.command));
   if (a.command == Command::kSave || a.command == Command::kLoad || a.command == Command::kDiff) {
@@ -88,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(!live_settings || parsed.command == Command::kLive, "live settings accepted for another command");
   Check(parsed.period_ms <= 3600000, "a period beyond an hour");
   Check(parsed.link_port.empty() || parsed.command == Command::kPorts, "--link accepted for another command");
+  Check(!parsed.builtin_ports || parsed.command == Command::kPorts, "--builtin accepted for another command");
   Check(parsed.command != Command::kDiff || !parsed.file.empty(), "diff without a file");
 
   Arguments again;
@@ -95,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(again.command == parsed.command && again.port == parsed.port && again.file == parsed.file &&
             again.parameter == parsed.parameter && again.value == parsed.value &&
             again.period_ms == parsed.period_ms && again.count == parsed.count && again.csv == parsed.csv &&
-            again.other_file == parsed.other_file && again.link_port == parsed.link_port,
+            again.other_file == parsed.other_file && again.link_port == parsed.link_port &&
+            again.builtin_ports == parsed.builtin_ports,
         "the plainest form parses to another command");
   return 0;
 }
