@@ -101,11 +101,7 @@ void MainWindowProc::OnPaint() {
     shared.screen_height = desktop.height;
     EnableSizeItems(ClassifyScreen(desktop.width, desktop.height));
   }
-  if (state.page != nullptr) {
-    // Greying and re-enabling makes the learn button redraw over the freshly painted frame.
-    state.page->EnableControl(kLearnButtonId, false);
-    state.page->EnableControl(kLearnButtonId, true);
-  }
+  if (state.page != nullptr) ProcedureOf(shared.ViewId).AfterMainWindowPaint(*state.page);
 }
 
 void MainWindowProc::OnClose() { CloseMainWindow(); }
@@ -266,10 +262,7 @@ void MainWindowProc::PlaceForScreen() {
 
 void MainWindowProc::ApplyClassFonts() {
   ApplyClassFontState(app_.shared);
-  if (state.page != nullptr) {
-    const int* r = DescribeSizeClass(app_.shared.SizeClass).learn_button;
-    state.page->MoveControl(kLearnButtonId, r[0], r[1], r[2], r[3]);
-  }
+  if (state.page != nullptr) ProcedureOf(app_.shared.ViewId).PlaceClassControls(*state.page);
 }
 
 void MainWindowProc::ApplySizeClass() {
