@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "pages/common/size_classes.hpp"
+#include "pages/page_templates.hpp"
 #include "resources/menus.hpp"
 #include "shell/application.hpp"
 #include "shell/file_commands.hpp"
@@ -73,7 +74,7 @@ void MainWindowProc::OnCreate() {
   const bool texts_loaded = LoadLanguageTexts(app_.texts, app_.settings.language_code);
   // 8. The Readings page first.
   PageProcedure& readings = ProcedureOf(ReadingsView);
-  state.page = host.CreatePage(readings.TemplateFor(shared.SizeClass), readings);
+  state.page = CreatePageOf(readings);
   if (state.page != nullptr) {
     state.page->MoveWindow(-5, -10, shared.page_width, shared.page_height);
     readings.Build(*state.page);
@@ -154,7 +155,9 @@ void MainWindowProc::OnCommand(int id) {
 
 void MainWindowProc::ShowProgramInformation() {
   app_.shared.BusyFlag = true;
-  app_.host.RunModalDialog(kAboutTemplate, app_.about_dialog, nullptr);
+  if (const DialogTemplate* dialog = FindDialogTemplate(kAboutTemplate)) {
+    app_.host.RunModalDialog(*dialog, app_.about_dialog, nullptr);
+  }
   // The dialog clears the flag when it is closed; a dialog that ended any other way (or could not
   // be created) must not leave every page timer stopped for good.
   app_.shared.BusyFlag = false;
@@ -274,6 +277,11 @@ void MainWindowProc::ApplySizeClass() {
   if (!ProcedureOf(view).KeptAcrossRebuilds()) BuildPage(view);
 }
 
+Window* MainWindowProc::CreatePageOf(PageProcedure& procedure) {
+  const DialogTemplate* dialog = FindDialogTemplate(procedure.TemplateFor(app_.shared.SizeClass));
+  return dialog != nullptr ? app_.host.CreatePage(*dialog, procedure) : nullptr;
+}
+
 PageProcedure& MainWindowProc::ProcedureOf(int view_id) {
   const PageEntry* entry = FindPage(view_id);
   return (entry != nullptr ? *entry : kPageTable[0]).procedure(app_);
@@ -284,7 +292,7 @@ void MainWindowProc::RecreatePage(int view_id) {
   Window* old_page = state.page;
   state.page = nullptr;
   app_.host.DestroyPage(old_page);
-  state.page = app_.host.CreatePage(procedure.TemplateFor(app_.shared.SizeClass), procedure);
+  state.page = CreatePageOf(procedure);
 }
 
 // Destroys the current page and builds the page of `view_id` for the current size class.
