@@ -145,14 +145,14 @@ void ReadSettingsFile(SettingsState& settings, const char* path) {
                 have_language ? token : kDefaultLanguage);
 }
 
-void WriteSettingsFile(const SettingsState& settings, const char* path) {
+SaveResult WriteSettingsFile(const SettingsState& settings, const char* path) {
   // A complete new file renamed over the old one, as the configuration files are saved: a full
   // disk or a crash leaves the old settings whole instead of an empty file. Text mode: the line
   // ends are the platform's (carriage return and line feed on Windows).
   char text[128];
   std::snprintf(text, sizeof text, "%s\n%s %d\n%s %.31s\n", "[Ustawienia]", "CommPort=",
                 static_cast<int>(settings.stored_port_number), "Language=", settings.language_code);
-  ReplaceFileContents(path, text);
+  return ReplaceFileContents(path, text);
 }
 
 const char* PortNameFromNumber(int32_t number) {

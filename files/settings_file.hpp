@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "files/file_writing.hpp"
+
 namespace korvel {
 
 // The two choices kept between runs.
@@ -17,9 +19,9 @@ struct SettingsState {
 // missing keys, which take their defaults (a missing or unusable language value gives "pol").
 void ReadSettingsFile(SettingsState& settings, const char* path = "Korvel.ini");
 // Rewrites the file: "[Ustawienia]", "CommPort= n", "Language= code", as a complete new file
-// renamed over the old one (ReplaceFileContents), so a failed write leaves the old file. Silent on
-// failure.
-void WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
+// renamed over the old one (ReplaceFileContents), so a failed write leaves the old file. Says what
+// failed, as a save does; the window program carries on silently, the choice kept for this run.
+SaveResult WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
 
 // 1..4 -> "COM1:".."COM4:", anything else -> "COM1:"; also the port number actually chosen.
 const char* PortNameFromNumber(int32_t number);

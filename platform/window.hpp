@@ -6,6 +6,8 @@
 
 namespace korvel {
 
+struct DialogTemplate;  // resources/dialog_templates.hpp
+
 // Notification codes that the pages react to.
 constexpr int kComboSelectionChanged = 1;
 constexpr int kComboDroppedDown = 7;
@@ -162,15 +164,15 @@ class Host {
   virtual void HighlightMenuItem(int id, bool highlighted) = 0;
   virtual void SetMenuItemBitmaps(int id, int unchecked_bitmap, int checked_bitmap) = 0;
 
-  // Pages: visible child dialogs of the main window without frame. OnInitDialog runs inside.
-  // Returns nullptr when the template is unknown.
-  virtual Window* CreatePage(int template_id, WindowProc& procedure) = 0;
+  // Pages: visible child dialogs of the main window without frame, made from a page's template.
+  // OnInitDialog runs inside. Returns nullptr when the window could not be made.
+  virtual Window* CreatePage(const DialogTemplate& dialog, WindowProc& procedure) = 0;
   virtual void DestroyPage(Window* page) = 0;  // OnDestroy runs inside; nullptr is ignored
   // Repaints a page (the page's OnPaint follows).
   virtual void InvalidatePage(Window* page) = 0;
 
   // Modal dialog; the owner's and other windows' timers keep arriving while it runs.
-  virtual int RunModalDialog(int template_id, WindowProc& procedure, Window* owner) = 0;
+  virtual int RunModalDialog(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) = 0;
   virtual int ShowMessageBox(Window* owner, const char* text, const char* caption, MessageIcon icon,
                              MessageButtons buttons) = 0;
   // Common file dialogs: true with the chosen path, false when the user cancelled.

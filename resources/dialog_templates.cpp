@@ -1,6 +1,5 @@
 #include "resources/dialog_templates.hpp"
 
-#include "resources/templates_internal.hpp"
 
 namespace korvel {
 
@@ -42,12 +41,9 @@ BaseUnits BaseUnitsOf(int point_size) {
 
 }  // namespace
 
-const DialogTemplate* FindDialogTemplate(int id) {
-  for (auto group : {templates::ReadingsTemplates(), templates::ConfigurationTemplates(),
-                     templates::OptionsTemplates(), templates::ServiceTemplates()}) {
-    for (const auto& dialog : group) {
-      if (dialog.id == id) return &dialog;
-    }
+const DialogTemplate* FindTemplateIn(std::span<const DialogTemplate> group, int id) {
+  for (const DialogTemplate& dialog : group) {
+    if (dialog.id == id) return &dialog;
   }
   return nullptr;
 }

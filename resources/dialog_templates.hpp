@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 namespace korvel {
 
@@ -49,7 +50,8 @@ struct DialogTemplate {
   int control_count;
 };
 
-const DialogTemplate* FindDialogTemplate(int id);
+// The template of `id` within one page's group of templates, or nullptr.
+const DialogTemplate* FindTemplateIn(std::span<const DialogTemplate> group, int id);
 
 struct PixelRect {
   int x, y, width, height;

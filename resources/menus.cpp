@@ -37,15 +37,22 @@ constexpr MenuItem kBarEn[] = {{kCommandReadings, "Readings"}, {kCommandConfigur
                                {kCommandSchema, "Schema"},   {kCommandReset, "Reset"},          {kCommandOscilloscope, "Oscilloscope"},
                                {kCommandAbout, "Program information..."}};
 
-constexpr MenuPopup kPopupsPl[] = {
-    {"Plik", kFilePl, 8}, {"Port", kPort, 4}, {"Rozmiar", kSize, 5}, {"Język", kLanguagePl, 2}};
-constexpr MenuPopup kPopupsEn[] = {
-    {"File", kFileEn, 8}, {"Port", kPort, 4}, {"Size", kSize, 5}, {"Language", kLanguageEn, 2}};
+// A pop-up or a bar and its items, counted from the array itself.
+template <int N>
+constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
+  return MenuPopup{title, items, N};
+}
+template <int P, int C>
+constexpr MenuBarResource Bar(int id, const MenuPopup (&popups)[P], const MenuItem (&commands)[C]) {
+  return MenuBarResource{id, popups, P, commands, C};
+}
 
-constexpr MenuBarResource kMenus[] = {
-    {kPolishMenu, kPopupsPl, 4, kBarPl, 7},
-    {kEnglishMenu, kPopupsEn, 4, kBarEn, 7},
-};
+constexpr MenuPopup kPopupsPl[] = {
+    Popup("Plik", kFilePl), Popup("Port", kPort), Popup("Rozmiar", kSize), Popup("Język", kLanguagePl)};
+constexpr MenuPopup kPopupsEn[] = {
+    Popup("File", kFileEn), Popup("Port", kPort), Popup("Size", kSize), Popup("Language", kLanguageEn)};
+
+constexpr MenuBarResource kMenus[] = {Bar(kPolishMenu, kPopupsPl, kBarPl), Bar(kEnglishMenu, kPopupsEn, kBarEn)};
 
 }  // namespace
 

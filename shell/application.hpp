@@ -20,22 +20,6 @@
 
 namespace korvel {
 
-// A page not built yet: shown as its bare template, its procedure does nothing.
-class BareTemplatePage : public PageProcedure {
- public:
-  explicit BareTemplatePage(const int (&templates)[5], bool built_by_size_class = false)
-      : templates_{templates[0], templates[1], templates[2], templates[3], templates[4]},
-        built_by_size_class_(built_by_size_class) {}
-  int TemplateFor(int size_class) const override {
-    return templates_[ClampClass(size_class) - 1];
-  }
-  bool BuiltBySizeClass() const override { return built_by_size_class_; }
-
- private:
-  int templates_[5];
-  bool built_by_size_class_;
-};
-
 // The whole program's state: one instance owns the link, the texts, the settings, the shared
 // presentation state, the lasting state of every page and the page procedures. The serial port
 // and the window system are lent to it (the machine's own in the program, simulated ones in tests).

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "pages/common/size_classes.hpp"
+#include "pages/page_templates.hpp"
 #include "resources/menus.hpp"
 #include "shell/application.hpp"
 #include "shell/file_commands.hpp"
@@ -73,7 +74,7 @@ void MainWindowProc::OnCreate() {
   const bool texts_loaded = LoadLanguageTexts(app_.texts, app_.settings.language_code);
   // 8. The Readings page first.
   PageProcedure& readings = ProcedureOf(ReadingsView);
-  state.page = host.CreatePage(readings.TemplateFor(shared.SizeClass), readings);
+  state.page = CreatePageOf(readings);
   if (state.page != nullptr) {
     state.page->MoveWindow(-5, -10, shared.page_width, shared.page_height);
     readings.Build(*state.page);
@@ -101,11 +102,7 @@ void MainWindowProc::OnPaint() {
     shared.screen_height = desktop.height;
     EnableSizeItems(ClassifyScreen(desktop.width, desktop.height));
   }
-  if (state.page != nullptr) {
-    // Greying and re-enabling makes the learn button redraw over the freshly painted frame.
-    state.page->EnableControl(kLearnButtonId, false);
-    state.page->EnableControl(kLearnButtonId, true);
-  }
+  if (state.page != nullptr) ProcedureOf(shared.ViewId).AfterMainWindowPaint(*state.page);
 }
 
 void MainWindowProc::OnClose() { CloseMainWindow(); }
@@ -158,7 +155,9 @@ void MainWindowProc::OnCommand(int id) {
 
 void MainWindowProc::ShowProgramInformation() {
   app_.shared.BusyFlag = true;
-  app_.host.RunModalDialog(kAboutTemplate, app_.about_dialog, nullptr);
+  if (const DialogTemplate* dialog = FindDialogTemplate(kAboutTemplate)) {
+    app_.host.RunModalDialog(*dialog, app_.about_dialog, nullptr);
+  }
   // The dialog clears the flag when it is closed; a dialog that ended any other way (or could not
   // be created) must not leave every page timer stopped for good.
   app_.shared.BusyFlag = false;
@@ -266,10 +265,7 @@ void MainWindowProc::PlaceForScreen() {
 
 void MainWindowProc::ApplyClassFonts() {
   ApplyClassFontState(app_.shared);
-  if (state.page != nullptr) {
-    const int* r = DescribeSizeClass(app_.shared.SizeClass).learn_button;
-    state.page->MoveControl(kLearnButtonId, r[0], r[1], r[2], r[3]);
-  }
+  if (state.page != nullptr) ProcedureOf(app_.shared.ViewId).PlaceClassControls(*state.page);
 }
 
 void MainWindowProc::ApplySizeClass() {
@@ -279,6 +275,11 @@ void MainWindowProc::ApplySizeClass() {
   const int view = app_.shared.ViewId;
   // A page kept across rebuilds places its controls for the class when it is next painted.
   if (!ProcedureOf(view).KeptAcrossRebuilds()) BuildPage(view);
+}
+
+Window* MainWindowProc::CreatePageOf(PageProcedure& procedure) {
+  const DialogTemplate* dialog = FindDialogTemplate(procedure.TemplateFor(app_.shared.SizeClass));
+  return dialog != nullptr ? app_.host.CreatePage(*dialog, procedure) : nullptr;
 }
 
 PageProcedure& MainWindowProc::ProcedureOf(int view_id) {
@@ -291,7 +292,7 @@ void MainWindowProc::RecreatePage(int view_id) {
   Window* old_page = state.page;
   state.page = nullptr;
   app_.host.DestroyPage(old_page);
-  state.page = app_.host.CreatePage(procedure.TemplateFor(app_.shared.SizeClass), procedure);
+  state.page = CreatePageOf(procedure);
 }
 
 // Destroys the current page and builds the page of `view_id` for the current size class.

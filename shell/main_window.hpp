@@ -67,6 +67,8 @@ class MainWindowProc : public MainWindowProcedure {
   void PlaceForScreen();
   void ApplyClassFonts();
   PageProcedure& ProcedureOf(int view_id);
+  // The page window of a procedure from its template for the current size class.
+  Window* CreatePageOf(PageProcedure& procedure);
   void RecreatePage(int view_id);
   void BuildPage(int view_id);
   void InstallMenuBar();

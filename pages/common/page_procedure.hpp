@@ -28,6 +28,12 @@ class PageProcedure : public WindowProc {
   // and runs Build.
   virtual bool BuiltBySizeClass() const { return false; }
 
+  // Controls that the main window places for the size class whenever it applies the class fonts
+  // (the Readings page's learn button).
+  virtual void PlaceClassControls(Window& page) { (void)page; }
+  // The last step of a main-window repaint, after the page drew and the size items were renewed.
+  virtual void AfterMainWindowPaint(Window& page) { (void)page; }
+
   // What the page draws when the main window repaints while it is shown. Returns true when the
   // main window should renew the highlight of the page's menu item as well.
   virtual bool PaintFromMainWindow(Window& page) {

@@ -10,7 +10,6 @@ struct SizeClassInfo {
   int page_width, page_height;
   double ScaleX, ScaleY;
   int LearningLamp;  // indicator circle diameter, pixels
-  int learn_button[4];      // x, y, width, height, pixels
   int indicator_box[4];     // template left, top, right, bottom, pixels
   int column_offsets[4];    // added to left and right of the template for segment 1..4
 };
@@ -19,7 +18,7 @@ const SizeClassInfo& DescribeSizeClass(int size_class);  // 1..5 (others clamp)
 
 // The presentation state of a size class, in the three steps the main window takes at different
 // moments: the class and its page size; the scale factors and indicator boxes (with the size
-// menu's checks); the fonts and the lamp diameter (with the learn button's place).
+// menu's checks); the fonts and the lamp diameter (the page places its own class controls).
 void SetSizeClassState(SharedState& shared, int size_class);
 void ApplySizeLayoutState(SharedState& shared);
 void ApplyClassFontState(SharedState& shared);

@@ -1,8 +1,14 @@
 #pragma once
 // Controls of the Configuration page that its procedure works with, by name; the page's templates
 // (one per size class) place them under the same names.
+#include <span>
+
+#include "resources/dialog_templates.hpp"
 
 namespace korvel {
+
+// The page's templates, one per size class (configuration_templates.cpp).
+std::span<const DialogTemplate> ConfigurationTemplates();
 
 enum ConfigurationControl : int {
   // Combo boxes, in the order they are filled.

@@ -1,8 +1,14 @@
 #pragma once
 // Control ids of the Options page (templates 152, 125, 153, 154, 156) and of its corrections
 // dialog (template 170), shared by the page procedures and the templates.
+#include <span>
+
+#include "resources/dialog_templates.hpp"
 
 namespace korvel {
+
+// The page's templates by size class and the corrections dialog (options_templates.cpp).
+std::span<const DialogTemplate> OptionsTemplates();
 
 // Templates of the Options page by size class 1..5, and of the corrections dialog.
 constexpr int kOptionsTemplates[5] = {152, 125, 153, 154, 156};

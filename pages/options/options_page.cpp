@@ -211,7 +211,9 @@ void OptionsPage::OnCommand(Window& page, int control_id, int code) {
 void OptionsPage::RunCorrectionsDialog(Window& page) {
   SharedState& shared = context_.shared;
   shared.SubDialogOpen = true;
-  context_.host.RunModalDialog(kCorrectionsTemplate, sub_dialog_, &page);
+  if (const DialogTemplate* dialog = FindTemplateIn(OptionsTemplates(), kCorrectionsTemplate)) {
+    context_.host.RunModalDialog(*dialog, sub_dialog_, &page);
+  }
   // The dialog clears the flag when it ends; a dialog that ended any other way (or could not be
   // created) must not leave the page without polls for good.
   shared.SubDialogOpen = false;

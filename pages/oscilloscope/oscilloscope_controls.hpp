@@ -1,7 +1,13 @@
 #pragma once
 // Named controls of the Oscilloscope page, shared by its procedure and its template.
+#include <span>
+
+#include "resources/dialog_templates.hpp"
 
 namespace korvel {
+
+// The page's template (oscilloscope_templates.cpp).
+std::span<const DialogTemplate> OscilloscopeTemplates();
 
 constexpr int kOscilloscopeTemplate = 159;
 constexpr int kScopePollTimer = 1;

@@ -49,21 +49,6 @@ constexpr Caption kTraceCaptions[4] = {
     {lang::kScopeSecondInputCaption, {0, 0, 128}, 50, 400},
 };
 
-// Probe range legends, 14 characters each.
-constexpr const char* kRangeTexts[6] = {
-    "0 - 1 V       ", "0 - 5 V  '-'  ", "0 - 5 V  '+'  ", "5 - 0 V  '-'  ", "5 - 0 V  '+'  ", "0,8 - 1,6 V   ",
-};
-
-// Mode legend slot for LambdaMode 0..15.
-int ModeLegendSlot(int mode) {
-  if (mode == 0) return lang::kSecondInputMode0;
-  if (mode == 1) return lang::kSecondInputMode1;
-  if (mode <= 5) return lang::kSecondInputMode2;
-  if (mode == 6) return lang::kSecondInputMode6;
-  if (mode == 7) return lang::kSecondInputMode7;
-  return lang::kSecondInputMode8;
-}
-
 // Scroll bar 1117 and check box 1071 by size class, device pixels: x, y, width, height.
 struct Placement {
   int scroll_bar[4];
@@ -90,13 +75,13 @@ int OscilloscopePage::TemplateFor(int size_class) const {
 void OscilloscopePage::Build(Window& page) {
   FitPage(page);
   ResetScopeHistory();
-  DrawScopeLegends(page);
+  DrawScopeLegends(page, ReadScopeLegends());
   RedrawScopeTraces(page);
   state_.SweepPosition = kSweepStart;
 }
 
 bool OscilloscopePage::PaintFromMainWindow(Window& page) {
-  DrawScopeLegends(page);
+  DrawScopeLegends(page, ReadScopeLegends());
   RedrawScopeTraces(page);
   return false;
 }
@@ -138,13 +123,17 @@ void OscilloscopePage::ResetScopeHistory() {
   }
 }
 
-void OscilloscopePage::DrawScopeLegends(Window& page) {
-  const SharedState& s = context_.shared;
-  const LanguageTable& texts = context_.texts;
+ScopeLegends OscilloscopePage::ReadScopeLegends() {
+  // The legends name the probe range and the second input's mode as the controller holds them
+  // now: the configuration is read again before every full redraw.
   ControllerLink& link = context_.link;
-  page.SetControlText(kValueCursorCheck, texts.Text(lang::kValueCursorCheck));
   link.ReadConfig();
-  const uint8_t lambda_type = link.ConfigRecord[kConfigLambdaType];
+  return ScopeLegendsOf(link.ConfigRecord[kConfigLambdaType]);
+}
+
+void OscilloscopePage::DrawScopeLegends(Window& page, const ScopeLegends& legends) {
+  const SharedState& s = context_.shared;
+  page.SetControlText(kValueCursorCheck, context_.texts.Text(lang::kValueCursorCheck));
 
   Canvas& text = page.GetContext();
   Canvas& shape = page.GetContext();
@@ -155,8 +144,8 @@ void OscilloscopePage::DrawScopeLegends(Window& page) {
   text.SetTextColor(kLambdaCaptionColour);
   WholeText(text, 50, 60, lang::kScopeLambdaCaption);
   text.SetTextColor(kBlack);
-  if (LambdaRange(lambda_type) <= 5) Text(text, 50, 90, kRangeTexts[LambdaRange(lambda_type)], 14);
-  WholeText(text, 50, 420, ModeLegendSlot(LambdaMode(lambda_type)));
+  if (legends.range_text != nullptr) Text(text, 50, 90, legends.range_text, kRangeTextLength);
+  WholeText(text, 50, 420, legends.mode_slot);
   WholeText(text, 50, 190, lang::kScopeAttScale);
   WholeText(text, 50, 320, lang::kScopeSpeedScale);
   text.SelectFont(s.ValueFont);

@@ -47,7 +47,9 @@ class OscilloscopePage : public PageProcedure {
   void ResetScopeHistory();
   // Frames, captions, range and mode legends, the time axis and the cursor controls; reads the
   // configuration first so that the legends and the lambda scale are fresh.
-  void DrawScopeLegends(Window& page);
+  // The configuration read that the legends need, then the legends it decides.
+  ScopeLegends ReadScopeLegends();
+  void DrawScopeLegends(Window& page, const ScopeLegends& legends);
   // Clears the panes and draws the five traces again from their redraw points.
   void RedrawScopeTraces(Window& page);
   // One poll-and-draw step of the 20 ms timer.

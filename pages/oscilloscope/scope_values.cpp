@@ -6,6 +6,7 @@
 #include "link/conversions.hpp"
 #include "link/live_data.hpp"
 #include "platform/window.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel {
 
@@ -18,7 +19,27 @@ constexpr int kMaxSpeedHeight = 80;
 // the ON/OFF modes 7 and 15.
 bool AuxTraceInverted(uint8_t lambda_type) { return (lambda_type & 7) != 7 && (lambda_type & 1) != 0; }
 
+// Probe range legends, 14 characters each.
+constexpr const char* kRangeTexts[6] = {
+    "0 - 1 V       ", "0 - 5 V  '-'  ", "0 - 5 V  '+'  ", "5 - 0 V  '-'  ", "5 - 0 V  '+'  ", "0,8 - 1,6 V   ",
+};
+
+// Mode legend slot for LambdaMode 0..15.
+int ModeLegendSlot(int mode) {
+  if (mode == 0) return lang::kSecondInputMode0;
+  if (mode == 1) return lang::kSecondInputMode1;
+  if (mode <= 5) return lang::kSecondInputMode2;
+  if (mode == 6) return lang::kSecondInputMode6;
+  if (mode == 7) return lang::kSecondInputMode7;
+  return lang::kSecondInputMode8;
+}
+
 }  // namespace
+
+ScopeLegends ScopeLegendsOf(uint8_t lambda_type) {
+  const int range = LambdaRange(lambda_type);
+  return ScopeLegends{range <= 5 ? kRangeTexts[range] : nullptr, ModeLegendSlot(LambdaMode(lambda_type))};
+}
 
 ScopeSample SampleOfRecords(const uint8_t (&live)[11], uint8_t lambda_type) {
   ScopeSample s;

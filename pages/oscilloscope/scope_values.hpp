@@ -52,6 +52,15 @@ struct ScopeReadouts {
 };
 ScopeReadouts ScopeReadoutsOf(const ScopeSample& sample);
 
+// The legends of the probe pane (the range, 14 characters; none for a range past 5) and of the
+// second-input pane (the language slot of its mode), by LambdaType.
+constexpr int kRangeTextLength = 14;
+struct ScopeLegends {
+  const char* range_text;
+  int mode_slot;
+};
+ScopeLegends ScopeLegendsOf(uint8_t lambda_type);
+
 // The engine speed that the cursor shows for a recorded speed: 0 when bits 8..15 are all set.
 uint32_t CursorEngineSpeed(uint32_t recorded);
 

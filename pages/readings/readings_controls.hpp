@@ -1,8 +1,14 @@
 #pragma once
-// The Readings page's template and controls, shared by the page procedure and its template in
-// resources/. The page draws everything else itself.
+// The Readings page's template and controls, shared by the page procedure and its template. The
+// page draws everything else itself.
+#include <span>
+
+#include "resources/dialog_templates.hpp"
 
 namespace korvel {
+
+// The page's template (readings_templates.cpp).
+std::span<const DialogTemplate> ReadingsTemplates();
 
 constexpr int kReadingsTemplate = 101;
 

@@ -115,6 +115,21 @@ bool ReadingsPage::PaintFromMainWindow(Window& page) {
   return true;
 }
 
+void ReadingsPage::PlaceClassControls(Window& page) {
+  // The learn button, by size class: x, y, width, height in pixels.
+  static constexpr int kLearnButtonPlace[5][4] = {
+      {560, 358, 51, 30}, {695, 465, 70, 40}, {880, 610, 95, 60}, {1100, 780, 120, 75}, {1100, 840, 120, 75},
+  };
+  const int* r = kLearnButtonPlace[ClampClass(context_.shared.SizeClass) - 1];
+  page.MoveControl(kLearnButtonId, r[0], r[1], r[2], r[3]);
+}
+
+void ReadingsPage::AfterMainWindowPaint(Window& page) {
+  // Greying and re-enabling makes the learn button redraw over the freshly painted frame.
+  page.EnableControl(kLearnButtonId, false);
+  page.EnableControl(kLearnButtonId, true);
+}
+
 bool ReadingsPage::OnInitDialog(Window& page) {
   (void)page;
   return true;

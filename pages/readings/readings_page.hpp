@@ -17,6 +17,8 @@ class ReadingsPage : public PageProcedure {
   int TemplateFor(int size_class) const override;
   void Build(Window& page) override { DrawReadingsFrame(page); }
   bool PaintFromMainWindow(Window& page) override;
+  void PlaceClassControls(Window& page) override;
+  void AfterMainWindowPaint(Window& page) override;
 
   void DrawReadingsFrame(Window& page);
   void DrawReadingsValues(Window& page);

@@ -421,13 +421,7 @@ void QtHost::DeliverMenuCommand(int id, bool from_bar) {
 
 // Pages and dialogs ------------------------------------------------------------------------------
 
-Window* QtHost::CreatePage(int template_id, WindowProc& procedure) {
-  const DialogTemplate* dialog = FindDialogTemplate(template_id);
-  if (dialog == nullptr) return nullptr;
-  return CreatePageFromTemplate(*dialog, procedure);
-}
-
-Window* QtHost::CreatePageFromTemplate(const DialogTemplate& dialog, WindowProc& procedure) {
+Window* QtHost::CreatePage(const DialogTemplate& dialog, WindowProc& procedure) {
   QWidget* parent = main_ ? main_->centralWidget() : nullptr;
   auto* page = new QtPageWidget(*this, parent);
   QtWindow& window = page->Window();
@@ -466,13 +460,7 @@ void QtHost::InvalidatePage(Window* page) {
   if (QtWindow* window = FindPage(page)) window->RequestPaint();
 }
 
-int QtHost::RunModalDialog(int template_id, WindowProc& procedure, Window* owner) {
-  const DialogTemplate* dialog = FindDialogTemplate(template_id);
-  if (dialog == nullptr) return -1;
-  return RunModalDialogFromTemplate(*dialog, procedure, owner);
-}
-
-int QtHost::RunModalDialogFromTemplate(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) {
+int QtHost::RunModalDialog(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) {
   (void)owner;  // every other window waits while a modal dialog runs
   QPointer<QtDialogWidget> widget = new QtDialogWidget(*this, main_.data());
   QtWindow& window = widget->Window();

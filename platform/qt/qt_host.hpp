@@ -60,10 +60,10 @@ class QtHost : public Host, public QtWindowServices {
   void EnableMenuItem(int id, bool enabled) override;
   void HighlightMenuItem(int id, bool highlighted) override;
   void SetMenuItemBitmaps(int id, int unchecked_bitmap, int checked_bitmap) override;
-  Window* CreatePage(int template_id, WindowProc& procedure) override;
+  Window* CreatePage(const DialogTemplate& dialog, WindowProc& procedure) override;
   void DestroyPage(Window* page) override;
   void InvalidatePage(Window* page) override;
-  int RunModalDialog(int template_id, WindowProc& procedure, Window* owner) override;
+  int RunModalDialog(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) override;
   int ShowMessageBox(Window* owner, const char* text, const char* caption, MessageIcon icon,
                      MessageButtons buttons) override;
   bool GetOpenFileName(const FileDialogRequest& request, std::string& path) override;
@@ -71,8 +71,6 @@ class QtHost : public Host, public QtWindowServices {
   void SetBusyCursor(bool busy) override;
 
   // The same from a template given directly (the tests build their own).
-  Window* CreatePageFromTemplate(const DialogTemplate& dialog, WindowProc& procedure);
-  int RunModalDialogFromTemplate(const DialogTemplate& dialog, WindowProc& procedure, Window* owner);
 
   // QtWindowServices.
   const QtFontSet& CanvasFonts() override;

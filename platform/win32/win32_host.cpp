@@ -340,11 +340,10 @@ void Win32Host::SetMenuItemBitmaps(int id, int unchecked_bitmap, int checked_bit
 
 // Pages and dialogs ------------------------------------------------------------------------------
 
-Window* Win32Host::CreatePage(int template_id, WindowProc& procedure) {
-  const DialogTemplate* dialog = FindDialogTemplate(template_id);
-  if (dialog == nullptr || main_ == nullptr) return nullptr;
-  auto window = std::make_unique<Win32Window>(gdi_, *dialog, procedure);
-  const std::vector<uint16_t> resource = win32::BuildDialogResource(*dialog);
+Window* Win32Host::CreatePage(const DialogTemplate& dialog, WindowProc& procedure) {
+  if (main_ == nullptr) return nullptr;
+  auto window = std::make_unique<Win32Window>(gdi_, dialog, procedure);
+  const std::vector<uint16_t> resource = win32::BuildDialogResource(dialog);
   HWND hwnd = ::CreateDialogIndirectParamW(instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()), main_,
                                            Win32Window::DialogProc, reinterpret_cast<LPARAM>(window.get()));
   if (hwnd == nullptr) return nullptr;
@@ -385,11 +384,9 @@ HWND Win32Host::OwnerOf(Window* window) {
   return main_;
 }
 
-int Win32Host::RunModalDialog(int template_id, WindowProc& procedure, Window* owner) {
-  const DialogTemplate* dialog = FindDialogTemplate(template_id);
-  if (dialog == nullptr) return -1;
-  Win32Window window(gdi_, *dialog, procedure);
-  const std::vector<uint16_t> resource = win32::BuildDialogResource(*dialog);
+int Win32Host::RunModalDialog(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) {
+  Win32Window window(gdi_, dialog, procedure);
+  const std::vector<uint16_t> resource = win32::BuildDialogResource(dialog);
   // The system's modal loop: the other windows are disabled, their timers keep arriving.
   const INT_PTR result =
       ::DialogBoxIndirectParamW(instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()), OwnerOf(owner),

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pages/page_templates.hpp"
 #include "resources/menus.hpp"
 
 namespace korvel::headless {
@@ -565,18 +566,25 @@ void HeadlessHost::SetMenuItemBitmaps(int id, int unchecked_bitmap, int checked_
   }
 }
 
-HeadlessWindow* HeadlessHost::MakeWindow(int template_id, WindowProc& procedure, bool modal) {
-  const DialogTemplate* dialog = FindDialogTemplate(template_id);
-  if (dialog == nullptr) return nullptr;
-  windows_.push_back(std::make_unique<HeadlessWindow>(*this, *dialog, procedure, modal, ++window_serial_));
+HeadlessWindow* HeadlessHost::MakeWindow(const DialogTemplate& dialog, WindowProc& procedure, bool modal) {
+  windows_.push_back(std::make_unique<HeadlessWindow>(*this, dialog, procedure, modal, ++window_serial_));
   return windows_.back().get();
 }
 
 Window* HeadlessHost::CreatePage(int template_id, WindowProc& procedure) {
+  const DialogTemplate* dialog = FindDialogTemplate(template_id);
+  return dialog != nullptr ? CreatePage(*dialog, procedure) : nullptr;
+}
+
+int HeadlessHost::RunModalDialog(int template_id, WindowProc& procedure, Window* owner) {
+  const DialogTemplate* dialog = FindDialogTemplate(template_id);
+  return dialog != nullptr ? RunModalDialog(*dialog, procedure, owner) : -1;
+}
+
+Window* HeadlessHost::CreatePage(const DialogTemplate& dialog, WindowProc& procedure) {
   DispatchScope scope(*this);
-  HeadlessWindow* page = MakeWindow(template_id, procedure, false);
-  if (page == nullptr) return nullptr;
-  pages_created.push_back(template_id);
+  HeadlessWindow* page = MakeWindow(dialog, procedure, false);
+  pages_created.push_back(dialog.id);
   procedure.OnInitDialog(*page);
   return page->destroyed() ? nullptr : page;
 }
@@ -622,12 +630,11 @@ HeadlessWindow* HeadlessHost::CurrentPage() {
 
 HeadlessWindow* HeadlessHost::CurrentDialog() { return modal_stack_.empty() ? nullptr : modal_stack_.back(); }
 
-int HeadlessHost::RunModalDialog(int template_id, WindowProc& procedure, Window* owner) {
+int HeadlessHost::RunModalDialog(const DialogTemplate& dialog_template, WindowProc& procedure, Window* owner) {
   (void)owner;
   DispatchScope scope(*this);
-  HeadlessWindow* dialog = MakeWindow(template_id, procedure, true);
-  if (dialog == nullptr) return -1;
-  modal_dialogs.push_back(template_id);
+  HeadlessWindow* dialog = MakeWindow(dialog_template, procedure, true);
+  modal_dialogs.push_back(dialog_template.id);
   modal_stack_.push_back(dialog);
   procedure.OnInitDialog(*dialog);
   if (!dialog->ended_) dialog->Paint();

@@ -307,14 +307,17 @@ class HeadlessHost : public Host {
   void EnableMenuItem(int id, bool enabled) override;
   void HighlightMenuItem(int id, bool highlighted) override;
   void SetMenuItemBitmaps(int id, int unchecked_bitmap, int checked_bitmap) override;
-  Window* CreatePage(int template_id, WindowProc& procedure) override;
+  Window* CreatePage(const DialogTemplate& dialog, WindowProc& procedure) override;
+  // The page of a template id (any page's or dialog's); nullptr for an unknown id.
+  Window* CreatePage(int template_id, WindowProc& procedure);
   void DestroyPage(Window* page) override;
   // Marks the page for a paint; RunFor (also RunFor(0)) or DeliverPaints delivers it.
   void InvalidatePage(Window* page) override;
   // Without on_modal_dialog the dialog ends with kIdCancel after its init and one paint. With it,
   // the function runs after the first paint; a dialog that is still open when it returns ends
   // with kIdCancel (as if closed by its close box). -1 for an unknown template.
-  int RunModalDialog(int template_id, WindowProc& procedure, Window* owner) override;
+  int RunModalDialog(const DialogTemplate& dialog, WindowProc& procedure, Window* owner) override;
+  int RunModalDialog(int template_id, WindowProc& procedure, Window* owner);
   // Yes/No boxes take the next scripted answer (kIdNo when none is left); OK boxes answer kIdOk
   // and leave the script alone.
   int ShowMessageBox(Window* owner, const char* text, const char* caption, MessageIcon icon,
@@ -396,7 +399,7 @@ class HeadlessHost : public Host {
   friend class HeadlessWindow;
   friend class DispatchScope;
 
-  HeadlessWindow* MakeWindow(int template_id, WindowProc& procedure, bool modal);
+  HeadlessWindow* MakeWindow(const DialogTemplate& dialog, WindowProc& procedure, bool modal);
   void Destroy(HeadlessWindow* window);
   void FreeDestroyed();
   bool FireNextTimer(uint64_t until_us);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "pages/page_templates.hpp"
+
 #include <set>
 #include <string>
 

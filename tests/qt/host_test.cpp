@@ -3,6 +3,8 @@
 // pages from the program's own templates; message boxes, file dialogs and the busy cursor.
 #include <gtest/gtest.h>
 
+#include "pages/page_templates.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -257,7 +259,7 @@ TEST_F(QtHostTest, DestroyingTheMainWindowDestroysItsPagesAfterIt) {
   Create();
   qt_test::RecordingProc page;
   const DialogTemplate dialog = qt_test::TestPageTemplate();
-  ASSERT_NE(host_.CreatePageFromTemplate(dialog, page), nullptr);
+  ASSERT_NE(host_.CreatePage(dialog, page), nullptr);
   main_.on_destroy = [&] { EXPECT_EQ(page.destroys, 0); };
   host_.DestroyMainWindow();
   EXPECT_TRUE(Contains(main_.events, "destroy"));
@@ -284,7 +286,7 @@ TEST_F(QtHostTest, PageMayBeDestroyedFromItsOwnHandler) {
     }
   };
   const DialogTemplate dialog = qt_test::TestPageTemplate();
-  auto* window = static_cast<QtWindow*>(host_.CreatePageFromTemplate(dialog, page));
+  auto* window = static_cast<QtWindow*>(host_.CreatePage(dialog, page));
   QTest::mouseClick(window->ControlWidget(30), Qt::LeftButton);
   EXPECT_EQ(page.destroys, 1);
   qt_test::FlushDeletes();
@@ -294,11 +296,7 @@ TEST_F(QtHostTest, PageMayBeDestroyedFromItsOwnHandler) {
 TEST_F(QtHostTest, PagesAndDialogsFromTheProgramTemplates) {
   Create();
   qt_test::RecordingProc proc;
-  EXPECT_EQ(host_.CreatePage(4242, proc), nullptr);
-  EXPECT_EQ(host_.RunModalDialog(4242, proc, nullptr), -1);
-  EXPECT_EQ(proc.inits, 0);
-
-  auto* reset = static_cast<QtWindow*>(host_.CreatePage(126, proc));
+  auto* reset = static_cast<QtWindow*>(host_.CreatePage(*FindDialogTemplate(126), proc));
   ASSERT_NE(reset, nullptr);
   ASSERT_NE(dynamic_cast<QPushButton*>(reset->ControlWidget(126)), nullptr);
   EXPECT_EQ(reset->ControlText(126), QString::fromUtf8("ZRESETUJ   I   PRZYWRÓĆ USTAWIENIA FABRYCZNE"));
@@ -307,7 +305,7 @@ TEST_F(QtHostTest, PagesAndDialogsFromTheProgramTemplates) {
   EXPECT_EQ(reset->ControlText(126), QStringLiteral("Reset"));
   host_.DestroyPage(reset);
 
-  auto* readings = static_cast<QtWindow*>(host_.CreatePage(101, proc));
+  auto* readings = static_cast<QtWindow*>(host_.CreatePage(*FindDialogTemplate(101), proc));
   ASSERT_NE(readings, nullptr);
   ASSERT_NE(readings->ControlWidget(1005), nullptr);
   ASSERT_NE(readings->ControlWidget(1006), nullptr);
@@ -322,7 +320,7 @@ TEST_F(QtHostTest, PagesAndDialogsFromTheProgramTemplates) {
     }
     window.EndDialog(kIdOk);
   };
-  EXPECT_EQ(host_.RunModalDialog(103, about, readings), kIdOk);
+  EXPECT_EQ(host_.RunModalDialog(*FindDialogTemplate(103), about, readings), kIdOk);
   EXPECT_EQ(logo, QSize(238, 62));
 }
 
@@ -477,7 +475,7 @@ TEST(QtProgramTemplates, EveryTemplateBuildsWithItsControlsInside) {
     const DialogTemplate* dialog = FindDialogTemplate(id);
     ASSERT_NE(dialog, nullptr);
     qt_test::RecordingProc proc;
-    auto* window = static_cast<QtWindow*>(host.CreatePageFromTemplate(*dialog, proc));
+    auto* window = static_cast<QtWindow*>(host.CreatePage(*dialog, proc));
     const QRect page(QPoint(0, 0), window->Surface().size());
     std::vector<QRect> lists;
     for (int i = 0; i < dialog->control_count; ++i) {

@@ -153,7 +153,7 @@ TEST_P(PrimitivesPageTest, EdgesTextCutAndScreenshot) {
   qt_test::RecordingProc proc;
   const DialogTemplate dialog{9100, 100, 100, "MS Sans Serif", 12, false, "", kOverlay,
                               static_cast<int>(std::size(kOverlay))};
-  auto* page = static_cast<QtWindow*>(host.CreatePageFromTemplate(dialog, proc));
+  auto* page = static_cast<QtWindow*>(host.CreatePage(dialog, proc));
   page->MoveWindow(0, 0, info.width, info.height);
   PrimitivesPage drawing(*page, size_class);
   drawing.Draw();

@@ -31,7 +31,7 @@ class QtPageTest : public ::testing::Test {
     host_.CreateMainWindow(main_, "Korvel", kPolishMenu, 0, 0, 820, 640);
     host_.ShowMainWindow();
     dialog_ = qt_test::TestPageTemplate();
-    window_ = host_.CreatePageFromTemplate(dialog_, proc_);
+    window_ = host_.CreatePage(dialog_, proc_);
     page_ = static_cast<QtWindow*>(window_);
     PumpUntil([this] { return proc_.paints > 0; });
   }
@@ -359,7 +359,7 @@ TEST_F(QtPageTest, ModalDialogKeepsThePageTimersRunningAndEndsWithItsResult) {
     if (proc_.TimerCount(1) > page_ticks_at_start + 2) dialog.EndDialog(7);
   };
   const DialogTemplate dialog = qt_test::TestDialogTemplate();
-  const int result = host_.RunModalDialogFromTemplate(dialog, dialog_proc, window_);
+  const int result = host_.RunModalDialog(dialog, dialog_proc, window_);
   EXPECT_EQ(result, 7);
   EXPECT_EQ(dialog_proc.inits, 1);
   EXPECT_GE(dialog_proc.paints, 1);
@@ -385,7 +385,7 @@ TEST_F(QtPageTest, EscapeAndCloseBoxAreCommandTwoAndTheProcedureDecides) {
     if (id == kIdCancel && dialog_proc.commands.size() >= 2) dialog.EndDialog(kIdCancel);
   };
   const DialogTemplate dialog = qt_test::TestDialogTemplate();
-  EXPECT_EQ(host_.RunModalDialogFromTemplate(dialog, dialog_proc, window_), kIdCancel);
+  EXPECT_EQ(host_.RunModalDialog(dialog, dialog_proc, window_), kIdCancel);
   EXPECT_EQ(dialog_proc.commands, (std::vector<Command>{{kIdCancel, 0}, {kIdCancel, 0}}));
 }
 
@@ -396,7 +396,7 @@ TEST_F(QtPageTest, DialogEndedWhileStartingDoesNotWait) {
     dialog.EndDialog(kIdOk);
   };
   const DialogTemplate dialog = qt_test::TestDialogTemplate();
-  EXPECT_EQ(host_.RunModalDialogFromTemplate(dialog, dialog_proc, nullptr), kIdOk);
+  EXPECT_EQ(host_.RunModalDialog(dialog, dialog_proc, nullptr), kIdOk);
   EXPECT_EQ(dialog_proc.destroys, 1);
   EXPECT_TRUE(dialog_proc.timers.empty());
 }
@@ -413,7 +413,7 @@ TEST_F(QtPageTest, ButtonOfADialogReachesItsProcedure) {
     if (id == kIdOk) dialog.EndDialog(kIdOk);
   };
   const DialogTemplate dialog = qt_test::TestDialogTemplate();
-  EXPECT_EQ(host_.RunModalDialogFromTemplate(dialog, dialog_proc, window_), kIdOk);
+  EXPECT_EQ(host_.RunModalDialog(dialog, dialog_proc, window_), kIdOk);
   EXPECT_EQ(dialog_proc.commands.front(), (Command{kIdOk, kButtonClicked}));
 }
 

@@ -4,7 +4,9 @@
 // measures how long the window did not answer: a 10 ms probe timer runs beside the pages' poll
 // timers, and its lateness is the time a tick (or a command) held the event loop. Each hold is
 // charged to the page shown and compared with that page's bound, the sum of the read time-outs one
-// of its ticks can run into. Once a minute it samples the resident memory and the CPU time from
+// of its ticks can run into. A hold leaves out the time the window's thread was ready to run but
+// waited for a CPU that other programs had (the kernel's run-queue wait of the thread), so a busy
+// machine does not pass for a slow window; that wait is reported per minute. Once a minute it samples the resident memory and the CPU time from
 // /proc and prints a line.
 // Run in a working tree whose ports/COM1 leads to korvel-sim (scripts/soak switches its faults).
 //   korvel_soak_driver SECONDS [--dwell MS] [--seed N] [--margin MS] [--fault-file PATH] [--pages]
@@ -93,6 +95,15 @@ double MsSinceProcessStart() {
   timespec now{};
   clock_gettime(CLOCK_BOOTTIME, &now);
   return (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - start_s) * 1000.0;
+}
+
+// Milliseconds the calling thread has waited, ready to run, for a CPU (the second figure of
+// /proc/thread-self/schedstat, in nanoseconds); 0 where the kernel does not say.
+double RunQueueWaitMs() {
+  std::ifstream schedstat("/proc/thread-self/schedstat");
+  unsigned long long on_cpu_ns = 0, waiting_ns = 0;
+  if (!(schedstat >> on_cpu_ns >> waiting_ns)) return 0;
+  return static_cast<double>(waiting_ns) / 1e6;
 }
 
 std::string FirstLine(const std::string& path) {
@@ -190,10 +201,13 @@ int main(int argc, char** argv) {
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
   double last_probe = now_ms();
+  double last_wait = RunQueueWaitMs(), minute_cpu_wait = 0;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    const double t = now_ms();
-    const double hold = t - last_probe - 10.0;
+    const double t = now_ms(), wait = RunQueueWaitMs();
+    const double hold = t - last_probe - 10.0 - (wait - last_wait);
+    minute_cpu_wait += wait - last_wait;
     last_probe = t;
+    last_wait = wait;
     if (first_live_ms < 0 && app.shared.ViewId == kPages[0].view && app.link.Connected() &&
         app.link.LiveDataRecord[0] == 0x65)
       first_live_ms = MsSinceProcessStart(), first_live_cpu_s = ProcessCpuSeconds();
@@ -281,14 +295,17 @@ int main(int argc, char** argv) {
   // Once a minute (and at the end): memory, CPU and the worst hold per page in that minute.
   std::vector<long> rss_by_minute;
   double minute_cpu = ProcessCpuSeconds(), minute_start = now_ms();
-  std::printf("%-6s %9s %7s", "minute", "RSS kB", "CPU %");
+  std::printf("%-6s %9s %7s %9s", "minute", "RSS kB", "CPU %", "CPU wait");
   for (const auto& page : kPages) std::printf(" %8.8s", page.name);
   std::printf("  fault now (worst hold per page in ms, - not shown)\n");
   auto minute_line = [&] {
     const double t = now_ms(), cpu = ProcessCpuSeconds();
     const long rss = ResidentKb();
     rss_by_minute.push_back(rss);
-    std::printf("%-6zu %9ld %7.2f", rss_by_minute.size(), rss, (cpu - minute_cpu) / ((t - minute_start) / 1000.0) * 100);
+    const double minute_s = (t - minute_start) / 1000.0;
+    std::printf("%-6zu %9ld %7.2f %8.2f%%", rss_by_minute.size(), rss, (cpu - minute_cpu) / minute_s * 100,
+                minute_cpu_wait / 10.0 / minute_s);
+    minute_cpu_wait = 0;
     for (double& worst : minute_worst) {
       if (worst > 0) std::printf(" %8.0f", worst);
       else std::printf(" %8s", "-");

@@ -144,10 +144,13 @@ TEST_P(SizeClassTest, ClassSizePlaceAndMenuFollowTheDesktop) {
   EXPECT_EQ(s.LearningLamp, info.LearningLamp);
   const headless::ControlState* learn = page()->Control(1005);
   ASSERT_NE(learn, nullptr);
-  EXPECT_EQ(learn->rect.x, info.learn_button[0]);
-  EXPECT_EQ(learn->rect.y, info.learn_button[1]);
-  EXPECT_EQ(learn->rect.width, info.learn_button[2]);
-  EXPECT_EQ(learn->rect.height, info.learn_button[3]);
+  constexpr int kLearnButton[5][4] = {
+      {560, 358, 51, 30}, {695, 465, 70, 40}, {880, 610, 95, 60}, {1100, 780, 120, 75}, {1100, 840, 120, 75}};
+  const int* r = kLearnButton[p.size_class - 1];
+  EXPECT_EQ(learn->rect.x, r[0]);
+  EXPECT_EQ(learn->rect.y, r[1]);
+  EXPECT_EQ(learn->rect.width, r[2]);
+  EXPECT_EQ(learn->rect.height, r[3]);
   EXPECT_TRUE(learn->enabled);
 }
 

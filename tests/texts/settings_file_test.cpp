@@ -49,8 +49,13 @@ TEST(SettingsFile, WrittenChoicesReadBackAndALanguageChangeKeepsThePort) {
   TempDir dir;
   const std::string path = dir.Path("Korvel.ini");
   SettingsState settings{3, "pol"};
-  WriteSettingsFile(settings, path.c_str());
+  EXPECT_TRUE(WriteSettingsFile(settings, path.c_str()).ok);
   EXPECT_EQ(ReadBytes(path), "[Ustawienia]\nCommPort= 3\nLanguage= pol\n");
+  // A folder that is not there: the failure is reported with the path, not passed over.
+  const std::string nowhere = dir.Path("no-such-folder/Korvel.ini");
+  const SaveResult failed = WriteSettingsFile(settings, nowhere.c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_NE(failed.error.find("no-such-folder"), std::string::npos) << failed.error;
 
   Started started = Start(path);
   EXPECT_EQ(started.port_name, "COM3:");

@@ -1,12 +1,11 @@
 #include "pages/readings/readings_controls.hpp"
-#include "resources/templates_internal.hpp"
 
-namespace korvel::templates {
+namespace korvel {
 
 namespace {
 
 // Readings page: the page draws everything itself; only the learn button and an unused edit field
-// are controls. The main window moves the learn button to its place for the size class.
+// are controls. The page moves the learn button to its place for the size class.
 constexpr ControlTemplate kReadingsControls[] = {
     {kLearnButtonId, ControlKind::kPushButton, 879, 624, 38, 23, kStyleNone, "NAUKA", 0},
     {kReadingsUnusedEdit, ControlKind::kEdit, 790, 8, 40, 14, kHidden | kBorder, "", 0},
@@ -20,4 +19,4 @@ constexpr DialogTemplate kReadings[] = {
 
 std::span<const DialogTemplate> ReadingsTemplates() { return kReadings; }
 
-}  // namespace korvel::templates
+}  // namespace korvel

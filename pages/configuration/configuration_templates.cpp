@@ -1,10 +1,13 @@
 #include "pages/configuration/configuration_controls.hpp"
 #include "resources/template_layout.hpp"
-#include "resources/templates_internal.hpp"
 
-namespace korvel::templates {
+#include <iterator>
+
+namespace korvel {
 
 namespace {
+
+using templates::ScaleLayout;
 
 constexpr auto kCombo = ControlKind::kComboBox;
 constexpr auto kLabel = ControlKind::kStatic;
@@ -78,4 +81,4 @@ constexpr DialogTemplate kConfiguration[] = {
 
 std::span<const DialogTemplate> ConfigurationTemplates() { return kConfiguration; }
 
-}  // namespace korvel::templates
+}  // namespace korvel

@@ -1,22 +1,13 @@
 #include <iterator>
 
-#include "pages/oscilloscope/oscilloscope_controls.hpp"
+#include "pages/service/service_templates.hpp"
 #include "pages/service/about_controls.hpp"
 #include "pages/service/reset_controls.hpp"
 #include "pages/service/schema_controls.hpp"
-#include "resources/templates_internal.hpp"
 
-namespace korvel::templates {
+namespace korvel {
 
 namespace {
-
-// Oscilloscope page: the traces are drawn by the page; the value-cursor check box and its scroll
-// bar sit above them and are moved into place for the size class when the page paints (at
-// 800 x 600 the check box keeps this position).
-constexpr ControlTemplate kOscilloscope[] = {
-    {kValueCursorCheck, ControlKind::kCheckBox, 315, 0, 75, 10, kStyleNone, "Kursor warto\x9C" "ci", 0},
-    {kCursorScrollBar, ControlKind::kHScrollBar, 90, 0, 220, 10, kHidden, "", 0},
-};
 
 // Wiring diagram page: scroll bars for the small screens, where the diagram does not fit.
 constexpr ControlTemplate kSchema[] = {
@@ -51,7 +42,6 @@ constexpr ControlTemplate kAbout[] = {
 };
 
 constexpr DialogTemplate kService[] = {
-    {kOscilloscopeTemplate, 527, 405, "MS Sans Serif", 12, false, "", kOscilloscope, static_cast<int>(std::size(kOscilloscope))},
     {kSchemaTemplate, 556, 447, "MS Sans Serif", 12, false, "", kSchema, static_cast<int>(std::size(kSchema))},
     {kResetTemplate, 358, 227, "MS Sans Serif", 12, false, "", kReset, static_cast<int>(std::size(kReset))},
     {kAboutTemplate, 219, 169, "MS Sans Serif", 10, true, "Informacje o programie", kAbout, static_cast<int>(std::size(kAbout))},
@@ -61,4 +51,4 @@ constexpr DialogTemplate kService[] = {
 
 std::span<const DialogTemplate> ServiceTemplates() { return kService; }
 
-}  // namespace korvel::templates
+}  // namespace korvel

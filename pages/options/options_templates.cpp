@@ -1,10 +1,14 @@
 #include "pages/options/options_controls.hpp"
 #include "resources/template_layout.hpp"
-#include "resources/templates_internal.hpp"
 
-namespace korvel::templates {
+#include <iterator>
+
+namespace korvel {
 
 namespace {
+
+using templates::ScaleLayout;
+using templates::WithText;
 
 constexpr auto kCombo = ControlKind::kComboBox;
 constexpr auto kLabel = ControlKind::kStatic;
@@ -102,4 +106,4 @@ constexpr DialogTemplate kOptions[] = {
 
 std::span<const DialogTemplate> OptionsTemplates() { return kOptions; }
 
-}  // namespace korvel::templates
+}  // namespace korvel
