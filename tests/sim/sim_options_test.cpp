@@ -148,12 +148,12 @@ TEST(SimOptionsTest, FaultValuesAtTheirEdgesAndTheStatusLineListsThem) {
   EXPECT_EQ(model.faults.short_reply_missing, 16);
   RunSimCommand("clear", model, plug, quit);
   EXPECT_NE(StatusLine(model).find("faults: none"), std::string::npos);
-  for (const char* command : {"silence", "bad-checksum 0.25", "short-replies 2", "noise 5", "other-variant", "no-ack",
+  for (const char* command : {"silence", "bad-checksum 0.25", "short-replies 1", "noise 5", "other-variant", "no-ack",
                               "short-ack", "slow", "late 0.1", "late-sums-right"}) {
     RunSimCommand(command, model, plug, quit);
   }
   const std::string status = StatusLine(model);
-  EXPECT_NE(status.find("faults: silence bad-checksum 0.25 short-replies 2 noise 5 other-variant no-ack short-ack slow "
+  EXPECT_NE(status.find("faults: silence bad-checksum 0.25 short-replies 1 noise 5 other-variant no-ack short-ack slow "
                         "late 0.10 late-sums-right"),
             std::string::npos)
       << status;
