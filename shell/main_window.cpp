@@ -219,7 +219,7 @@ void MainWindowProc::InstallMenuBar() {
 }
 
 void MainWindowProc::HighlightPageItem() {
-  for (const PageEntry& entry : kPageTable) app_.host.HighlightMenuItem(entry.menu_command, false);
+  for (const PageEntry& entry : Pages()) app_.host.HighlightMenuItem(entry.menu_command, false);
   if (const PageEntry* shown = FindPage(app_.shared.ViewId); shown != nullptr) {
     app_.host.HighlightMenuItem(shown->menu_command, true);
   }
@@ -284,7 +284,7 @@ Window* MainWindowProc::CreatePageOf(PageProcedure& procedure) {
 
 PageProcedure& MainWindowProc::ProcedureOf(int view_id) {
   const PageEntry* entry = FindPage(view_id);
-  return (entry != nullptr ? *entry : kPageTable[0]).procedure(app_);
+  return (entry != nullptr ? *entry : Pages().front()).procedure(app_);
 }
 
 void MainWindowProc::RecreatePage(int view_id) {

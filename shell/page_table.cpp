@@ -6,7 +6,9 @@
 
 namespace korvel {
 
-const PageEntry kPageTable[kPageCount] = {
+namespace {
+
+const PageEntry kPageTable[] = {
     {ReadingsView, kCommandReadings, lang::kCaptionReadings, [](Application& a) -> PageProcedure& { return a.readings_page; }},
     {ConfigurationView, kCommandConfiguration, lang::kCaptionConfiguration,
      [](Application& a) -> PageProcedure& { return a.configuration_page; }},
@@ -16,6 +18,10 @@ const PageEntry kPageTable[kPageCount] = {
     {OscilloscopeView, kCommandOscilloscope, lang::kCaptionOscilloscope,
      [](Application& a) -> PageProcedure& { return a.oscilloscope_page; }},
 };
+
+}  // namespace
+
+std::span<const PageEntry> Pages() { return kPageTable; }
 
 const PageEntry* FindPage(int view_id) {
   for (const PageEntry& entry : kPageTable) {
