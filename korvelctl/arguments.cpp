@@ -53,6 +53,98 @@ std::string ParameterNames() {
   return names;
 }
 
+// One option that takes a value. `live_option` is set for the options of the live command.
+bool ParseOptionValue(const std::string& name, const std::string& value, Arguments& arguments, bool& live_option,
+                      std::string& error) {
+  if (name == "--port") {
+    if (value.empty() || value.size() >= 64) {
+      error = "--port needs COM1 to COM4 or a device path (at most 63 characters)";
+      return false;
+    }
+    arguments.port = value;
+  } else if (name == "--period") {
+    uint64_t ms = 0;
+    if (!ParseUnsigned(value.c_str(), 3600000, ms) || ms == 0) {
+      error = "--period needs milliseconds, 1 to 3600000";
+      return false;
+    }
+    arguments.period_ms = static_cast<uint32_t>(ms);
+    live_option = true;
+  } else if (name == "--count") {
+    uint64_t n = 0;
+    if (!ParseUnsigned(value.c_str(), UINT32_MAX, n) || n == 0) {
+      error = "--count needs a number of ticks, 1 or more";
+      return false;
+    }
+    arguments.count = n;
+    live_option = true;
+  } else if (name == "--link") {
+    // ports/COMn is what the window program's COM menu and --port COMn open.
+    const int n = ComPortNumber(value.c_str());
+    if (n == 0) {
+      error = "--link needs a port name COM1 to COM255: " + value;
+      return false;
+    }
+    arguments.link_port = "COM" + std::to_string(n);
+  } else {
+    if (value.empty()) {
+      error = "--csv needs a file name";
+      return false;
+    }
+    arguments.csv = value;
+    live_option = true;
+  }
+  return true;
+}
+
+// The operands of a command (positional[0] is its name): file names, or a parameter and its value.
+bool ParseOperands(const CommandName& command, const std::vector<std::string>& positional, Arguments& arguments,
+                   std::string& error) {
+  const int operands = static_cast<int>(positional.size()) - 1;
+  const bool takes_files =
+      command.command == Command::kSave || command.command == Command::kLoad || command.command == Command::kDiff;
+  for (int i = 1; takes_files && i <= operands; ++i) {
+    // An empty name is no file: for diff it would quietly mean the controller instead.
+    if (positional[static_cast<size_t>(i)].empty()) {
+      error = "a file name cannot be empty";
+      return false;
+    }
+  }
+  switch (command.command) {
+    case Command::kSave:
+    case Command::kLoad:
+      arguments.file = positional[1];
+      break;
+    case Command::kDiff:
+      arguments.file = positional[1];
+      if (operands == 2) arguments.other_file = positional[2];
+      break;
+    case Command::kGet:
+    case Command::kSet: {
+      std::string key = positional[1];
+      // The file's spelling with "=" is accepted too.
+      if (!key.empty() && key.back() == '=') key.pop_back();
+      arguments.parameter = FindParameter(key.c_str());
+      if (arguments.parameter < 0) {
+        error = "unknown parameter " + positional[1] + "; the parameters are " + ParameterNames();
+        return false;
+      }
+      if (command.command == Command::kSet) {
+        uint64_t v = 0;
+        if (!ParseUnsigned(positional[2].c_str(), 255, v)) {
+          error = "the value must be a raw byte, 0 to 255: " + positional[2];
+          return false;
+        }
+        arguments.value = static_cast<uint8_t>(v);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std::string& error) {
@@ -98,44 +190,7 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
       }
       value = argv[++i];
     }
-    if (name == "--port") {
-      if (value.empty() || value.size() >= 64) {
-        error = "--port needs COM1 to COM4 or a device path (at most 63 characters)";
-        return false;
-      }
-      arguments.port = value;
-    } else if (name == "--period") {
-      uint64_t ms = 0;
-      if (!ParseUnsigned(value.c_str(), 3600000, ms) || ms == 0) {
-        error = "--period needs milliseconds, 1 to 3600000";
-        return false;
-      }
-      arguments.period_ms = static_cast<uint32_t>(ms);
-      live_options = true;
-    } else if (name == "--count") {
-      uint64_t n = 0;
-      if (!ParseUnsigned(value.c_str(), UINT32_MAX, n) || n == 0) {
-        error = "--count needs a number of ticks, 1 or more";
-        return false;
-      }
-      arguments.count = n;
-      live_options = true;
-    } else if (name == "--link") {
-      // ports/COMn is what the window program's COM menu and --port COMn open.
-      const int n = ComPortNumber(value.c_str());
-      if (n == 0) {
-        error = "--link needs a port name COM1 to COM255: " + value;
-        return false;
-      }
-      arguments.link_port = "COM" + std::to_string(n);
-    } else {
-      if (value.empty()) {
-        error = "--csv needs a file name";
-        return false;
-      }
-      arguments.csv = value;
-      live_options = true;
-    }
+    if (!ParseOptionValue(name, value, arguments, live_options, error)) return false;
   }
 
   if (positional.empty()) {
@@ -164,49 +219,7 @@ bool ParseArguments(int argc, const char* const* argv, Arguments& arguments, std
     error = "--link and --builtin belong to the ports command";
     return false;
   }
-
-  const bool takes_files =
-      found->command == Command::kSave || found->command == Command::kLoad || found->command == Command::kDiff;
-  for (int i = 1; takes_files && i <= operands; ++i) {
-    // An empty name is no file: for diff it would quietly mean the controller instead.
-    if (positional[static_cast<size_t>(i)].empty()) {
-      error = "a file name cannot be empty";
-      return false;
-    }
-  }
-  switch (found->command) {
-    case Command::kSave:
-    case Command::kLoad:
-      arguments.file = positional[1];
-      break;
-    case Command::kDiff:
-      arguments.file = positional[1];
-      if (operands == 2) arguments.other_file = positional[2];
-      break;
-    case Command::kGet:
-    case Command::kSet: {
-      std::string key = positional[1];
-      // The file's spelling with "=" is accepted too.
-      if (!key.empty() && key.back() == '=') key.pop_back();
-      arguments.parameter = FindParameter(key.c_str());
-      if (arguments.parameter < 0) {
-        error = "unknown parameter " + positional[1] + "; the parameters are " + ParameterNames();
-        return false;
-      }
-      if (found->command == Command::kSet) {
-        uint64_t v = 0;
-        if (!ParseUnsigned(positional[2].c_str(), 255, v)) {
-          error = "the value must be a raw byte, 0 to 255: " + positional[2];
-          return false;
-        }
-        arguments.value = static_cast<uint8_t>(v);
-      }
-      break;
-    }
-    default:
-      break;
-  }
-  return true;
+  return ParseOperands(*found, positional, arguments, error);
 }
 
 const char* HelpText() {

@@ -36,9 +36,8 @@ constexpr int kMessageLineY[6] = {0, 405, 425, 445, 465, 485};
 // The widest run of spaces each line is ever blanked with; a text is drawn over such a run so that
 // nothing of a longer text before it stays standing.
 constexpr int kMessageLineSpaces[6] = {0, 55, 55, 73, 55, 65};
-// Pressing the learn button during a running cycle says so on line 5.
+// Pressing the learn button during a running cycle says so (lang::kLearningCancelled) on line 5.
 constexpr int kLearnCancelledLine = 5;
-constexpr int kLearnCancelledSlot = lang::kLearningCancelled;
 
 // What the controller reports that the messages depend on.
 struct MessageInputs {

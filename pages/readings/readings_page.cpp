@@ -170,7 +170,7 @@ void ReadingsPage::LearnAction(Window& page) {
     Canvas& text = page.GetContext();
     text.SelectFont(s.LabelFont);
     text.SetTextColor(kRed);
-    const char* message = context_.texts.Text(kLearnCancelledSlot);
+    const char* message = context_.texts.Text(lang::kLearningCancelled);
     const int line_y = DesignY(s, kMessageLineY[kLearnCancelledLine]);
     text.TextOut(DesignX(s, kMessageX), line_y, kSpaces, kMessageLineSpaces[kLearnCancelledLine]);
     text.TextOut(DesignX(s, kMessageX), line_y, message, SlotLength(message));

@@ -7,13 +7,11 @@ namespace korvel {
 
 namespace {
 
-constexpr int kTitleSlot = lang::kAboutTitle;
-constexpr int kNotConnectedSlot = lang::kAboutNoConnection;
-constexpr int kOtherVariantSlot = lang::kAboutWrongController;
 // Control texts set at every paint: program name, "program version", "controller version", Close.
 constexpr int kLabelIds[4] = {kAboutProgramName, kAboutProgramVersionLabel, kAboutControllerVersionLabel,
                                kAboutCloseButton};
-constexpr int kLabelSlots[4] = {156, 158, 159, 160};
+constexpr int kLabelSlots[4] = {lang::kAboutProgramName, lang::kAboutProgramVersion, lang::kAboutControllerVersion,
+                               lang::kAboutCloseButton};
 
 }  // namespace
 
@@ -37,7 +35,7 @@ bool AboutDialog::OnInitDialog(Window& dialog) {
 }
 
 void AboutDialog::OnPaint(Window& dialog) {
-  dialog.SetTitle(context_.texts.Text(kTitleSlot));
+  dialog.SetTitle(context_.texts.Text(lang::kAboutTitle));
   for (int i = 0; i < 4; ++i) dialog.SetControlText(kLabelIds[i], context_.texts.Text(kLabelSlots[i]));
 }
 
@@ -49,12 +47,12 @@ void AboutDialog::ShowControllerVersion(Window& dialog) {
   ControllerLink& link = context_.link;
   link.ReadIdentity();
   if (!link.Connected()) {
-    dialog.SetControlText(kControllerVersionId, context_.texts.Text(kNotConnectedSlot));
+    dialog.SetControlText(kControllerVersionId, context_.texts.Text(lang::kAboutNoConnection));
   } else if (link.GetControllerVariant() == 2) {
     const VersionText version = ControllerVersionText(link.state.variant, link.state.firmware_version);
     dialog.SetControlText(kControllerVersionId, version.text);
   } else {
-    dialog.SetControlText(kControllerVersionId, context_.texts.Text(kOtherVariantSlot));
+    dialog.SetControlText(kControllerVersionId, context_.texts.Text(lang::kAboutWrongController));
   }
 }
 

@@ -8,7 +8,7 @@ namespace korvel {
 namespace {
 
 constexpr int kResetControlIds[3] = {kResetHeadingText, kResetExplanationText, kResetButton};
-constexpr int kResetTextSlots[3] = {134, 135, 136};
+constexpr int kResetTextSlots[3] = {lang::kResetHeading, lang::kResetExplanation, lang::kResetButton};
 // x, y, width, height of the three controls by size class, device pixels.
 constexpr int kResetPlacement[5][3][4] = {
     {{65, 90, 800, 40}, {65, 130, 800, 40}, {85, 190, 450, 45}},
@@ -17,9 +17,6 @@ constexpr int kResetPlacement[5][3][4] = {
     {{360, 250, 800, 40}, {360, 300, 800, 40}, {220, 400, 800, 75}},
     {{360, 300, 800, 40}, {360, 350, 800, 40}, {220, 450, 800, 75}},
 };
-constexpr int kCaptionSlot = lang::kResetCaption;
-constexpr int kConfirmedSlot = lang::kResetConfirmed;
-constexpr int kNotConfirmedSlot = lang::kResetNotConfirmed;
 // The controller takes this long to restore its settings before it acknowledges.
 constexpr uint32_t kFactoryResetDelayMs = 250;
 
@@ -74,8 +71,8 @@ void ResetPage::RestoreFactorySettings(Window& page) {
   link.WriteParameter(CommandAddress, kFactoryResetCommand);
   link.state.WriteDelay = 0;
   const bool confirmed = link.WriteAcknowledgement[1] == kFactoryResetCommand;
-  context_.host.ShowMessageBox(&page, context_.texts.Text(confirmed ? kConfirmedSlot : kNotConfirmedSlot),
-                               context_.texts.Text(kCaptionSlot),
+  context_.host.ShowMessageBox(&page, context_.texts.Text(confirmed ? lang::kResetConfirmed : lang::kResetNotConfirmed),
+                               context_.texts.Text(lang::kResetCaption),
                                confirmed ? MessageIcon::kInformation : MessageIcon::kWarning, MessageButtons::kOk);
   if (guard != nullptr) guard->ReportIfNotKept(&page);
 }

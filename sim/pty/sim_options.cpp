@@ -162,31 +162,64 @@ bool ParseOnOff(const std::string& word, bool& value) {
   return false;
 }
 
+// The line faults by the names that the command line (--NAME [VALUE]), the command input
+// (NAME [VALUE]) and the status line give them: a fault switched on or off, a share of replies
+// (0 to 1) or a number of bytes (0 to `most`). One of the three members is set.
+struct FaultSetting {
+  const char* name;
+  bool Faults::*flag;
+  double Faults::*share;
+  int Faults::*bytes;
+  long most;
+};
+constexpr FaultSetting kFaultSettings[] = {
+    {"silence", &Faults::silence, nullptr, nullptr, 0},
+    {"bad-checksum", nullptr, &Faults::bad_checksum_fraction, nullptr, 0},
+    {"short-replies", nullptr, nullptr, &Faults::short_reply_missing, 16},
+    {"noise", nullptr, nullptr, &Faults::noise_bytes, 32},
+    {"other-variant", &Faults::other_variant, nullptr, nullptr, 0},
+    {"no-ack", &Faults::no_acknowledgement, nullptr, nullptr, 0},
+    {"short-ack", &Faults::short_acknowledgement, nullptr, nullptr, 0},
+    {"slow", &Faults::slow_replies, nullptr, nullptr, 0},
+    {"late", nullptr, &Faults::late_reply_fraction, nullptr, 0},
+    {"late-sums-right", &Faults::late_reply_sums_right, nullptr, nullptr, 0},
+};
+
+const FaultSetting* FindFaultSetting(const std::string& name) {
+  for (const FaultSetting& setting : kFaultSettings) {
+    if (name == setting.name) return &setting;
+  }
+  return nullptr;
+}
+
+// Sets a share or a number of bytes from its text; false (and nothing set) when it is not one.
+bool SetFaultValue(const FaultSetting& setting, const char* text, Faults& faults) {
+  if (setting.share != nullptr) {
+    double d = 0.0;
+    if (!ParseDouble(text, 0.0, 1.0, d)) return false;
+    faults.*setting.share = d;
+    return true;
+  }
+  long n = 0;
+  if (!ParseInt(text, 0, setting.most, n)) return false;
+  faults.*setting.bytes = static_cast<int>(n);
+  return true;
+}
+
 std::string FaultList(const Faults& f) {
   std::string text;
   char buffer[48];
-  if (f.silence) text += " silence";
-  if (f.bad_checksum_fraction > 0.0) {
-    std::snprintf(buffer, sizeof buffer, " bad-checksum %.2f", f.bad_checksum_fraction);
-    text += buffer;
+  for (const FaultSetting& setting : kFaultSettings) {
+    if (setting.flag != nullptr && f.*setting.flag) {
+      text += std::string(" ") + setting.name;
+    } else if (setting.share != nullptr && f.*setting.share > 0.0) {
+      std::snprintf(buffer, sizeof buffer, " %s %.2f", setting.name, f.*setting.share);
+      text += buffer;
+    } else if (setting.bytes != nullptr && f.*setting.bytes > 0) {
+      std::snprintf(buffer, sizeof buffer, " %s %d", setting.name, f.*setting.bytes);
+      text += buffer;
+    }
   }
-  if (f.short_reply_missing > 0) {
-    std::snprintf(buffer, sizeof buffer, " short-replies %d", f.short_reply_missing);
-    text += buffer;
-  }
-  if (f.noise_bytes > 0) {
-    std::snprintf(buffer, sizeof buffer, " noise %d", f.noise_bytes);
-    text += buffer;
-  }
-  if (f.other_variant) text += " other-variant";
-  if (f.no_acknowledgement) text += " no-ack";
-  if (f.short_acknowledgement) text += " short-ack";
-  if (f.slow_replies) text += " slow";
-  if (f.late_reply_fraction > 0.0) {
-    std::snprintf(buffer, sizeof buffer, " late %.2f", f.late_reply_fraction);
-    text += buffer;
-  }
-  if (f.late_reply_sums_right) text += " late-sums-right";
   if (f.unplugged) text += " unplugged";
   return text.empty() ? " none" : text;
 }
@@ -254,36 +287,13 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--adapter-latency") {
       ok = ParseDouble(value, 0.0, 1000.0, d);
       options.adapter_latency_ms = d;
-    } else if (arg == "--silence") {
-      options.faults.silence = true;
-      used_value = false;
-    } else if (arg == "--bad-checksum") {
-      ok = ParseDouble(value, 0.0, 1.0, d);
-      options.faults.bad_checksum_fraction = d;
-    } else if (arg == "--short-replies") {
-      ok = ParseInt(value, 0, 16, n);
-      options.faults.short_reply_missing = static_cast<int>(n);
-    } else if (arg == "--noise") {
-      ok = ParseInt(value, 0, 32, n);
-      options.faults.noise_bytes = static_cast<int>(n);
-    } else if (arg == "--other-variant") {
-      options.faults.other_variant = true;
-      used_value = false;
-    } else if (arg == "--no-ack") {
-      options.faults.no_acknowledgement = true;
-      used_value = false;
-    } else if (arg == "--short-ack") {
-      options.faults.short_acknowledgement = true;
-      used_value = false;
-    } else if (arg == "--slow") {
-      options.faults.slow_replies = true;
-      used_value = false;
-    } else if (arg == "--late") {
-      ok = ParseDouble(value, 0.0, 1.0, d);
-      options.faults.late_reply_fraction = d;
-    } else if (arg == "--late-sums-right") {
-      options.faults.late_reply_sums_right = true;
-      used_value = false;
+    } else if (const FaultSetting* fault = arg.rfind("--", 0) == 0 ? FindFaultSetting(arg.substr(2)) : nullptr) {
+      if (fault->flag != nullptr) {
+        options.faults.*fault->flag = true;
+        used_value = false;
+      } else {
+        ok = SetFaultValue(*fault, value, options.faults);
+      }
     } else {
       error = "unknown option '" + arg + "' (see --help)";
       return false;
@@ -371,30 +381,10 @@ std::string RunSimCommand(const std::string& line, ControllerModel& model, int& 
     if (unplugged) plug_request = +1;
     return "faults cleared";
   }
-  if (cmd == "silence") {
-    if (!switch_fault(model.faults.silence)) return bad;
-  } else if (cmd == "other-variant") {
-    if (!switch_fault(model.faults.other_variant)) return bad;
-  } else if (cmd == "no-ack") {
-    if (!switch_fault(model.faults.no_acknowledgement)) return bad;
-  } else if (cmd == "short-ack") {
-    if (!switch_fault(model.faults.short_acknowledgement)) return bad;
-  } else if (cmd == "slow") {
-    if (!switch_fault(model.faults.slow_replies)) return bad;
-  } else if (cmd == "late") {
-    if (!ParseDouble(arg, 0.0, 1.0, d)) return bad;
-    model.faults.late_reply_fraction = d;
-  } else if (cmd == "late-sums-right") {
-    if (!switch_fault(model.faults.late_reply_sums_right)) return bad;
-  } else if (cmd == "bad-checksum") {
-    if (!ParseDouble(arg, 0.0, 1.0, d)) return bad;
-    model.faults.bad_checksum_fraction = d;
-  } else if (cmd == "short-replies") {
-    if (!ParseInt(arg, 0, 16, n)) return bad;
-    model.faults.short_reply_missing = static_cast<int>(n);
-  } else if (cmd == "noise") {
-    if (!ParseInt(arg, 0, 32, n)) return bad;
-    model.faults.noise_bytes = static_cast<int>(n);
+  if (const FaultSetting* fault = FindFaultSetting(cmd)) {
+    if (fault->flag != nullptr ? !switch_fault(model.faults.*fault->flag) : !SetFaultValue(*fault, arg, model.faults)) {
+      return bad;
+    }
   } else if (cmd == "wire-timing") {
     if (!switch_fault(model.wire.enabled)) return bad;
   } else if (cmd == "turnaround") {

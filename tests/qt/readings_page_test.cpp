@@ -126,7 +126,7 @@ TEST(ReadingsQt, EveryMessageTextFitsTheBlankingRunsOfItsLine) {
       }
     }
   }
-  slots[kLearnCancelledLine].insert(kLearnCancelledSlot);
+  slots[kLearnCancelledLine].insert(lang::kLearningCancelled);
   runs[kLearnCancelledLine].insert(kMessageLineSpaces[kLearnCancelledLine]);
 
   LanguageTable languages[2];
