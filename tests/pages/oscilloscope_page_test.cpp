@@ -108,12 +108,13 @@ struct ClassPixels {
   Lines tick_204;  // a sweeping tick in mid-sweep
   Lines tick_596;  // the last sample and the wrap
   Lines tick_202;  // the jump line from the right edge into the start strip
-  Lines tick_203;  // a flat start
+  Lines tick_203;  // a flat start at the new sample's height
 };
 
 TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
   // Held values: probe 40 (height 60), Att 90 (30), AttInit 120 (40), 5000 rpm (50), aux 62 (20);
-  // pane-1 rows and trace ys: A at 70, B 210, C 200, D 300, E 440; after the wrap probe 10 (115).
+  // pane-1 rows and trace ys: A at 70, B 210, C 200, D 300, E 440; after the wrap probe 10 (115),
+  // then 20 (100).
   const ClassPixels classes[] = {
       {1,
        {"R 159 163 PenWhite1", "R 164 165 PenRed1", "R 164 164 PenWhite1", "L 162,53 163,53 PenOlive2",
@@ -124,7 +125,7 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
         "L 476,338 476,338 PenNavy2", "R 478 479 PenWhite1", "R 160 162 PenWhite1"},
        {"R 163 164 PenRed1", "R 162 163 PenWhite1", "L 160,53 161,88 PenOlive2", "L 160,161 161,161 PenLime2",
         "L 160,154 161,154 PenGreen1", "L 160,231 161,231 PenBlue2", "L 160,338 161,338 PenNavy2"},
-       {"R 164 165 PenRed1", "R 163 164 PenWhite1", "L 161,88 162,88 PenOlive2", "L 161,161 162,161 PenLime2",
+       {"R 164 165 PenRed1", "R 163 164 PenWhite1", "L 161,77 162,77 PenOlive2", "L 161,161 162,161 PenLime2",
         "L 161,154 162,154 PenGreen1", "L 161,231 162,231 PenBlue2", "L 161,338 162,338 PenNavy2"}},
       {2,
        {"R 199 204 PenWhite1", "R 206 207 PenRed1", "R 204 206 PenWhite1", "L 203,70 204,70 PenOlive2",
@@ -135,7 +136,7 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
         "L 595,440 596,440 PenNavy2", "R 598 599 PenWhite1", "R 199 203 PenWhite1"},
        {"R 204 205 PenRed1", "R 202 204 PenWhite1", "L 201,70 202,115 PenOlive2", "L 201,210 202,210 PenLime2",
         "L 201,200 202,200 PenGreen1", "L 201,300 202,300 PenBlue2", "L 201,440 202,440 PenNavy2"},
-       {"R 205 206 PenRed1", "R 203 205 PenWhite1", "L 202,115 203,115 PenOlive2", "L 202,210 203,210 PenLime2",
+       {"R 205 206 PenRed1", "R 203 205 PenWhite1", "L 202,100 203,100 PenOlive2", "L 202,210 203,210 PenLime2",
         "L 202,200 203,200 PenGreen1", "L 202,300 203,300 PenBlue2", "L 202,440 203,440 PenNavy2"}},
       {5,
        {"R 318 326 PenWhite1", "R 329 330 PenRed1", "R 326 329 PenWhite1", "L 324,126 326,126 PenOlive2",
@@ -146,7 +147,7 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
         "L 952,796 953,796 PenNavy2", "R 956 958 PenWhite1", "R 318 324 PenWhite1"},
        {"R 326 327 PenRed1", "R 323 326 PenWhite1", "L 321,126 323,208 PenOlive2", "L 321,380 323,380 PenLime2",
         "L 321,362 323,362 PenGreen1", "L 321,543 323,543 PenBlue2", "L 321,796 323,796 PenNavy2"},
-       {"R 328 329 PenRed1", "R 324 328 PenWhite1", "L 323,208 324,208 PenOlive2", "L 323,380 324,380 PenLime2",
+       {"R 328 329 PenRed1", "R 324 328 PenWhite1", "L 323,181 324,181 PenOlive2", "L 323,380 324,380 PenLime2",
         "L 323,362 324,362 PenGreen1", "L 323,543 324,543 PenBlue2", "L 323,796 324,796 PenNavy2"}},
   };
   for (const ClassPixels& expected : classes) {
@@ -178,16 +179,29 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     EXPECT_EQ(w.TextAt(630, 180), "090");
     EXPECT_EQ(w.TextAt(630, 290), "5000");
     EXPECT_EQ(w.TextAt(630, 400), "1.21");
+    EXPECT_EQ(w.TextAt(700, 400), "V");  // a volt reading of the second input has its unit
+    // The state box: black outline, lime for petrol.
+    const DrawOp* state_box = nullptr;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind == DrawKind::kRectangle && op.left == DesignX(w.shared, 630) && op.top == DesignY(w.shared, 465)) state_box = &op;
+    }
+    ASSERT_NE(state_box, nullptr);
+    EXPECT_EQ(state_box->pen, Pen::PenBlack1);
+    EXPECT_EQ(state_box->brush, Brush::BrushLime);
+    ASSERT_NE(w.TextOpAt(655, 475), nullptr);
+    EXPECT_EQ(w.TextOpAt(655, 475)->background, kLime);
 
-    w.state.SweepPosition = 595;
+    w.state.SweepPosition = 594;
+    w.Tick();
+    EXPECT_EQ(w.state.SweepPosition, 595u);  // the last sample but one does not wrap
     w.window->ClearOps();
     w.Tick();
     EXPECT_EQ(w.Pane1AndSegments(), expected.tick_596);
     EXPECT_EQ(w.state.SweepPosition, 201u);
     EXPECT_EQ(w.state.SampleHistory[396].att_raw, 90u);
 
-    w.Hold(10, 90, 120, 3000, 62);
-    for (const Lines* tick : {&expected.tick_202, &expected.tick_203}) {
+    for (const auto& [probe, tick] : {std::make_pair(10, &expected.tick_202), std::make_pair(20, &expected.tick_203)}) {
+      w.Hold(static_cast<uint8_t>(probe), 90, 120, 3000, 62);
       w.window->ClearOps();
       w.Tick();
       EXPECT_EQ(w.Pane1AndSegments(), *tick);
@@ -246,6 +260,9 @@ TEST(OscilloscopePage, LegendsNameTheProbeRangeTheModeAndTheTraces) {
     EXPECT_EQ(op->font, f.value_font ? w.shared.ValueFont : w.shared.LabelFont);
   }
   EXPECT_EQ(w.window->Text(kValueCursorCheck), "T142");
+  int ticks = 0;  // 0..16 s: nine ticks, none past the panes
+  for (const DrawOp& op : w.window->ops) ticks += op.kind == DrawKind::kText && op.text == "." ? 1 : 0;
+  EXPECT_EQ(ticks, 9);
 }
 
 TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpansTheHistory) {
@@ -270,7 +287,18 @@ TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpans
     w.window->ClearOps();
     w.window->Paint();
     EXPECT_EQ(rect_of(*w.window, kCursorScrollBar), p.bar);
-    // The paint redraws each of the five traces as one line over the sweep, 204..596.
+    // The paint clears the four panes white, then redraws each of the five traces as one line over
+    // the sweep, 204..596.
+    std::vector<std::vector<int>> panes;
+    for (const DrawOp& op : w.window->ops) {
+      if (op.kind == DrawKind::kPolyline) break;
+      if (op.kind == DrawKind::kRectangle && op.brush == Brush::BrushWhite) panes.push_back({op.left, op.top, op.right, op.bottom});
+    }
+    std::vector<std::vector<int>> expected_panes;
+    for (int top : {40, 150, 260, 370}) {
+      expected_panes.push_back({DesignX(w.shared, 198), DesignY(w.shared, top), DesignX(w.shared, 600), DesignY(w.shared, top + 100)});
+    }
+    EXPECT_EQ(panes, expected_panes);
     int lines = 0;
     for (const DrawOp& op : w.window->ops) {
       if (op.kind != DrawKind::kPolyline || op.points.size() <= 3) continue;
@@ -320,6 +348,17 @@ TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
   EXPECT_EQ(w.TextAt(630, 180), "090");
   EXPECT_EQ(w.TextAt(630, 290), "5000");
   EXPECT_TRUE(w.Requests().empty());
+
+  // A sample of an ON/OFF mode: the cursor clears the fourth character in its own narrower box.
+  w.state.SampleHistory[12].lambda_type = 0x06;
+  w.window->ClearOps();
+  w.Tick();
+  bool erased = false;
+  for (const DrawOp& op : w.window->ops) {
+    erased |= op.kind == DrawKind::kRectangle && op.brush == Brush::BrushWhite && op.left == 686 && op.top == 400 &&
+              op.right == 695 && op.bottom == 436;
+  }
+  EXPECT_TRUE(erased);
 
   // Reopened in cursor mode: frozen over an empty history.
   w.Open();

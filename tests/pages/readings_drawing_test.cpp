@@ -82,6 +82,8 @@ TEST(ReadingsDrawing, FrameAtDeviceCoordinatesOfClasses1_2_5) {
     EXPECT_EQ(BoxOf(ops[0]), e.background);
     EXPECT_EQ(ops[0].brush, Brush::BrushGrey);
     EXPECT_EQ(ops[0].pen, Pen::PenGrey1);
+    // The smallest page is taller than its scaled frame: the strip under it is grey too.
+    EXPECT_EQ(HasRect(w, {0, 438, 640, 450}, Brush::BrushGrey), e.size_class == 1);
 
     const auto rounds = Ops(w, DrawKind::kRoundRect);
     ASSERT_EQ(rounds.size(), 7u);
@@ -127,6 +129,23 @@ TEST(ReadingsDrawing, FrameAtDeviceCoordinatesOfClasses1_2_5) {
     EXPECT_EQ(lines.back()->pen, Pen::PenRed4);
     EXPECT_EQ(lines[0]->pen, Pen::PenBlack4);
     EXPECT_EQ(Line(lines[6]), std::make_pair(e.rim80, e.major4));
+
+    if (e.size_class != 2) continue;
+    // Class 2 draws in design units: every panel, cell and label of the frame in its place.
+    const Box panels[7] = {{20, 20, 450, 110},   {20, 130, 450, 220},  {20, 240, 450, 370}, {20, 390, 450, 520},
+                           {470, 340, 780, 430}, {470, 450, 780, 520}, {470, 20, 780, 320}};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(BoxOf(*rounds[i]), panels[i]) << "panel " << i;
+    for (Box cell : {Box{135, 45, 440, 80}, Box{135, 155, 440, 190}, Box{135, 265, 440, 315}, Box{159, 268, 419, 292}}) {
+      EXPECT_TRUE(HasRect(w, cell, Brush::BrushSilver)) << cell;
+    }
+    const std::pair<const char*, Point> labels[] = {{"T1", {150, 86}},  {"T2", {360, 86}},  {"T3", {270, 135}},
+                                                    {"T4", {150, 196}}, {"T5", {245, 245}}, {"T11", {520, 345}}};
+    for (const auto& [label, at] : labels) {
+      const DrawOp& op = Found(headless::FindText(ops, label), label);
+      EXPECT_EQ((Point{op.left, op.top}), at) << label;
+    }
+    EXPECT_EQ((Point{degrees[0]->left, degrees[0]->top}), (Point{730, 385}));
+    EXPECT_EQ((Point{degrees[1]->left, degrees[1]->top}), (Point{550, 375}));
   }
 }
 
@@ -161,6 +180,25 @@ TEST(ReadingsDrawing, ValuesAtDeviceCoordinatesOfClasses1_2_5) {
       segment4 |= BoxOf(*op) == e.segment4 && op->pen == Pen::PenRed1;
     }
     EXPECT_TRUE(segment4);
+  }
+}
+
+TEST(ReadingsDrawing, IndicatorSegmentsSitInTheirColumnsInEveryClass) {
+  struct Segments {
+    int size_class;
+    int left[4];
+    int width, top, bottom;
+  };
+  const Segments classes[] = {{1, {113, 172, 231, 290}, 57, 123, 142}, {2, {140, 214, 288, 362}, 72, 160, 185},
+                              {3, {180, 274, 368, 462}, 92, 211, 243}, {4, {225, 343, 461, 579}, 115, 268, 313},
+                              {5, {225, 343, 461, 579}, 115, 288, 335}};
+  for (const Segments& e : classes) {
+    ReadingsWorld w(e.size_class);
+    w.page.DrawReadingsFrame(*w.window);
+    for (int k = 0; k < 4; ++k) {
+      const Box segment{e.left[k], e.top, e.left[k] + e.width, e.bottom};
+      EXPECT_TRUE(HasRect(w, segment, Brush::BrushSilver)) << "class " << e.size_class << " segment " << k + 1;
+    }
   }
 }
 
@@ -246,6 +284,7 @@ TEST(ReadingsDrawing, SecondInputByLambdaMode) {
   w.Draw();
   EXPECT_EQ(w.TextAt(305, 196).text, "0.22");
   EXPECT_EQ(w.TextAt(305, 196).font, w.shared.LabelFont);
+  EXPECT_EQ(w.TextAt(305, 196).count, 4);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,7 +314,10 @@ TEST(ReadingsDrawing, AttBarCaretAndBandsStayInsideTheBar) {
   // The caret moved from 0: its zone is cleared first.
   EXPECT_TRUE(HasRect(w, {140, 316, 440, 360}, Brush::BrushSilver));
   EXPECT_EQ(w.TextAt(167, 315).text, "^");
+  EXPECT_EQ(w.TextAt(167, 315).count, 1);
+  EXPECT_EQ(w.TextAt(167, 315).background, kSilver);  // on the panel, not on the value's white
   EXPECT_EQ(w.TextAt(154, 345).text, "T6");
+  EXPECT_EQ(w.TextAt(154, 345).background, kSilver);
   EXPECT_EQ(w.TextAt(157, 326).text, "010");
   EXPECT_EQ(w.TextAt(157, 326).background, kWhite);
 
@@ -407,6 +449,15 @@ TEST(ReadingsDrawing, RedZoneMarksTicksAboveTheLpgOffSpeed) {
   EXPECT_EQ(major.front(), 1);
   EXPECT_EQ(minor.size(), 40u);
   EXPECT_EQ(minor.front(), 1);
+
+  // At exactly 6000 rpm the tick at 6000 itself stays grey.
+  w.state.LpgOffSpeedShown = 6000;
+  w.window->ClearOps();
+  w.page.DrawDial(*w.window);
+  std::tie(major, minor) = red_ticks(w);
+  EXPECT_EQ(major, (std::vector<int>{7, 8}));
+  EXPECT_EQ(minor.size(), 10u);
+  EXPECT_EQ(minor.front(), 31);
 }
 
 TEST(ReadingsDrawing, SwitchingSpeedsAndTemperatures) {
@@ -424,16 +475,29 @@ TEST(ReadingsDrawing, SwitchingSpeedsAndTemperatures) {
   EXPECT_EQ(w.TextAt(605, 265).text, "2000");
   EXPECT_EQ(w.TextAt(605, 265).text_colour, kBlack);
   EXPECT_EQ(w.TextAt(490, 375).text, "083");
+  EXPECT_EQ(w.TextAt(490, 375).background, kWhite);
   EXPECT_EQ(w.TextAt(705, 385).text, "100");
   EXPECT_EQ(w.TextAt(705, 385).text_colour, kGrey);
 
   w.link.ConfigRecord[kConfigOptions] = 0x22;
   w.link.ConfigRecord[kConfigLpgOnTemp] = 0;
+  w.Live(kStateFlags) = 0x08;  // cut-off: the label before the temperature is red on silver
   w.window->ClearOps();
   w.Draw();
   EXPECT_EQ(w.TextAt(510, 265).text_colour, kBlack);
-  EXPECT_EQ(w.TextAt(705, 385).text, "00");
-  EXPECT_EQ(w.TextAt(705, 385).text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(490, 375).text_colour, kBlack);
+  EXPECT_EQ(w.TextAt(490, 375).background, kWhite);
+  // The cell is first cleared of its widest value, white on white, or '00' would read '000'.
+  std::vector<const DrawOp*> cell;
+  for (const DrawOp& op : w.window->ops) {
+    if (op.kind == DrawKind::kText && op.left == 705 && op.top == 385) cell.push_back(&op);
+  }
+  ASSERT_EQ(cell.size(), 2u);
+  EXPECT_EQ(cell[0]->text, "100");
+  EXPECT_EQ(cell[0]->text_colour, kWhite);
+  EXPECT_EQ(cell[0]->background, kWhite);
+  EXPECT_EQ(cell[1]->text, "00");
+  EXPECT_EQ(cell[1]->text_colour, kBlack);
 }
 
 }  // namespace
