@@ -125,6 +125,50 @@ TEST(SimOptionsTest, CommandsSwitchFaultsWhileRunning) {
   EXPECT_TRUE(quit);
 }
 
+// Each line fault at the edges of its range, by command and by option, and the status line that
+// lists what is on: a value past the edge is refused and leaves the fault as it was.
+TEST(SimOptionsTest, FaultValuesAtTheirEdgesAndTheStatusLineListsThem) {
+  ControllerModel model;
+  int plug = 0;
+  bool quit = false;
+  const struct {
+    const char* command;
+    bool taken;
+  } cases[] = {
+      {"noise 0", true},          {"noise 32", true},          {"noise 33", false},
+      {"short-replies 0", true},  {"short-replies 16", true},  {"short-replies 17", false},
+      {"bad-checksum 0", true},   {"bad-checksum 1", true},    {"bad-checksum 1.01", false},
+      {"late 0", true},           {"late 1", true},            {"late -0.1", false},
+      {"slow maybe", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunSimCommand(c.command, model, plug, quit).find("cannot") == std::string::npos, c.taken) << c.command;
+  }
+  EXPECT_EQ(model.faults.noise_bytes, 32);
+  EXPECT_EQ(model.faults.short_reply_missing, 16);
+  RunSimCommand("clear", model, plug, quit);
+  EXPECT_NE(StatusLine(model).find("faults: none"), std::string::npos);
+  for (const char* command : {"silence", "bad-checksum 0.25", "short-replies 1", "noise 5", "other-variant", "no-ack",
+                              "short-ack", "slow", "late 0.1", "late-sums-right"}) {
+    RunSimCommand(command, model, plug, quit);
+  }
+  const std::string status = StatusLine(model);
+  EXPECT_NE(status.find("faults: silence bad-checksum 0.25 short-replies 1 noise 5 other-variant no-ack short-ack slow "
+                        "late 0.10 late-sums-right"),
+            std::string::npos)
+      << status;
+
+  SimOptions options;
+  std::string error;
+  const char* argv[] = {"korvel-sim", "--noise", "0", "--short-replies", "16", "--slow"};
+  ASSERT_TRUE(ParseSimOptions(6, argv, options, error)) << error;
+  EXPECT_EQ(options.faults.short_reply_missing, 16);
+  EXPECT_TRUE(options.faults.slow_replies);
+  const char* too_many[] = {"korvel-sim", "--noise", "33"};
+  EXPECT_FALSE(ParseSimOptions(3, too_many, options, error));
+  EXPECT_NE(error.find("--noise has a bad value '33'"), std::string::npos) << error;
+}
+
 TEST(SimOptionsTest, LearnAndResetCommandsActOnTheController) {
   ControllerModel model;
   int plug = 0;
