@@ -24,7 +24,7 @@ struct ListEntries {
     kNumbers,       // format of v
     kFractions,     // format of v / divisor, (v % divisor) * scale
     kSigned,        // "+%ld" above zero, "%ld" otherwise
-    kTexts,         // `count` language slots from `first`
+    kTexts,         // `count` language slots from slot `first`
     kNames,         // fixed texts
     kByLambdaRange, // the LambdaPoint list of the lambda range the page shows
     kCheckBox,      // no list: position 1 is ticked, 0 clear
@@ -46,7 +46,10 @@ constexpr ListEntries Fractions(int count, const char* format, long first, long 
   return {ListEntries::kFractions, count, first, step, format, divisor, scale};
 }
 constexpr ListEntries Signed(int count, long first, long step) { return {ListEntries::kSigned, count, first, step}; }
-constexpr ListEntries Texts(int first_slot, int count) { return {ListEntries::kTexts, count, first_slot}; }
+// The language texts of slots first_slot .. last_slot.
+constexpr ListEntries Texts(int first_slot, int last_slot) {
+  return {ListEntries::kTexts, last_slot - first_slot + 1, first_slot};
+}
 template <int N>
 constexpr ListEntries Names(const char* const (&names)[N]) {
   return {ListEntries::kNames, N, 0, 1, nullptr, 1, 1, names};

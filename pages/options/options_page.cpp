@@ -16,7 +16,8 @@ constexpr int kPollTimer = 1;
 
 // The controls each option box shows while ticked.
 constexpr int kAttInitShows[] = {kAttInitList, kAttInitUnit};
-constexpr int kAccelerationShows[] = {kAttJumpList, kTpsJumpList, kAttJumpLabel, kTpsJumpLabel, kAttJumpUnit, kTpsJumpUnit};
+constexpr int kAccelerationShows[] = {kAttJumpList,  kTpsJumpList, kAttJumpLabel,
+                                      kTpsJumpLabel, kAttJumpUnit, kTpsJumpUnit};
 constexpr int kCutOffShows[] = {kCutOffSpeedList, kCutOffStepsList, kCutOffSpeedLabel,
                                 kCutOffStepsLabel, kCutOffSpeedUnit, kCutOffStepsUnit};
 constexpr int kLpgOffShows[] = {kLpgOffSpeedList, kLpgOffSpeedUnit};
@@ -48,7 +49,7 @@ constexpr ParameterBinding kBindings[] = {
     {kLpgOffSpeedList, Parameter::LPGOffRPMLo, Numbers(41, "%ld", kLpgOffSpeedBase, 100)},
     {kLpgOnTempBox, Parameter::Options, CheckBox(), kOptionsKeepBit1, FieldRule::kPosition, kLpgOnTempShows},
     {kLpgOnTempList, Parameter::LPGOnTemp, Numbers(26, "%ld", 10, 2)},
-    {kDrivingTypeList, Parameter::EmulType, Texts(lang::kDrivingEconomy, 3), kEmulTypeKeepDriving},
+    {kDrivingTypeList, Parameter::EmulType, Texts(lang::kDrivingEconomy, lang::kDrivingSport), kEmulTypeKeepDriving},
 };
 static_assert(SoundBindings(kBindings));
 
