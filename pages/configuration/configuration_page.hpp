@@ -3,6 +3,7 @@
 
 #include "pages/common/page_context.hpp"
 #include "pages/common/page_procedure.hpp"
+#include "pages/common/parameter_binding.hpp"
 #include "platform/window.hpp"
 
 namespace korvel {
@@ -43,8 +44,8 @@ class ConfigurationPage : public PageProcedure {
   void OnCommand(Window& page, int control_id, int code) override;
 
  private:
-  // Sends the write of one editing control, from its new selection or check.
-  void WriteSelection(Window& page, int control_id);
+  // The threshold list and its writes follow the lambda range it was built for.
+  BindingScope Scope() const { return {context_.link, context_.texts, state_.ShownLambdaRange}; }
 
   PageContext& context_;
   ConfigurationState& state_;

@@ -2,10 +2,9 @@
 #include "texts/text_slots.hpp"
 
 #include <cstdint>
-#include <cstdio>
-#include <iterator>
 
 #include "link/parameter_map.hpp"
+#include "pages/common/parameter_binding.hpp"
 #include "pages/common/poll_tick.hpp"
 #include "texts/language_table.hpp"
 
@@ -15,97 +14,57 @@ namespace {
 
 constexpr int kPollTimer = 1;
 
-constexpr int kComboIds[] = {kAttInitList,     kAttMinIdleList,  kAttMaxIdleList,  kAttMinList,
-                             kAttMaxList,      kAttJumpList,     kTpsJumpList,     kCutOffSpeedList,
-                             kCutOffStepsList, kLpgOffSpeedList, kLpgOnTempList,   kDrivingTypeList};
-constexpr int kCheckBoxIds[] = {kAttInitBox, kAccelerationBox, kCutOffBox, kLpgOffBox, kLpgOnTempBox};
+// The controls each option box shows while ticked.
+constexpr int kAttInitShows[] = {kAttInitList, kAttInitUnit};
+constexpr int kAccelerationShows[] = {kAttJumpList,  kTpsJumpList, kAttJumpLabel,
+                                      kTpsJumpLabel, kAttJumpUnit, kTpsJumpUnit};
+constexpr int kCutOffShows[] = {kCutOffSpeedList, kCutOffStepsList, kCutOffSpeedLabel,
+                                kCutOffStepsLabel, kCutOffSpeedUnit, kCutOffStepsUnit};
+constexpr int kLpgOffShows[] = {kLpgOffSpeedList, kLpgOffSpeedUnit};
+constexpr int kLpgOnTempShows[] = {kLpgOnTempList, kLpgOnTempUnit};
 
-// The six attenuation lists filled side by side, one value at a time, with their formats.
-struct AttList {
-  int id;
-  const char* format;
-};
-constexpr AttList kAttLists[] = {
-    {kAttInitList, "%ld"},    {kAttMinIdleList, "-%ld"}, {kAttMaxIdleList, "+%ld"},
-    {kAttMinList, "-%ld"},    {kAttMaxList, "+%ld"},     {kAttJumpList, "%ld"},
-};
-
-// A check box that switches one bit of Options and shows the controls of its group while ticked.
-struct OptionGroup {
-  int box;
-  uint8_t bit;
-  bool ticked_when_set;  // false: the box is ticked while the bit is clear (AttInit)
-  int shown[6];
-  int shown_count;
-};
-constexpr OptionGroup kAttInitGroup = {kAttInitBox, 0x04, false, {kAttInitList, kAttInitUnit}, 2};
-constexpr OptionGroup kAccelerationGroup = {
-    kAccelerationBox, 0x08, true,
-    {kAttJumpList, kTpsJumpList, kAttJumpLabel, kTpsJumpLabel, kAttJumpUnit, kTpsJumpUnit}, 6};
-constexpr OptionGroup kCutOffGroup = {
-    kCutOffBox, 0x20, true,
-    {kCutOffSpeedList, kCutOffStepsList, kCutOffSpeedLabel, kCutOffStepsLabel, kCutOffSpeedUnit, kCutOffStepsUnit},
-    6};
-constexpr OptionGroup kLpgOffGroup = {kLpgOffBox, 0x40, true, {kLpgOffSpeedList, kLpgOffSpeedUnit}, 2};
-constexpr OptionGroup kLpgOnTempGroup = {kLpgOnTempBox, 0x02, true, {kLpgOnTempList, kLpgOnTempUnit}, 2};
-
-constexpr int kDrivingTypeFirstSlot = lang::kDrivingEconomy;
-
-bool IsOneOf(int id, const int* ids, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (ids[i] == id) return true;
-  }
-  return false;
+// Ticking the AttInit box also clears bit 2 in the stored record itself, so the box stays ticked
+// at the next refresh whether or not the controller took the write.
+void KeepAttInitTicked(ControllerLink& link, int ticked) {
+  if (ticked == 0 || !HoldsControllerReply(link, Parameter::Options)) return;
+  link.ConfigRecord[Describe(Parameter::Options).byte] &= kOptionsKeepBit2;
 }
 
-// Sets the box from its bit, reads the check back and shows or hides the group by what it reads:
-// the controls follow the box as the window system keeps it.
-void ShowOptionGroup(Window& page, const OptionGroup& group, uint8_t options) {
-  const bool bit_set = (options & group.bit) != 0;
-  page.SetCheck(group.box, bit_set == group.ticked_when_set);
-  const bool shown = page.GetCheck(group.box);
-  for (int i = 0; i < group.shown_count; ++i) page.ShowControl(group.shown[i], shown);
-}
-
-// The list formats put at most one character before the number ("+%ld"); the text has room for
-// that, the longest long with its sign (20 characters) and the terminating NUL.
-void AddNumber(Window& page, int id, const char* format, long value) {
-  char text[1 + 20 + 1 + 2];
-  std::snprintf(text, sizeof text, format, value);
-  page.AddListEntry(id, text);
-}
-
-// Corrections dialog: the four lists, the first (most negative) correction of each, and the
-// nibble each one edits.
-struct CorrectionList {
-  int id;
-  int label;
-  long first;
-  Parameter parameter;
-  bool high_nibble;
+// The page's controls in the order a refresh shows them: each group's box, then its lists.
+constexpr ParameterBinding kBindings[] = {
+    {kAttInitBox, Parameter::Options, CheckBox(), kOptionsKeepBit2, FieldRule::kReversed, kAttInitShows, 0,
+     KeepAttInitTicked},
+    {kAttInitList, Parameter::AttInit, Numbers(256, "%ld")},
+    {kAttMaxIdleList, Parameter::AttMax_BJ, Numbers(256, "+%ld")},
+    {kAttMinIdleList, Parameter::AttMin_BJ, Numbers(256, "-%ld")},
+    {kAttMaxList, Parameter::AttMax, Numbers(256, "+%ld")},
+    {kAttMinList, Parameter::AttMin, Numbers(256, "-%ld")},
+    {kAccelerationBox, Parameter::Options, CheckBox(), kOptionsKeepBit3, FieldRule::kPosition, kAccelerationShows},
+    {kAttJumpList, Parameter::AttJump, Numbers(256, "%ld")},
+    {kTpsJumpList, Parameter::TPSJump, Fractions(51, "%ld,%ld", 0, 1, 10, 1)},
+    {kCutOffBox, Parameter::Options, CheckBox(), kOptionsKeepBit5, FieldRule::kPosition, kCutOffShows},
+    {kCutOffSpeedList, Parameter::CutOffRPMLo, Numbers(16, "%ld", kCutOffSpeedBase, 100)},
+    {kCutOffStepsList, Parameter::CutOffSteps, Numbers(50, "%ld", 2, 2)},
+    {kLpgOffBox, Parameter::Options, CheckBox(), kOptionsKeepBit6, FieldRule::kPosition, kLpgOffShows},
+    {kLpgOffSpeedList, Parameter::LPGOffRPMLo, Numbers(41, "%ld", kLpgOffSpeedBase, 100)},
+    {kLpgOnTempBox, Parameter::Options, CheckBox(), kOptionsKeepBit1, FieldRule::kPosition, kLpgOnTempShows},
+    {kLpgOnTempList, Parameter::LPGOnTemp, Numbers(26, "%ld", 10, 2)},
+    {kDrivingTypeList, Parameter::EmulType, Texts(lang::kDrivingEconomy, lang::kDrivingSport), kEmulTypeKeepDriving},
 };
-constexpr CorrectionList kCorrectionLists[4] = {
-    {kHiLowCorrectionList, kHiLowCorrectionLabel, -12, Parameter::EmulDO_TimeHi, false},
-    {kHiHighCorrectionList, kHiHighCorrectionLabel, -10, Parameter::EmulDO_TimeHi, true},
-    {kLoLowCorrectionList, kLoLowCorrectionLabel, -20, Parameter::EmulDO_TimeLo, false},
-    {kLoHighCorrectionList, kLoHighCorrectionLabel, -16, Parameter::EmulDO_TimeLo, true},
+static_assert(SoundBindings(kBindings));
+
+// Corrections dialog: the four nibbles of EmulDO_TimeHi and EmulDO_TimeLo, each list 16 even
+// corrections from its most negative one; the nibble holds 15 - k.
+constexpr ParameterBinding kCorrections[] = {
+    {kHiLowCorrectionList, Parameter::EmulDO_TimeHi, Signed(16, -12, 2), kKeepHighNibble, FieldRule::kReversed},
+    {kHiHighCorrectionList, Parameter::EmulDO_TimeHi, Signed(16, -10, 2), kKeepLowNibble, FieldRule::kReversed},
+    {kLoLowCorrectionList, Parameter::EmulDO_TimeLo, Signed(16, -20, 2), kKeepHighNibble, FieldRule::kReversed},
+    {kLoHighCorrectionList, Parameter::EmulDO_TimeLo, Signed(16, -16, 2), kKeepLowNibble, FieldRule::kReversed},
 };
-constexpr int kCorrectionEntries = 16;
+static_assert(SoundBindings(kCorrections));
+constexpr int kCorrectionLabels[] = {kHiLowCorrectionLabel, kHiHighCorrectionLabel, kLoLowCorrectionLabel,
+                                     kLoHighCorrectionLabel};
 constexpr int kCorrectionsTimer = 2;
-constexpr int kCorrectionsCaptionSlot = lang::kCorrectionsCaption;
-constexpr int kCorrectionsFirstLabelSlot = lang::kCorrectionHighSpeedLowLoad;
-constexpr int kCorrectionsOkSlot = lang::kCorrectionsOkButton;
-
-const CorrectionList* FindCorrectionList(int id) {
-  for (const CorrectionList& list : kCorrectionLists) {
-    if (list.id == id) return &list;
-  }
-  return nullptr;
-}
-
-uint8_t CorrectionField(uint8_t stored, bool high_nibble) {
-  return static_cast<uint8_t>(high_nibble ? stored >> 4 : stored & 0x0F);
-}
 
 }  // namespace
 
@@ -117,21 +76,7 @@ int OptionsPage::TemplateFor(int size_class) const {
 }
 
 void OptionsPage::FillOptionsPage(Window& page) {
-  for (long k = 0; k < 256; ++k) {
-    for (const AttList& list : kAttLists) AddNumber(page, list.id, list.format, k);
-  }
-  char text[16];
-  for (long k = 0; k < 51; ++k) {
-    std::snprintf(text, sizeof text, "%ld,%ld", k / 10, k % 10);
-    page.AddListEntry(kTpsJumpList, text);
-  }
-  for (long k = 0; k < 16; ++k) AddNumber(page, kCutOffSpeedList, "%ld", 1000 + 100 * k);
-  for (long k = 0; k < 50; ++k) AddNumber(page, kCutOffStepsList, "%ld", 2 * k + 2);
-  for (long k = 0; k < 41; ++k) AddNumber(page, kLpgOffSpeedList, "%ld", 4000 + 100 * k);
-  for (long k = 0; k < 26; ++k) AddNumber(page, kLpgOnTempList, "%ld", 2 * k + 10);
-  for (int slot = kDrivingTypeFirstSlot; slot < kDrivingTypeFirstSlot + 3; ++slot) {
-    page.AddListEntry(kDrivingTypeList, context_.texts.Text(slot));
-  }
+  for (const ParameterBinding& row : kBindings) FillList(page, Scope(), row);
 }
 
 void OptionsPage::LabelOptionsPage(Window& page) {
@@ -141,33 +86,9 @@ void OptionsPage::LabelOptionsPage(Window& page) {
   }
 }
 
+// Hidden lists are selected all the same; only their visibility follows the boxes.
 void OptionsPage::RefreshOptionsPage(Window& page) {
-  const ControllerLink& link = context_.link;
-  const uint8_t options = Stored(link, Parameter::Options);
-
-  ShowOptionGroup(page, kAttInitGroup, options);
-  page.SelectListEntry(kAttInitList, Stored(link, Parameter::AttInit));
-
-  page.SelectListEntry(kAttMaxIdleList, Stored(link, Parameter::AttMax_BJ));
-  page.SelectListEntry(kAttMinIdleList, Stored(link, Parameter::AttMin_BJ));
-  page.SelectListEntry(kAttMaxList, Stored(link, Parameter::AttMax));
-  page.SelectListEntry(kAttMinList, Stored(link, Parameter::AttMin));
-
-  ShowOptionGroup(page, kAccelerationGroup, options);
-  page.SelectListEntry(kAttJumpList, Stored(link, Parameter::AttJump));
-  page.SelectListEntry(kTpsJumpList, TpsJumpPosition(Stored(link, Parameter::TPSJump)));
-
-  ShowOptionGroup(page, kCutOffGroup, options);
-  page.SelectListEntry(kCutOffSpeedList, SpeedPairPosition(link, Parameter::CutOffRPMLo, kCutOffSpeedBase));
-  page.SelectListEntry(kCutOffStepsList, CutOffStepsPosition(Stored(link, Parameter::CutOffSteps)));
-
-  ShowOptionGroup(page, kLpgOffGroup, options);
-  page.SelectListEntry(kLpgOffSpeedList, SpeedPairPosition(link, Parameter::LPGOffRPMLo, kLpgOffSpeedBase));
-
-  ShowOptionGroup(page, kLpgOnTempGroup, options);
-  page.SelectListEntry(kLpgOnTempList, LpgOnTempPosition(Stored(link, Parameter::LPGOnTemp)));
-
-  page.SelectListEntry(kDrivingTypeList, (Stored(link, Parameter::EmulType) >> 4) & 3);
+  for (const ParameterBinding& row : kBindings) ShowStored(page, Scope(), row);
 }
 
 bool OptionsPage::OnInitDialog(Window& page) {
@@ -193,18 +114,7 @@ void OptionsPage::OnTimer(Window& page, int timer_id) {
 }
 
 void OptionsPage::OnCommand(Window& page, int control_id, int code) {
-  if (IsOneOf(control_id, kComboIds, static_cast<int>(std::size(kComboIds)))) {
-    if (code == kComboSelectionChanged) {
-      WriteSelection(page, control_id);
-    } else {
-      context_.shared.DropDownOpen = (code == kComboDroppedDown);
-    }
-    return;
-  }
-  if (IsOneOf(control_id, kCheckBoxIds, static_cast<int>(std::size(kCheckBoxIds)))) {
-    if (code == kButtonClicked) WriteSelection(page, control_id);
-    return;
-  }
+  if (OnBoundCommand(page, Scope(), context_.shared, kBindings, control_id, code)) return;
   if (control_id == kCorrectionsButton) RunCorrectionsDialog(page);
 }
 
@@ -222,97 +132,21 @@ void OptionsPage::RunCorrectionsDialog(Window& page) {
   context_.host.InvalidatePage(&page);
 }
 
-void OptionsPage::WriteSelection(Window& page, int control_id) {
-  ControllerLink& link = context_.link;
-  if (control_id == kAttInitBox) {
-    // A zero-filled record does not know the other option bits: nothing is sent from it.
-    if (!HoldsControllerReply(link, Parameter::Options)) return;
-    uint8_t& stored = link.ConfigRecord[Describe(Parameter::Options).byte];
-    if (page.GetCheck(kAttInitBox)) {
-      // The stored byte itself loses bit 2, so the box stays ticked at the next refresh whether
-      // or not the controller took the write.
-      stored &= kOptionsKeepBit2;
-      WriteParameterValue(link, Parameter::Options, stored);
-    } else {
-      WriteParameterValue(link, Parameter::Options, static_cast<uint8_t>(stored | 0x04));
-    }
-    return;
-  }
-  for (const OptionGroup* group : {&kAccelerationGroup, &kCutOffGroup, &kLpgOffGroup, &kLpgOnTempGroup}) {
-    if (group->box != control_id) continue;
-    const uint8_t field = page.GetCheck(control_id) ? group->bit : 0;
-    WriteBitField(link, Parameter::Options, static_cast<uint8_t>(~group->bit), field);
-    return;
-  }
-
-  const int k = page.GetListSelection(control_id);
-  if (k < 0) return;  // a list without a selection has nothing to send
-  const auto plain = static_cast<uint8_t>(k);
-  switch (control_id) {
-    case kAttInitList:
-      WriteParameterValue(link, Parameter::AttInit, plain);
-      break;
-    case kAttMinIdleList:
-      WriteParameterValue(link, Parameter::AttMin_BJ, plain);
-      break;
-    case kAttMaxIdleList:
-      WriteParameterValue(link, Parameter::AttMax_BJ, plain);
-      break;
-    case kAttMinList:
-      WriteParameterValue(link, Parameter::AttMin, plain);
-      break;
-    case kAttMaxList:
-      WriteParameterValue(link, Parameter::AttMax, plain);
-      break;
-    case kAttJumpList:
-      WriteParameterValue(link, Parameter::AttJump, plain);
-      break;
-    case kTpsJumpList:
-      WriteParameterValue(link, Parameter::TPSJump, TpsJumpValue(k));
-      break;
-    case kCutOffSpeedList:
-      WriteEngineSpeedPair(link, Parameter::CutOffRPMLo, kCutOffSpeedBase + 100u * static_cast<uint32_t>(k));
-      break;
-    case kCutOffStepsList:
-      WriteParameterValue(link, Parameter::CutOffSteps, CutOffStepsValue(k));
-      break;
-    case kLpgOffSpeedList:
-      WriteEngineSpeedPair(link, Parameter::LPGOffRPMLo, kLpgOffSpeedBase + 100u * static_cast<uint32_t>(k));
-      break;
-    case kLpgOnTempList:
-      WriteParameterValue(link, Parameter::LPGOnTemp, LpgOnTempValue(k));
-      break;
-    case kDrivingTypeList:
-      WriteBitField(link, Parameter::EmulType, kEmulTypeKeepDriving, static_cast<uint8_t>((k & 3) << 4));
-      break;
-    default:
-      break;
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // The corrections dialog
 
 void OptionsSubDialog::FillOptionsSubDialog(Window& dialog) {
   const LanguageTable& texts = context_.texts;
-  dialog.SetTitle(texts.Text(kCorrectionsCaptionSlot));
+  dialog.SetTitle(texts.Text(lang::kCorrectionsCaption));
   for (int i = 0; i < 4; ++i) {
-    dialog.SetControlText(kCorrectionLists[i].label, texts.Text(kCorrectionsFirstLabelSlot + i));
+    dialog.SetControlText(kCorrectionLabels[i], texts.Text(lang::kCorrectionHighSpeedLowLoad + i));
   }
-  dialog.SetControlText(kCorrectionsOk, texts.Text(kCorrectionsOkSlot));
-  for (long k = 0; k < kCorrectionEntries; ++k) {
-    for (const CorrectionList& list : kCorrectionLists) {
-      const long value = 2 * k + list.first;
-      AddNumber(dialog, list.id, value > 0 ? "+%ld" : "%ld", value);
-    }
-  }
+  dialog.SetControlText(kCorrectionsOk, texts.Text(lang::kCorrectionsOkButton));
+  for (const ParameterBinding& row : kCorrections) FillList(dialog, Scope(), row);
 }
 
 void OptionsSubDialog::RefreshOptionsSubDialog(Window& dialog) {
-  for (const CorrectionList& list : kCorrectionLists) {
-    const uint8_t field = CorrectionField(Stored(context_.link, list.parameter), list.high_nibble);
-    dialog.SelectListEntry(list.id, kCorrectionEntries - 1 - field);
-  }
+  for (const ParameterBinding& row : kCorrections) ShowStored(dialog, Scope(), row);
 }
 
 bool OptionsSubDialog::OnInitDialog(Window& dialog) {
@@ -345,20 +179,7 @@ void OptionsSubDialog::OnCommand(Window& dialog, int control_id, int code) {
     context_.shared.SubDialogOpen = false;
     return;
   }
-  const CorrectionList* list = FindCorrectionList(control_id);
-  if (list == nullptr) return;
-  if (code != kComboSelectionChanged) {
-    context_.shared.DropDownOpen = (code == kComboDroppedDown);
-    return;
-  }
-  const int k = dialog.GetListSelection(control_id);
-  if (k < 0 || k >= kCorrectionEntries) return;
-  const auto field = static_cast<uint8_t>(kCorrectionEntries - 1 - k);
-  if (list->high_nibble) {
-    WriteBitField(context_.link, list->parameter, kKeepLowNibble, static_cast<uint8_t>(field << 4));
-  } else {
-    WriteBitField(context_.link, list->parameter, kKeepHighNibble, field);
-  }
+  OnBoundCommand(dialog, Scope(), context_.shared, kCorrections, control_id, code);
 }
 
 }  // namespace korvel

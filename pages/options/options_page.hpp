@@ -1,6 +1,7 @@
 #pragma once
 #include "pages/common/page_context.hpp"
 #include "pages/common/page_procedure.hpp"
+#include "pages/common/parameter_binding.hpp"
 #include "pages/options/options_controls.hpp"
 #include "platform/window.hpp"
 
@@ -23,6 +24,8 @@ class OptionsSubDialog : public WindowProc {
   void OnCommand(Window& dialog, int control_id, int code) override;
 
  private:
+  BindingScope Scope() const { return {context_.link, context_.texts}; }
+
   PageContext& context_;
 };
 
@@ -49,8 +52,7 @@ class OptionsPage : public PageProcedure {
   void OnCommand(Window& page, int control_id, int code) override;
 
  private:
-  // Sends the write of one editing control, from its new selection or check.
-  void WriteSelection(Window& page, int control_id);
+  BindingScope Scope() const { return {context_.link, context_.texts}; }
   void RunCorrectionsDialog(Window& page);
 
   PageContext& context_;

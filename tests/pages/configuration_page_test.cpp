@@ -348,6 +348,21 @@ TEST(ConfigurationPage, ShownRangeOutlivesThePageWindow) {
   EXPECT_EQ(w.window->Entries(1013).size(), 16u);
 }
 
+TEST(ConfigurationPage, ASelectionChangeOnAListShowingNoSelectionSendsNothing) {
+  // A stored byte outside a list leaves it without a selection; a notification from it then has
+  // no position to encode, and a bit field must not take one.
+  ConfigurationWorld w;
+  w.Connect();
+  for (int list = 1003; list <= 1027; ++list) {
+    if (w.window->GetListCount(list) == 0) continue;
+    SCOPED_TRACE(list);
+    w.window->SelectListEntry(list, -1);
+    ASSERT_EQ(w.window->GetListSelection(list), -1);
+    w.page.OnCommand(*w.window, list, kComboSelectionChanged);
+    EXPECT_TRUE(w.port.frames.empty());
+  }
+}
+
 TEST(ConfigurationPage, KeyboardSteppingWritesOncePerStep) {
   ConfigurationWorld w;
   w.Connect();
