@@ -100,14 +100,20 @@ std::FILE* CreateNewFileBeside(const fs::path& target, fs::path& temporary) {
 }
 
 // Whether `path` leads, through links, into /proc: /dev/stdout and /dev/fd/N name a file this
-// program already holds open, which is written where it is and never renamed over.
+// program already holds open, which is written where it is and never renamed over. /dev/fd is
+// itself a link to /proc/self/fd, so the folder each link lies in is asked for its real place too.
 bool ReachedThroughOpenFiles(fs::path path) {
 #ifdef _WIN32
   (void)path;
   return false;
 #else
   std::error_code ec;
-  auto in_proc = [](const fs::path& p) { return p.lexically_normal().string().rfind("/proc/", 0) == 0; };
+  auto in_proc = [](const fs::path& p) {
+    std::error_code unknown;
+    const fs::path real_folder = fs::canonical(p.parent_path(), unknown);
+    return p.lexically_normal().string().rfind("/proc/", 0) == 0 ||
+           (!unknown && (real_folder / p.filename()).string().rfind("/proc/", 0) == 0);
+  };
   path = fs::absolute(path, ec);
   for (int hop = 0; hop < 40 && !ec; ++hop) {
     if (in_proc(path)) return true;
@@ -201,6 +207,11 @@ SaveResult ReplaceFileContents(const char* path, const std::string& text) {
   std::error_code ec;
   fs::path target(path);
   const fs::file_status found = fs::status(target, ec);
+  // A link that leads round in a circle is refused as opening it would be; replacing it by a plain
+  // file would lose the link.
+  if (ec == std::errc::too_many_symbolic_link_levels) {
+    return {false, "cannot save " + Quoted(target) + ": " + ec.message() + "; nothing was written"};
+  }
   if (fs::is_directory(found)) {
     return {false, "cannot save " + Quoted(target) + ": it is a directory"};
   }

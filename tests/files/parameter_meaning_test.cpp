@@ -49,6 +49,8 @@ TEST(ParameterMeaning, EachKindOfParameterReadsAsThePagesShowIt) {
       {P::InjectDelay, 51, true, {}, "not in the page's list"},
       {P::Otwarcie_GAZU, 7, true, {}, "0,7 s"},
       {P::TPSInert, 19, true, {}, "0,40 V"},
+      {P::TPSInert, 20, true, {}, "not in the page's list"},
+      {P::TPSInert, 0, true, {}, "not in the page's list"},
       {P::TPSJump, 50, true, {}, "1,0 V"},
       {P::TPSJump, 255, true, {}, "not in the page's list"},
       {P::CutOffSteps, 7, true, {}, "6 %"},

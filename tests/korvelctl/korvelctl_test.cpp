@@ -344,6 +344,11 @@ TEST_F(KorvelctlTest, LivePollsAsTheReadingsPageAndLogsCsv) {
     EXPECT_NE(rows[i].find(",0.99,"), std::string::npos) << rows[i];
     EXPECT_NE(rows[i].find(",LPG,0x01,"), std::string::npos) << rows[i];
   }
+
+  // The last tick ends the run at once: no period is waited after it.
+  const uint64_t before_ms = clock.NowMs();
+  ASSERT_EQ(Run({"live", "--count", "1"}), kExitOk) << err;
+  EXPECT_LT(clock.NowMs() - before_ms, 50u);
 }
 
 // A port that silences the controller once a given number of frames went out.

@@ -143,5 +143,42 @@ TEST(ResetPage, TheCommandIsSentOnlyToAControllerThatJustSaidItIsOfVariantTwo) {
   }
 }
 
+// Each size class puts the heading, the explanation and the button in their own places on a page
+// that fills the main window from its top-left corner, labelled in the language in force.
+TEST(ResetPage, PaintLabelsAndPlacesTheControlsOfEachSizeClass) {
+  struct Case {
+    int size_class;
+    PixelRect heading, explanation, button;
+  };
+  const Case cases[] = {
+      {1, {65, 90, 800, 40}, {65, 130, 800, 40}, {85, 190, 450, 45}},
+      {2, {150, 130, 800, 40}, {150, 170, 800, 40}, {120, 250, 550, 55}},
+      {3, {250, 150, 800, 40}, {250, 200, 800, 40}, {150, 300, 700, 65}},
+      {4, {360, 250, 800, 40}, {360, 300, 800, 40}, {220, 400, 800, 75}},
+      {5, {360, 300, 800, 40}, {360, 350, 800, 40}, {220, 450, 800, 75}},
+  };
+  auto expect_rect = [](const PixelRect& got, const PixelRect& want) {
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("size class " + std::to_string(c.size_class));
+    VirtualClock clock;
+    testing::ScriptedPort port;
+    ResetWorld w(port, clock);
+    ApplyClass(w.shared, c.size_class);
+    w.window->Paint();
+    expect_rect(w.window->rect(), {0, 0, w.shared.page_width, w.shared.page_height});
+    expect_rect(w.window->Control(kResetHeadingText)->rect, c.heading);
+    expect_rect(w.window->Control(kResetExplanationText)->rect, c.explanation);
+    expect_rect(w.window->Control(kResetButton)->rect, c.button);
+    EXPECT_EQ(w.window->Text(kResetHeadingText), "T134");
+    EXPECT_EQ(w.window->Text(kResetExplanationText), "T135");
+    EXPECT_EQ(w.window->Text(kResetButton), "T136");
+  }
+}
+
 }  // namespace
 }  // namespace korvel

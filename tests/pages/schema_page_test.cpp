@@ -186,8 +186,12 @@ TEST(SchemaPage, ScrollingCopiesTheWindowFromTheNewOffsetsAndNeverPastTheDiagram
   ASSERT_NE(w.LastCopy(), nullptr);
   EXPECT_EQ(w.LastCopy()->src_x, 361);
   EXPECT_EQ(w.LastCopy()->src_y, 266);
-  w.host.DestroyPage(w.window);
+  // The page's destroy message comes before its window goes: a paint after it draws nothing.
+  w.page.OnDestroy(*w.window);
   EXPECT_EQ(w.state.diagram_bitmap, 0);
+  w.window->ClearOps();
+  EXPECT_FALSE(w.page.PaintFromMainWindow(*w.window));
+  EXPECT_EQ(w.LastCopy(), nullptr);
 }
 
 }  // namespace

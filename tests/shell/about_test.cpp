@@ -55,6 +55,9 @@ TEST_F(ShellTest, AboutShowsTextsCentresItselfAndReadsTheVersion) {
     EXPECT_EQ(r.x, (800 - r.width) / 2);
     EXPECT_EQ(r.y, (600 - r.height) / 2);
     dialog.UserClick(1);
+    EXPECT_TRUE(dialog.ended());
+    EXPECT_EQ(dialog.end_result(), 1);
+    EXPECT_EQ(dialog.TimerPeriod(2), 0u);
   };
   host().UserMenuCommand(40003);
   ASSERT_NE(seen, nullptr);

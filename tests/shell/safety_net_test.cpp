@@ -184,7 +184,8 @@ TEST_F(SafetyNetTest, TheCaptionSaysWhyThePortCannotBeOpened) {
   host().UserMenuCommand(40013);  // a page that does not poll keeps the reason
   EXPECT_EQ(host().main_title, "P178 - COM1: Permission denied");
   host().UserMenuCommand(40005);
-  host().UserMenuCommand(40020);  // COM2 opens: nothing extra
+  host().UserMenuCommand(40020);  // another port: COM1's reason goes at once, COM2 opens
+  EXPECT_EQ(host().main_title, "P175");
   Paint();
   host().RunFor(1000);
   EXPECT_EQ(host().main_title, "P175");

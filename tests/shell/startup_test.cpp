@@ -205,6 +205,12 @@ TEST_F(ShellTest, DesktopChangeOnlyChangesWhichSizesAreOffered) {
   EXPECT_TRUE(Item(40031).checked);
   EXPECT_EQ(app().shared.screen_width, 800);
   EXPECT_EQ(app().shared.screen_height, 600);
+  // A desktop only wider (a netbook's 1024 x 600) offers the sizes of its width.
+  host().desktop = {1024, 600};
+  Paint();
+  EXPECT_TRUE(Item(40030).enabled);
+  EXPECT_FALSE(Item(40032).enabled);
+  EXPECT_EQ(app().shared.screen_width, 1024);
 }
 
 TEST(ShellResources, BitmapsAndStrings) {
