@@ -36,10 +36,21 @@ TEST(DriveLog, ValuesTurnBackIntoTheBytesThatShowThem) {
   EXPECT_EQ(std::string(VoltText(VoltsFromRaw(record[kLambdaProbe])).text), "0.35");
   EXPECT_EQ(std::string(VoltText(VoltsFromRaw(record[kAuxInput])).text), "1.37");
   EXPECT_EQ(record[kAtt], 129);
+  EXPECT_EQ(record[kAttInit], 128);
   EXPECT_EQ(record[kStateFlags], 0xC1);
   EXPECT_EQ(TemperatureFromRaw(record[kTempRaw]), 86);
   std::copy(log.ticks[1].live.begin(), log.ticks[1].live.end(), record);
   EXPECT_EQ(record[kPeriodHi], 255);  // no engine speed
+
+  // A switch on the second input (mode 7) is logged as "ON" or "OFF" and replays by its flag.
+  ASSERT_TRUE(ParseDriveLog(kHeader +
+                                "2026-12-07T04:35:32.187Z,1,2600,0.35,ON,129,128,86,LPG,0xC1,0x4A\n"
+                                "2026-12-07T04:35:32.387Z,1,2600,0.35,OFF,129,128,86,LPG,0xC1,0x5A\n",
+                            0x07, log, error))
+      << error;
+  ASSERT_EQ(log.ticks.size(), 2u);
+  EXPECT_EQ(log.ticks[0].live[kIndicatorFlags] & 0x10, 0);
+  EXPECT_EQ(log.ticks[1].live[kIndicatorFlags] & 0x10, 0x10);
 }
 
 // Tick times come from the wall-clock column, across the ends of a day, a month (leap year or not)
