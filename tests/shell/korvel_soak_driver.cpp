@@ -160,10 +160,12 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 2;
   }
-  // A fixed threshold for the allocator's own mappings: glibc otherwise raises it after the first
-  // large buffer is freed, and from then on keeps buffers of that size in the heap, which it does not
-  // give back; the resident memory would step up once and stay, and look like growth.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  // For the long runs, a fixed threshold for the allocator's own mappings: glibc otherwise raises it
+  // after the first large buffer is freed, and from then on keeps buffers of that size in the heap,
+  // which it does not give back; the resident memory would step up once and stay, and look like
+  // growth. The page figures keep the allocator as the program has it, so their memory is the
+  // program's.
+  if (!options.page_report) mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   QApplication qt_application(argc, argv);
   QtHost host(qt_application);
   const auto port = korvel::CreateSystemSerialPort();
