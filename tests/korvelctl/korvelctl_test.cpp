@@ -191,6 +191,9 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
       {"get", "attmax"},
       {"set", "AttMax", "256"},
       {"set", "AttMax", "-1"},
+      {"set", "AttMax", ""},
+      {"set", "AttMax", "12x"},
+      {"get", "AttMax", "AttMin"},
       {"identity", "--period", "10"},
       {"live", "--count", "0"},
       {"live", "--period"},
@@ -209,6 +212,7 @@ TEST_F(KorvelctlTest, UsageErrorsSendNothing) {
   EXPECT_TRUE(port.frames.empty());
 
   EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_EQ(Run({"-h"}), kExitOk);
   for (const char* word : {"identity", "save FILE", "load FILE", "get NAME", "set NAME VALUE", "live", "--csv",
                            "learn", "reset", "--port", "Exit status", "  6  ", "ports [--builtin] [--link COMn]", "65 01 01 67",
                            "diff FILE [FILE2]", "  1  diff", "  10  ", "  11  "}) {
