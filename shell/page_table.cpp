@@ -32,6 +32,13 @@ const PageEntry* FindPage(int view_id) {
   return nullptr;
 }
 
+const DialogTemplate* FindDialogTemplate(int id) {
+  for (const PageEntry& entry : kPageTable) {
+    if (const DialogTemplate* dialog = FindTemplateIn(entry.page.templates(), id)) return dialog;
+  }
+  return nullptr;
+}
+
 const PageEntry* PageOfCommand(int command) {
   for (const PageEntry& entry : kPageTable) {
     if (entry.page.menu_command == command) return &entry;

@@ -26,4 +26,9 @@ const PageEntry* FindPage(int view_id);
 // The entry whose menu command is `command`, or nullptr.
 const PageEntry* PageOfCommand(int command);
 
+// The template of `id` among every page's (a page's group also holds its dialogs, and the wiring
+// diagram's group the program-information box), or nullptr: for the tests, which name templates by
+// id. The main window takes a page's templates from its own descriptor.
+const DialogTemplate* FindDialogTemplate(int id);
+
 }  // namespace korvel

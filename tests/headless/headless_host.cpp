@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pages/page_templates.hpp"
+#include "shell/page_table.hpp"
 #include "resources/menus.hpp"
 
 namespace korvel::headless {

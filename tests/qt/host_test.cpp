@@ -3,7 +3,7 @@
 // pages from the program's own templates; message boxes, file dialogs and the busy cursor.
 #include <gtest/gtest.h>
 
-#include "pages/page_templates.hpp"
+#include "shell/page_table.hpp"
 
 #include <QAction>
 #include <QApplication>
