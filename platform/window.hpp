@@ -6,7 +6,8 @@
 
 namespace korvel {
 
-struct DialogTemplate;  // resources/dialog_templates.hpp
+struct DialogTemplate;   // resources/dialog_templates.hpp
+struct MenuBarResource;  // resources/menus.hpp
 
 // Notification codes that the pages react to.
 constexpr int kComboSelectionChanged = 1;
@@ -140,9 +141,10 @@ class Host {
   virtual ~Host() = default;
 
   // Creates the main window at x, y with the size given and the menu bar, calling OnCreate of the
-  // procedure inside; false when the window could not be created.
-  virtual bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y,
-                                int width, int height) = 0;
+  // procedure inside; false when the window could not be created. The bar is copied; the caller
+  // need not keep it.
+  virtual bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu,
+                                int x, int y, int width, int height) = 0;
   virtual void ShowMainWindow() = 0;
   // Runs the event loop until Quit; returns the quit code. Alt+F4 and Alt+F1 reach the main
   // window procedure as the commands Exit and Program information (resources/menu_commands.hpp).
@@ -156,8 +158,9 @@ class Host {
   virtual void SetMainTitle(const char* text) = 0;  // code page 1250
   virtual void InvalidateMainWindow() = 0;          // a paint follows
 
-  // Menu bar from the menu resources (148 Polish, 177 English).
-  virtual void SetMenuBar(int menu_id) = 0;
+  // Replaces the menu bar (148 Polish, 177 English, as the main window made it); the items' states
+  // start afresh.
+  virtual void SetMenuBar(const MenuBarResource& menu) = 0;
   virtual void DrawMenuBar() = 0;
   virtual void CheckMenuItem(int id, bool checked) = 0;
   virtual void EnableMenuItem(int id, bool enabled) = 0;  // disabled items are greyed

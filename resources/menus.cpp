@@ -30,21 +30,17 @@ constexpr MenuItem kSize[] = {
 constexpr MenuItem kLanguagePl[] = {{kCommandPolish, " Polski"}, {kCommandEnglish, " Angielski"}};
 constexpr MenuItem kLanguageEn[] = {{kCommandPolish, " Polish"}, {kCommandEnglish, " English"}};
 
-constexpr MenuItem kBarPl[] = {{kCommandReadings, "Odczyty"}, {kCommandConfiguration, "Konfiguracja"}, {kCommandOptions, "Opcje"},
-                               {kCommandSchema, "Schemat"}, {kCommandReset, "Reset"},        {kCommandOscilloscope, "Oscyloskop"},
-                               {kCommandAbout, "O Programie..."}};
-constexpr MenuItem kBarEn[] = {{kCommandReadings, "Readings"}, {kCommandConfiguration, "Configurations"}, {kCommandOptions, "Options"},
-                               {kCommandSchema, "Schema"},   {kCommandReset, "Reset"},          {kCommandOscilloscope, "Oscilloscope"},
-                               {kCommandAbout, "Program information..."}};
+constexpr MenuItem kClosingPl[] = {{kCommandAbout, "O Programie..."}};
+constexpr MenuItem kClosingEn[] = {{kCommandAbout, "Program information..."}};
 
-// A pop-up or a bar and its items, counted from the array itself.
+// A pop-up or a bar's parts and their items, counted from the array itself.
 template <int N>
 constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
   return MenuPopup{title, items, N};
 }
 template <int P, int C>
-constexpr MenuBarResource Bar(int id, const MenuPopup (&popups)[P], const MenuItem (&commands)[C]) {
-  return MenuBarResource{id, popups, P, commands, C};
+constexpr MenuBarParts Bar(int id, const MenuPopup (&popups)[P], const MenuItem (&closing)[C]) {
+  return MenuBarParts{id, popups, P, closing, C};
 }
 
 constexpr MenuPopup kPopupsPl[] = {
@@ -52,11 +48,11 @@ constexpr MenuPopup kPopupsPl[] = {
 constexpr MenuPopup kPopupsEn[] = {
     Popup("File", kFileEn), Popup("Port", kPort), Popup("Size", kSize), Popup("Language", kLanguageEn)};
 
-constexpr MenuBarResource kMenus[] = {Bar(kPolishMenu, kPopupsPl, kBarPl), Bar(kEnglishMenu, kPopupsEn, kBarEn)};
+constexpr MenuBarParts kMenus[] = {Bar(kPolishMenu, kPopupsPl, kClosingPl), Bar(kEnglishMenu, kPopupsEn, kClosingEn)};
 
 }  // namespace
 
-const MenuBarResource* FindMenuBar(int id) {
+const MenuBarParts* FindMenuBarParts(int id) {
   for (const auto& menu : kMenus) {
     if (menu.id == id) return &menu;
   }

@@ -2,7 +2,7 @@
 
 namespace korvel {
 
-// Menu bar resources 148 (Polish) and 177 (English): the same ids and layout. Texts are UTF-8.
+// Menu bars 148 (Polish) and 177 (English): the same ids and layout. Texts are UTF-8.
 struct MenuItem {
   int id;  // 0: separator
   const char* text;
@@ -14,6 +14,7 @@ struct MenuPopup {
   int item_count;
 };
 
+// A whole menu bar as the window system shows it.
 struct MenuBarResource {
   int id;
   const MenuPopup* popups;   // shown first
@@ -25,6 +26,16 @@ struct MenuBarResource {
 constexpr int kPolishMenu = 148;
 constexpr int kEnglishMenu = 177;
 
-const MenuBarResource* FindMenuBar(int id);
+// What bar 148 or 177 holds besides the pages: the pop-ups (File, Port, Size, Language) and the
+// items that close the bar (Program information). The main window puts one item per page between
+// them (shell/menu_bars.hpp). nullptr for another id.
+struct MenuBarParts {
+  int id;
+  const MenuPopup* popups;
+  int popup_count;
+  const MenuItem* closing_items;
+  int closing_count;
+};
+const MenuBarParts* FindMenuBarParts(int id);
 
 }  // namespace korvel

@@ -29,7 +29,7 @@ bool Application::Start() {
   BuildGaugeTables(gauges, arc);
   // The window starts at the top-left corner with the smallest size; its creation handler sizes and
   // places it for the screen.
-  return host.CreateMainWindow(main_window, LoadStringResource(1), kPolishMenu, 0, 0, 640, 450);
+  return host.CreateMainWindow(main_window, LoadStringResource(1), main_window.menus.Bar(kPolishMenu), 0, 0, 640, 450);
 }
 
 int Application::Run() {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "pages/common/size_classes.hpp"
-#include "pages/page_templates.hpp"
+#include "pages/service/service_templates.hpp"
 #include "resources/menus.hpp"
 #include "shell/application.hpp"
 #include "shell/file_commands.hpp"
@@ -74,7 +74,7 @@ void MainWindowProc::OnCreate() {
   const bool texts_loaded = LoadLanguageTexts(app_.texts, app_.settings.language_code);
   // 8. The Readings page first.
   PageProcedure& readings = ProcedureOf(ReadingsView);
-  state.page = CreatePageOf(readings);
+  state.page = CreatePageOf(ReadingsView);
   if (state.page != nullptr) {
     state.page->MoveWindow(-5, -10, shared.page_width, shared.page_height);
     readings.Build(*state.page);
@@ -130,7 +130,7 @@ void MainWindowProc::OnCommand(int id) {
   } else if (id == kCommandAbout) {
     ShowProgramInformation();
   } else if (const PageEntry* entry = PageOfCommand(id); entry != nullptr) {
-    SwitchPage(entry->view_id);
+    SwitchPage(entry->page.view_id);
     HighlightPageItem();
   } else if (id == kCommandOpen) {
     OpenConfigurationCommand(app_);
@@ -155,7 +155,7 @@ void MainWindowProc::OnCommand(int id) {
 
 void MainWindowProc::ShowProgramInformation() {
   app_.shared.BusyFlag = true;
-  if (const DialogTemplate* dialog = FindDialogTemplate(kAboutTemplate)) {
+  if (const DialogTemplate* dialog = FindTemplateIn(ServiceTemplates(), kAboutTemplate)) {
     app_.host.RunModalDialog(*dialog, app_.about_dialog, nullptr);
   }
   // The dialog clears the flag when it is closed; a dialog that ended any other way (or could not
@@ -212,16 +212,16 @@ void MainWindowProc::InstallMenuBar() {
   const bool english = std::strcmp(app_.settings.language_code, "ang") == 0;
   state.menu_id = english ? kEnglishMenu : kPolishMenu;
   Host& host = app_.host;
-  host.SetMenuBar(state.menu_id);
+  host.SetMenuBar(menus.Bar(state.menu_id));
   host.DrawMenuBar();
   host.CheckMenuItem(kCommandEnglish, english);
   host.CheckMenuItem(kCommandPolish, !english);
 }
 
 void MainWindowProc::HighlightPageItem() {
-  for (const PageEntry& entry : Pages()) app_.host.HighlightMenuItem(entry.menu_command, false);
+  for (const PageEntry& entry : Pages()) app_.host.HighlightMenuItem(entry.page.menu_command, false);
   if (const PageEntry* shown = FindPage(app_.shared.ViewId); shown != nullptr) {
-    app_.host.HighlightMenuItem(shown->menu_command, true);
+    app_.host.HighlightMenuItem(shown->page.menu_command, true);
   }
 }
 
@@ -277,22 +277,25 @@ void MainWindowProc::ApplySizeClass() {
   if (!ProcedureOf(view).KeptAcrossRebuilds()) BuildPage(view);
 }
 
-Window* MainWindowProc::CreatePageOf(PageProcedure& procedure) {
-  const DialogTemplate* dialog = FindDialogTemplate(procedure.TemplateFor(app_.shared.SizeClass));
+Window* MainWindowProc::CreatePageOf(int view_id) {
+  const PageEntry& entry = EntryOf(view_id);
+  PageProcedure& procedure = entry.procedure(app_);
+  const DialogTemplate* dialog = FindTemplateIn(entry.page.templates(), procedure.TemplateFor(app_.shared.SizeClass));
   return dialog != nullptr ? app_.host.CreatePage(*dialog, procedure) : nullptr;
 }
 
-PageProcedure& MainWindowProc::ProcedureOf(int view_id) {
+const PageEntry& MainWindowProc::EntryOf(int view_id) const {
   const PageEntry* entry = FindPage(view_id);
-  return (entry != nullptr ? *entry : Pages().front()).procedure(app_);
+  return entry != nullptr ? *entry : Pages().front();
 }
 
+PageProcedure& MainWindowProc::ProcedureOf(int view_id) { return EntryOf(view_id).procedure(app_); }
+
 void MainWindowProc::RecreatePage(int view_id) {
-  PageProcedure& procedure = ProcedureOf(view_id);
   Window* old_page = state.page;
   state.page = nullptr;
   app_.host.DestroyPage(old_page);
-  state.page = CreatePageOf(procedure);
+  state.page = CreatePageOf(view_id);
 }
 
 // Destroys the current page and builds the page of `view_id` for the current size class.
@@ -320,7 +323,7 @@ void MainWindowProc::RebuildPageForLanguage() {
 
 void MainWindowProc::SetCaption(int view_id) {
   if (const PageEntry* entry = FindPage(view_id); entry != nullptr) {
-    app_.safety.SetCaption(app_.texts.Text(entry->caption_slot));
+    app_.safety.SetCaption(app_.texts.Text(entry->page.caption_slot));
   }
 }
 

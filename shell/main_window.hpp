@@ -1,5 +1,6 @@
 #pragma once
 #include "pages/readings/readings_page.hpp"
+#include "shell/menu_bars.hpp"
 #include "shell/page_table.hpp"
 #include "platform/window.hpp"
 #include "resources/menu_commands.hpp"
@@ -61,14 +62,16 @@ class MainWindowProc : public MainWindowProcedure {
   void ShowProgramInformation();
 
   MainWindowState state;
+  MenuBars menus;
 
  private:
   void SetSizeClass(int size_class);
   void PlaceForScreen();
   void ApplyClassFonts();
+  const PageEntry& EntryOf(int view_id) const;  // the first page's for an unknown id
   PageProcedure& ProcedureOf(int view_id);
-  // The page window of a procedure from its template for the current size class.
-  Window* CreatePageOf(PageProcedure& procedure);
+  // The page window of a view from its template (among its descriptor's) for the current size class.
+  Window* CreatePageOf(int view_id);
   void RecreatePage(int view_id);
   void BuildPage(int view_id);
   void InstallMenuBar();

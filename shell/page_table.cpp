@@ -1,6 +1,10 @@
 #include "shell/page_table.hpp"
-#include "texts/text_slots.hpp"
 
+#include "pages/configuration/configuration_controls.hpp"
+#include "pages/options/options_controls.hpp"
+#include "pages/oscilloscope/oscilloscope_controls.hpp"
+#include "pages/readings/readings_controls.hpp"
+#include "pages/service/service_templates.hpp"
 #include "shell/application.hpp"
 #include "shell/main_window.hpp"
 
@@ -9,14 +13,12 @@ namespace korvel {
 namespace {
 
 const PageEntry kPageTable[] = {
-    {ReadingsView, kCommandReadings, lang::kCaptionReadings, [](Application& a) -> PageProcedure& { return a.readings_page; }},
-    {ConfigurationView, kCommandConfiguration, lang::kCaptionConfiguration,
-     [](Application& a) -> PageProcedure& { return a.configuration_page; }},
-    {OptionsView, kCommandOptions, lang::kCaptionOptions, [](Application& a) -> PageProcedure& { return a.options_page; }},
-    {SchemaView, kCommandSchema, lang::kCaptionSchema, [](Application& a) -> PageProcedure& { return a.schema_page; }},
-    {ResetView, kCommandReset, lang::kCaptionReset, [](Application& a) -> PageProcedure& { return a.reset_page; }},
-    {OscilloscopeView, kCommandOscilloscope, lang::kCaptionOscilloscope,
-     [](Application& a) -> PageProcedure& { return a.oscilloscope_page; }},
+    {kReadingsPage, [](Application& a) -> PageProcedure& { return a.readings_page; }},
+    {kConfigurationPage, [](Application& a) -> PageProcedure& { return a.configuration_page; }},
+    {kOptionsPage, [](Application& a) -> PageProcedure& { return a.options_page; }},
+    {kSchemaPage, [](Application& a) -> PageProcedure& { return a.schema_page; }},
+    {kResetPage, [](Application& a) -> PageProcedure& { return a.reset_page; }},
+    {kOscilloscopePage, [](Application& a) -> PageProcedure& { return a.oscilloscope_page; }},
 };
 
 }  // namespace
@@ -25,14 +27,21 @@ std::span<const PageEntry> Pages() { return kPageTable; }
 
 const PageEntry* FindPage(int view_id) {
   for (const PageEntry& entry : kPageTable) {
-    if (entry.view_id == view_id) return &entry;
+    if (entry.page.view_id == view_id) return &entry;
+  }
+  return nullptr;
+}
+
+const DialogTemplate* FindDialogTemplate(int id) {
+  for (const PageEntry& entry : kPageTable) {
+    if (const DialogTemplate* dialog = FindTemplateIn(entry.page.templates(), id)) return dialog;
   }
   return nullptr;
 }
 
 const PageEntry* PageOfCommand(int command) {
   for (const PageEntry& entry : kPageTable) {
-    if (entry.menu_command == command) return &entry;
+    if (entry.page.menu_command == command) return &entry;
   }
   return nullptr;
 }

@@ -3,12 +3,16 @@
 // (one per size class) place them under the same names.
 #include <span>
 
+#include "pages/common/page_descriptor.hpp"
 #include "resources/dialog_templates.hpp"
 
 namespace korvel {
 
 // The page's templates, one per size class (configuration_templates.cpp).
 std::span<const DialogTemplate> ConfigurationTemplates();
+
+// The page's entry for the main window's page table and menu bars.
+extern const PageDescriptor kConfigurationPage;
 
 enum ConfigurationControl : int {
   // Combo boxes, in the order they are filled.

@@ -3,6 +3,10 @@
 
 #include <iterator>
 
+#include "pages/common/shared_state.hpp"
+#include "resources/menu_commands.hpp"
+#include "texts/text_slots.hpp"
+
 namespace korvel {
 
 namespace {
@@ -80,5 +84,7 @@ constexpr DialogTemplate kConfiguration[] = {
 }  // namespace
 
 std::span<const DialogTemplate> ConfigurationTemplates() { return kConfiguration; }
+
+const PageDescriptor kConfigurationPage{ConfigurationView, kCommandConfiguration, lang::kCaptionConfiguration, "Konfiguracja", "Configurations", ConfigurationTemplates};
 
 }  // namespace korvel

@@ -3,12 +3,16 @@
 // dialog (template 170), shared by the page procedures and the templates.
 #include <span>
 
+#include "pages/common/page_descriptor.hpp"
 #include "resources/dialog_templates.hpp"
 
 namespace korvel {
 
 // The page's templates by size class and the corrections dialog (options_templates.cpp).
 std::span<const DialogTemplate> OptionsTemplates();
+
+// The page's entry for the main window's page table and menu bars.
+extern const PageDescriptor kOptionsPage;
 
 // Templates of the Options page by size class 1..5, and of the corrections dialog.
 constexpr int kOptionsTemplates[5] = {152, 125, 153, 154, 156};

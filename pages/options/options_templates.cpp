@@ -3,6 +3,10 @@
 
 #include <iterator>
 
+#include "pages/common/shared_state.hpp"
+#include "resources/menu_commands.hpp"
+#include "texts/text_slots.hpp"
+
 namespace korvel {
 
 namespace {
@@ -105,5 +109,7 @@ constexpr DialogTemplate kOptions[] = {
 }  // namespace
 
 std::span<const DialogTemplate> OptionsTemplates() { return kOptions; }
+
+const PageDescriptor kOptionsPage{OptionsView, kCommandOptions, lang::kCaptionOptions, "Opcje", "Options", OptionsTemplates};
 
 }  // namespace korvel

@@ -2,12 +2,16 @@
 // Named controls of the Oscilloscope page, shared by its procedure and its template.
 #include <span>
 
+#include "pages/common/page_descriptor.hpp"
 #include "resources/dialog_templates.hpp"
 
 namespace korvel {
 
 // The page's template (oscilloscope_templates.cpp).
 std::span<const DialogTemplate> OscilloscopeTemplates();
+
+// The page's entry for the main window's page table and menu bars.
+extern const PageDescriptor kOscilloscopePage;
 
 constexpr int kOscilloscopeTemplate = 159;
 constexpr int kScopePollTimer = 1;

@@ -2,6 +2,10 @@
 
 #include "pages/oscilloscope/oscilloscope_controls.hpp"
 
+#include "pages/common/shared_state.hpp"
+#include "resources/menu_commands.hpp"
+#include "texts/text_slots.hpp"
+
 namespace korvel {
 
 namespace {
@@ -21,5 +25,7 @@ constexpr DialogTemplate kOscilloscope[] = {
 }  // namespace
 
 std::span<const DialogTemplate> OscilloscopeTemplates() { return kOscilloscope; }
+
+const PageDescriptor kOscilloscopePage{OscilloscopeView, kCommandOscilloscope, lang::kCaptionOscilloscope, "Oscyloskop", "Oscilloscope", OscilloscopeTemplates};
 
 }  // namespace korvel

@@ -3,12 +3,16 @@
 // page draws everything else itself.
 #include <span>
 
+#include "pages/common/page_descriptor.hpp"
 #include "resources/dialog_templates.hpp"
 
 namespace korvel {
 
 // The page's template (readings_templates.cpp).
 std::span<const DialogTemplate> ReadingsTemplates();
+
+// The page's entry for the main window's page table and menu bars.
+extern const PageDescriptor kReadingsPage;
 
 constexpr int kReadingsTemplate = 101;
 

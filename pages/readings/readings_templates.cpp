@@ -1,5 +1,9 @@
 #include "pages/readings/readings_controls.hpp"
 
+#include "pages/common/shared_state.hpp"
+#include "resources/menu_commands.hpp"
+#include "texts/text_slots.hpp"
+
 namespace korvel {
 
 namespace {
@@ -18,5 +22,7 @@ constexpr DialogTemplate kReadings[] = {
 }  // namespace
 
 std::span<const DialogTemplate> ReadingsTemplates() { return kReadings; }
+
+const PageDescriptor kReadingsPage{ReadingsView, kCommandReadings, lang::kCaptionReadings, "Odczyty", "Readings", ReadingsTemplates};
 
 }  // namespace korvel

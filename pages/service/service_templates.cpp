@@ -5,6 +5,10 @@
 #include "pages/service/reset_controls.hpp"
 #include "pages/service/schema_controls.hpp"
 
+#include "pages/common/shared_state.hpp"
+#include "resources/menu_commands.hpp"
+#include "texts/text_slots.hpp"
+
 namespace korvel {
 
 namespace {
@@ -50,5 +54,9 @@ constexpr DialogTemplate kService[] = {
 }  // namespace
 
 std::span<const DialogTemplate> ServiceTemplates() { return kService; }
+
+const PageDescriptor kSchemaPage{SchemaView, kCommandSchema, lang::kCaptionSchema, "Schemat", "Schema", ServiceTemplates};
+
+const PageDescriptor kResetPage{ResetView, kCommandReset, lang::kCaptionReset, "Reset", "Reset", ServiceTemplates};
 
 }  // namespace korvel

@@ -145,8 +145,8 @@ QMenuBar* QtHost::MenuBar() { return main_ ? main_->menuBar() : nullptr; }
 
 // Main window ------------------------------------------------------------------------------------
 
-bool QtHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y,
-                              int width, int height) {
+bool QtHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu, int x,
+                              int y, int width, int height) {
   if (main_) return false;
   procedure_ = &procedure;
   main_paint_pending_ = false;
@@ -159,7 +159,7 @@ bool QtHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title,
   main_->setWindowTitle(FromCp1250(title));
   const QIcon icon = bitmaps_.Icon(kMainIcon);
   if (!icon.isNull()) main_->setWindowIcon(icon);
-  SetMenuBar(menu_id);
+  SetMenuBar(menu);
 
   // The accelerators belong to the main window: they act while it is active, not inside a modal
   // dialog or message box. Alt+F4 and Alt+F1 reach the main window also while a control of the
@@ -285,9 +285,9 @@ void QtHost::DeliverClose() {
 
 // Menus ------------------------------------------------------------------------------------------
 
-void QtHost::SetMenuBar(int menu_id) {
-  const MenuBarResource* resource = FindMenuBar(menu_id);
-  if (resource == nullptr || !main_) return;
+void QtHost::SetMenuBar(const MenuBarResource& bar_items) {
+  const MenuBarResource* resource = &bar_items;
+  if (!main_) return;
   auto* bar = new QMenuBar;
   if (!menu_style_) menu_style_ = std::make_unique<MenuBarStyle>();
   bar->setStyle(menu_style_.get());
@@ -333,7 +333,7 @@ void QtHost::SetMenuBar(int menu_id) {
   }
   // The old bar (possibly the one whose item is being handled) is deleted later by the window.
   main_->setMenuBar(bar);
-  menu_id_ = menu_id;
+  menu_id_ = resource->id;
 }
 
 void QtHost::DrawMenuBar() {

@@ -43,8 +43,8 @@ class QtHost : public Host, public QtWindowServices {
   QtHost& operator=(const QtHost&) = delete;
 
   // Host.
-  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y, int width,
-                        int height) override;
+  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu, int x, int y,
+                        int width, int height) override;
   void ShowMainWindow() override;
   int RunMessageLoop() override;
   void DestroyMainWindow() override;
@@ -54,7 +54,7 @@ class QtHost : public Host, public QtWindowServices {
   void MoveMainWindow(int x, int y, int width, int height) override;
   void SetMainTitle(const char* text) override;
   void InvalidateMainWindow() override;
-  void SetMenuBar(int menu_id) override;
+  void SetMenuBar(const MenuBarResource& menu) override;
   void DrawMenuBar() override;
   void CheckMenuItem(int id, bool checked) override;
   void EnableMenuItem(int id, bool enabled) override;

@@ -29,9 +29,8 @@ std::u16string MenuText(const char* utf8) {
   return text;
 }
 
-HMENU BuildMenuBar(int menu_id) {
-  const MenuBarResource* resource = FindMenuBar(menu_id);
-  if (resource == nullptr) return nullptr;
+HMENU BuildMenuBar(const MenuBarResource& bar_items) {
+  const MenuBarResource* resource = &bar_items;
   HMENU bar = ::CreateMenu();
   for (int p = 0; p < resource->popup_count; ++p) {
     const MenuPopup& popup = resource->popups[p];
@@ -109,8 +108,8 @@ Win32Host::~Win32Host() {
 
 // Main window ------------------------------------------------------------------------------------
 
-bool Win32Host::CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y,
-                                 int width, int height) {
+bool Win32Host::CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu,
+                                 int x, int y, int width, int height) {
   if (main_ != nullptr) return false;
   const std::u16string class_name = win32::Cp1250ToUtf16(LoadStringResource(kClassNameString));
   WNDCLASSEXW window_class;
@@ -135,7 +134,7 @@ bool Win32Host::CreateMainWindow(MainWindowProcedure& procedure, const char* tit
   if (accelerators_ == nullptr) accelerators_ = ::CreateAcceleratorTableW(keys, 2);
 
   procedure_ = &procedure;
-  menu_ = BuildMenuBar(menu_id);
+  menu_ = BuildMenuBar(menu);
   // Caption, system menu and minimise box; no maximise box and no sizing frame. The creation
   // handler of the procedure runs inside.
   HWND hwnd = ::CreateWindowExW(0, Wide(class_name), Wide(win32::Cp1250ToUtf16(title)),
@@ -301,9 +300,9 @@ void Win32Host::InvalidateMainWindow() {
 
 // Menus ------------------------------------------------------------------------------------------
 
-void Win32Host::SetMenuBar(int menu_id) {
+void Win32Host::SetMenuBar(const MenuBarResource& menu) {
   if (main_ == nullptr) return;
-  HMENU bar = BuildMenuBar(menu_id);
+  HMENU bar = BuildMenuBar(menu);
   if (bar == nullptr) return;
   HMENU old = menu_;
   ::SetMenu(main_, bar);

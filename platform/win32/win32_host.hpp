@@ -18,8 +18,8 @@ class Win32Host : public Host {
   Win32Host(const Win32Host&) = delete;
   Win32Host& operator=(const Win32Host&) = delete;
 
-  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y, int width,
-                        int height) override;
+  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu, int x, int y,
+                        int width, int height) override;
   void ShowMainWindow() override;
   int RunMessageLoop() override;
   void DestroyMainWindow() override;
@@ -29,7 +29,7 @@ class Win32Host : public Host {
   void MoveMainWindow(int x, int y, int width, int height) override;
   void SetMainTitle(const char* text) override;
   void InvalidateMainWindow() override;
-  void SetMenuBar(int menu_id) override;
+  void SetMenuBar(const MenuBarResource& menu) override;
   void DrawMenuBar() override;
   void CheckMenuItem(int id, bool checked) override;
   void EnableMenuItem(int id, bool enabled) override;

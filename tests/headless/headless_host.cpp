@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pages/page_templates.hpp"
+#include "shell/page_table.hpp"
 #include "resources/menus.hpp"
 
 namespace korvel::headless {
@@ -490,14 +490,14 @@ HeadlessHost::HeadlessHost(VirtualClock& virtual_clock, Size desktop_size) : des
 // delivered here.
 HeadlessHost::~HeadlessHost() = default;
 
-bool HeadlessHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y,
-                                    int width, int height) {
+bool HeadlessHost::CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu,
+                                    int x, int y, int width, int height) {
   DispatchScope scope(*this);
   main_procedure = &procedure;
   main_window_exists = true;
   main_title = title ? title : "";
   main_rect = PixelRect{x, y, width, height};
-  SetMenuBar(menu_id);
+  SetMenuBar(menu);
   procedure.OnCreate();
   return true;
 }
@@ -527,12 +527,11 @@ Size HeadlessHost::MainClientSize() {
 
 void HeadlessHost::MoveMainWindow(int x, int y, int width, int height) { main_rect = PixelRect{x, y, width, height}; }
 
-void HeadlessHost::SetMenuBar(int menu_id) {
-  current_menu_id = menu_id;
-  menu_bars_set.push_back(menu_id);
+void HeadlessHost::SetMenuBar(const MenuBarResource& bar) {
+  current_menu_id = bar.id;
+  menu_bars_set.push_back(bar.id);
   menu_items.clear();
-  const MenuBarResource* menu = FindMenuBar(menu_id);
-  if (menu == nullptr) return;
+  const MenuBarResource* menu = &bar;
   for (int p = 0; p < menu->popup_count; ++p) {
     const MenuPopup& popup = menu->popups[p];
     for (int i = 0; i < popup.item_count; ++i) {

@@ -289,8 +289,8 @@ class HeadlessHost : public Host {
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
   // Host
-  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, int menu_id, int x, int y, int width,
-                        int height) override;
+  bool CreateMainWindow(MainWindowProcedure& procedure, const char* title, const MenuBarResource& menu, int x, int y,
+                        int width, int height) override;
   void ShowMainWindow() override;
   // Headless there is no event loop: returns the quit code at once (0 when Quit was not called).
   int RunMessageLoop() override;
@@ -301,7 +301,7 @@ class HeadlessHost : public Host {
   void MoveMainWindow(int x, int y, int width, int height) override;
   void SetMainTitle(const char* text) override { main_title = text ? text : ""; }
   void InvalidateMainWindow() override { main_paint_pending = true; }
-  void SetMenuBar(int menu_id) override;
+  void SetMenuBar(const MenuBarResource& menu) override;
   void DrawMenuBar() override { ++menu_bar_draws; }
   void CheckMenuItem(int id, bool checked) override;
   void EnableMenuItem(int id, bool enabled) override;

@@ -148,7 +148,7 @@ TEST_F(KorvelctlTest, IdentityPrintsVariantAndFirmware) {
 
   model.SetFirmwareVersion(17);
   port.ClearFrames();
-  EXPECT_EQ(Run({"--port", "COM3", "identity"}), kExitOk);
+  EXPECT_EQ(Run({"--port=COM3", "identity"}), kExitOk);
   EXPECT_EQ(out, "variant 2, firmware 2.17\n");
   EXPECT_EQ(port.last_open_name, "COM3");
 }

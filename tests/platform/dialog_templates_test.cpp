@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/page_templates.hpp"
+#include "shell/page_table.hpp"
 
 #include <set>
 #include <string>

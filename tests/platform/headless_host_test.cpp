@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/menus.hpp"
+#include "shell/menu_bars.hpp"
 
 namespace korvel::headless {
 namespace {
@@ -399,7 +400,7 @@ TEST_F(HeadlessTest, PaintsArriveWhenInvalidatedOrWhenTheMainWindowPaints) {
     void OnExitMenuLoop() override { events.push_back("exit menu"); }
     void OnDestroy() override { events.push_back("destroy"); }
   } main;
-  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", kPolishMenu, 0, 0, 640, 450));
+  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", MenuBars().Bar(kPolishMenu), 0, 0, 640, 450));
   EXPECT_EQ(host.main_rect.width, 640);
   EXPECT_EQ(host.MainClientSize().height, 450);
   HeadlessWindow* page = Page(101, proc);
@@ -426,7 +427,7 @@ TEST_F(HeadlessTest, PaintsArriveWhenInvalidatedOrWhenTheMainWindowPaints) {
   EXPECT_TRUE(host.MenuItem(40005)->highlighted);
   EXPECT_EQ(host.MenuItem(40036)->checked_bitmap, 173);
   EXPECT_EQ(host.MenuItem(1), nullptr);
-  host.SetMenuBar(kEnglishMenu);  // a new bar has none of the old states
+  host.SetMenuBar(MenuBars().Bar(kEnglishMenu));  // a new bar has none of the old states
   EXPECT_FALSE(host.MenuItem(40019)->checked);
 
   host.DestroyMainWindow();

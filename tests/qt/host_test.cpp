@@ -3,7 +3,7 @@
 // pages from the program's own templates; message boxes, file dialogs and the busy cursor.
 #include <gtest/gtest.h>
 
-#include "pages/page_templates.hpp"
+#include "shell/page_table.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +28,7 @@
 #include "platform/qt/qt_host.hpp"
 #include "qt_test_support.hpp"
 #include "resources/menus.hpp"
+#include "shell/menu_bars.hpp"
 
 namespace korvel {
 namespace {
@@ -84,7 +85,7 @@ class QtHostTest : public ::testing::Test {
   ~QtHostTest() override { qt_test::FlushDeletes(); }
 
   void Create(int menu = kPolishMenu) {
-    ASSERT_TRUE(host_.CreateMainWindow(main_, "Korvel", menu, 0, 0, 640, 450));
+    ASSERT_TRUE(host_.CreateMainWindow(main_, "Korvel", MenuBars().Bar(menu), 0, 0, 640, 450));
     host_.ShowMainWindow();
   }
   QAction* BarAction(const QString& text) {
@@ -114,7 +115,7 @@ TEST_F(QtHostTest, CreationRunsOnCreateInsideAndPaintsAfterShow) {
   EXPECT_EQ(main_.paints, paints + 1);
   // Only one main window.
   qt_test::RecordingMain other;
-  EXPECT_FALSE(host_.CreateMainWindow(other, "x", kPolishMenu, 0, 0, 10, 10));
+  EXPECT_FALSE(host_.CreateMainWindow(other, "x", MenuBars().Bar(kPolishMenu), 0, 0, 10, 10));
 }
 
 TEST_F(QtHostTest, WindowTakesTheOuterSizeAskedForAndTheDesktopIsTheScreen) {
@@ -151,7 +152,7 @@ TEST_F(QtHostTest, MenuBarHasThePopupsFirstThenTheCommandItems) {
   EXPECT_TRUE(file[file.size() - 2]->isSeparator());
   EXPECT_EQ(host_.MenuItemState(40041).text, QStringLiteral("Nagraj jazdę..."));
 
-  host_.SetMenuBar(kEnglishMenu);
+  host_.SetMenuBar(MenuBars().Bar(kEnglishMenu));
   EXPECT_EQ(host_.CurrentMenuId(), kEnglishMenu);
   EXPECT_EQ(host_.MenuBar()->actions()[4]->text(), QStringLiteral("Readings"));
   EXPECT_EQ(host_.MenuItemState(40003).text, QStringLiteral("Program information..."));
@@ -226,7 +227,7 @@ TEST_F(QtHostTest, LanguageChangeReplacesTheBarFromInsideItsOwnCommand) {
   Create();
   main_.on_command = [&](int id) {
     if (id == 40034) {
-      host_.SetMenuBar(kEnglishMenu);
+      host_.SetMenuBar(MenuBars().Bar(kEnglishMenu));
       host_.CheckMenuItem(40034, true);
     }
   };
@@ -329,7 +330,7 @@ TEST_F(QtHostTest, EveryItemOfBothMenuBarsFitsAWindow640PixelsWide) {
   Create();
   host_.MainWidget()->resize(640, 450);
   for (int menu : {kPolishMenu, kEnglishMenu}) {
-    host_.SetMenuBar(menu);
+    host_.SetMenuBar(MenuBars().Bar(menu));
     QMenuBar* bar = host_.MenuBar();
     ASSERT_TRUE(PumpUntil([&] { return bar->width() > 600; }));
     const QList<QAction*> actions = bar->actions();
@@ -467,7 +468,7 @@ namespace {
 TEST(QtProgramTemplates, EveryTemplateBuildsWithItsControlsInside) {
   QtHost host(qt_test::App());
   qt_test::RecordingMain main;
-  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", kPolishMenu, 0, 0, 1280, 1024));
+  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", MenuBars().Bar(kPolishMenu), 0, 0, 1280, 1024));
   host.ShowMainWindow();
   const int ids[] = {101, 103, 106, 157, 145, 151, 150, 152, 125, 153, 154, 156, 126, 132, 159, 170};
   for (int id : ids) {

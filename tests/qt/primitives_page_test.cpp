@@ -14,6 +14,7 @@
 #include "platform/qt/qt_host.hpp"
 #include "qt_test_support.hpp"
 #include "resources/menus.hpp"
+#include "shell/menu_bars.hpp"
 
 namespace korvel {
 namespace {
@@ -148,7 +149,7 @@ TEST_P(PrimitivesPageTest, EdgesTextCutAndScreenshot) {
   const SizeClassInfo& info = kClasses[size_class - 1];
   QtHost host(qt_test::App());
   qt_test::RecordingMain main;
-  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", kPolishMenu, 0, 0, info.width, info.height + 60));
+  ASSERT_TRUE(host.CreateMainWindow(main, "Korvel", MenuBars().Bar(kPolishMenu), 0, 0, info.width, info.height + 60));
   host.ShowMainWindow();
   qt_test::RecordingProc proc;
   const DialogTemplate dialog{9100, 100, 100, "MS Sans Serif", 12, false, "", kOverlay,

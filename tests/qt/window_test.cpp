@@ -18,6 +18,7 @@
 #include "platform/qt/qt_host.hpp"
 #include "qt_test_support.hpp"
 #include "resources/menus.hpp"
+#include "shell/menu_bars.hpp"
 
 namespace korvel {
 namespace {
@@ -28,7 +29,7 @@ using Command = qt_test::RecordingProc::Command;
 class QtPageTest : public ::testing::Test {
  protected:
   QtPageTest() : host_(qt_test::App()) {
-    host_.CreateMainWindow(main_, "Korvel", kPolishMenu, 0, 0, 820, 640);
+    host_.CreateMainWindow(main_, "Korvel", MenuBars().Bar(kPolishMenu), 0, 0, 820, 640);
     host_.ShowMainWindow();
     dialog_ = qt_test::TestPageTemplate();
     window_ = host_.CreatePage(dialog_, proc_);

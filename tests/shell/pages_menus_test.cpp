@@ -1,7 +1,11 @@
 // Page switching, captions, the language change and the port, exit and close commands.
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "resources/menus.hpp"
+#include "shell/menu_bars.hpp"
 #include "tests/shell/shell_fixture.hpp"
 
 namespace korvel::testing {
@@ -282,6 +286,30 @@ TEST_F(ShellTest, ReadingsPaintRedrawsFrameAndValuesAndReenablesTheLearnButton) 
   Paint();
   EXPECT_GT(page()->ops.size(), 0u);
   EXPECT_TRUE(page()->IsEnabled(1005));
+}
+
+TEST(MenuBarsTest, EachBarListsThePagesInMenuOrderThenProgramInformation) {
+  // What the fitter reads on the bar after the four pop-ups, in both languages.
+  const MenuBars bars;
+  const struct {
+    int menu;
+    std::vector<std::pair<int, std::string>> items;
+  } cases[] = {
+      {kPolishMenu,
+       {{40005, "Odczyty"}, {40006, "Konfiguracja"}, {40007, "Opcje"}, {40013, "Schemat"}, {40008, "Reset"},
+        {40010, "Oscyloskop"}, {40003, "O Programie..."}}},
+      {kEnglishMenu,
+       {{40005, "Readings"}, {40006, "Configurations"}, {40007, "Options"}, {40013, "Schema"}, {40008, "Reset"},
+        {40010, "Oscilloscope"}, {40003, "Program information..."}}},
+  };
+  for (const auto& c : cases) {
+    const MenuBarResource& bar = bars.Bar(c.menu);
+    EXPECT_EQ(bar.id, c.menu);
+    EXPECT_EQ(bar.popup_count, 4);
+    std::vector<std::pair<int, std::string>> items;
+    for (int i = 0; i < bar.command_count; ++i) items.emplace_back(bar.commands[i].id, bar.commands[i].text);
+    EXPECT_EQ(items, c.items) << c.menu;
+  }
 }
 
 }  // namespace

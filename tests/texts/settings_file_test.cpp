@@ -142,6 +142,25 @@ TEST(SettingsFile, AnEmptyOrDamagedFileReadsAsMissingKeys) {
   }
 }
 
+TEST(SettingsFile, NothingBeyondTheFirst4096BytesIsRead) {
+  // A huge file cannot hold the start-up: the reading stops after byte 4096, even inside a token.
+  TempDir dir;
+  const std::string path = dir.Path("Korvel.ini");
+  const struct {
+    size_t value_at;  // offset of the language value's first byte
+    const char* language;
+  } cases[] = {{4093, "ang"}, {4094, "an"}, {4095, "a"}, {4096, "pol"}};
+  for (const auto& c : cases) {
+    std::string bytes = "[Ustawienia]\nCommPort= 2\nLanguage=";
+    bytes.append(c.value_at - bytes.size(), ' ');
+    WriteBytes(path, bytes + "ang\n");
+    SettingsState settings;
+    ReadSettingsFile(settings, path.c_str());
+    EXPECT_EQ(settings.stored_port_number, 2) << c.value_at;
+    EXPECT_STREQ(settings.language_code, c.language) << c.value_at;
+  }
+}
+
 TEST(SettingsFile, UnwritableLocationIsSilent) {
   TempDir dir;
   const std::string path = dir.Path("no-such-directory/Korvel.ini");
