@@ -144,7 +144,7 @@ void BuildExpectedStrings(ExpectedStrings& strings) {
   }
 }
 
-SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
+Result SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
   return ReplaceFileContents(path, ConfigurationText(strings, link));
 }
 

@@ -17,7 +17,7 @@ void BuildExpectedStrings(ExpectedStrings& strings);
 
 // Saves the 31 lines for the records as they are now, by ReplaceFileContents: an existing file is
 // never truncated by a failed save.
-SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
+Result SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
 
 enum class LoadStatus { kOk, kCannotOpen, kKeyMismatch };
 struct LoadedConfiguration {

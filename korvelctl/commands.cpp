@@ -185,8 +185,8 @@ class Session {
     BuildExpectedStrings(strings);
     const RestorePointResult kept =
         KeepRestorePoint(env_.restore_point_folder, strings, link_, env_.clock.WallMs(), reason);
-    if (!kept.kept) {
-      Error("no restore point was kept: %s", kept.error.c_str());
+    if (!kept.ok) {
+      Error("no restore point was kept: %s", kept.reason.c_str());
       return;
     }
     std::fprintf(env_.out, "restore point: %s\n", kept.path.c_str());
@@ -265,9 +265,9 @@ class Session {
     ExpectedStrings strings;
     BuildExpectedStrings(strings);
     const bool to_standard_output = IsStandardOutput(args_.file.c_str());
-    const SaveResult result = SaveConfigurationFile(strings, link_, args_.file.c_str());
+    const Result result = SaveConfigurationFile(strings, link_, args_.file.c_str());
     if (!result.ok) {
-      Error("%s", result.error.c_str());
+      Error("%s", result.reason.c_str());
       return kExitFileError;
     }
     std::fprintf(to_standard_output ? env_.err : env_.out, "saved %d parameters to %s\n", kParameterCount,

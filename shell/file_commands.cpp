@@ -63,13 +63,13 @@ void SaveConfigurationCommand(Application& app) {
     Warn(app, app.texts.Text(lang::kAboutNoConnection), app.texts.Text(lang::kSaveDialogTitle));
     return;
   }
-  const SaveResult result = SaveConfigurationFile(app.expected, app.link, path.c_str());
+  const Result result = SaveConfigurationFile(app.expected, app.link, path.c_str());
   if (!result.ok) {
     // The fitter must know the parameter set was not kept: the file message, then what failed.
     std::string text = app.texts.Text(lang::kCannotOpenFile);
-    if (!result.error.empty()) {
+    if (!result.reason.empty()) {
       if (!text.empty()) text += "\n\n";
-      text += Utf8ToCp1250(result.error);
+      text += Utf8ToCp1250(result.reason);
     }
     Warn(app, text.c_str(), kIoErrorCaption);
   }
