@@ -140,7 +140,7 @@ uint32_t ControllerLink::GetControllerVariant() {
 }
 
 int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
-  if (GetControllerVariant() != 2) return -1;
+  if (GetControllerVariant() != 2) return kWriteNotSent;
   uint8_t frame[4] = {kLeadByte, address, value, 0};
   frame[3] = FrameChecksum(frame, 3);
   OpenIfClosed();
@@ -151,15 +151,15 @@ int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
   uint8_t acknowledgement[3];
   std::memcpy(acknowledgement, WriteAcknowledgement, sizeof acknowledgement);
   int received = port_.Read(acknowledgement, 3);
-  // A port error counts as no acknowledgement; -1 stays reserved for "not sent".
+  // A port error counts as no acknowledgement; kWriteNotSent stays reserved for "not sent".
   if (received < 0) received = 0;
-  if (received > 3) received = 3;
+  if (received > kWriteAcknowledged) received = kWriteAcknowledged;
   // Under the watch for late replies, bytes that were not a whole acknowledgement standing alone
   // may be a late reply's: the record keeps what it held, and three bytes with more behind them
   // count as no acknowledgement of this write.
   if (StandsAlone(received, 3, true)) {
     std::memcpy(WriteAcknowledgement, acknowledgement, sizeof acknowledgement);
-  } else if (received == 3) {
+  } else if (received == kWriteAcknowledged) {
     received = 0;
   }
   port_.PurgeInput();

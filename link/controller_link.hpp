@@ -44,6 +44,11 @@ struct LinkState {
 // sweeps slower for about a second after the controller comes back.
 constexpr uint32_t kRepliesWatchedAfterGiveUp = 16;
 
+// What WriteParameter returns besides the number of acknowledgement bytes received (0..3): nothing
+// was sent, because the controller variant is not 2; or the whole acknowledgement came back.
+constexpr int kWriteNotSent = -1;
+constexpr int kWriteAcknowledged = 3;
+
 // What one polling exchange brought. A port that could not be opened is reported as such; to the
 // connection state it counts as a controller that did not answer.
 enum class ExchangeOutcome { kGood, kNoReply, kBadChecksum, kPortNotOpen };
@@ -61,8 +66,8 @@ class ControllerLink {
   ExchangeOutcome ReadLiveData();
   ExchangeOutcome ReadConfig();
   ExchangeOutcome ReadOptions();
-  // Number of acknowledgement bytes received (0..3), or -1 when nothing was sent because the
-  // controller variant is not 2.
+  // Number of acknowledgement bytes received (0..3, kWriteAcknowledged when all came), or
+  // kWriteNotSent when nothing was sent because the controller variant is not 2.
   int WriteParameter(uint8_t address, uint8_t value);
   uint32_t GetControllerVariant();
   void ClosePort();

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -91,9 +92,9 @@ void OpenConfigurationCommand(Application& app, const char* folder) {
   }
   app.host.SetBusyCursor(true);
   app.safety.KeepBeforeChange(RestoreReason::kBeforeLoad);
-  const int failed = WriteConfiguration(app.link, loaded.values);
+  const std::optional<int> unacknowledged = WriteConfiguration(app.link, loaded.values);
   app.host.SetBusyCursor(false);
-  if (failed >= 0) Warn(app, app.texts.Text(lang::kWriteFailed), app.texts.Text(lang::kWriteFailedCaption));
+  if (unacknowledged) Warn(app, app.texts.Text(lang::kWriteFailed), app.texts.Text(lang::kWriteFailedCaption));
   app.safety.ReportIfNotKept(app.main_window.state.page);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ TEST_F(ConfigurationLoadTest, SaveThenLoadSendsExactlyTheSavedBytesInFileOrder) 
   Bench target;
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, file.c_str());
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(WriteConfiguration(target.link, loaded.values), -1);
+  EXPECT_EQ(WriteConfiguration(target.link, loaded.values), std::nullopt);
 
   ASSERT_EQ(target.port.frames.size(), static_cast<size_t>(kParameterCount));
   for (int i = 0; i < kParameterCount; ++i) {
@@ -105,7 +106,7 @@ TEST_F(ConfigurationLoadTest, OutOfRangeNumbersGoOutAsTheirLowByte) {
   }
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, WriteFile(text).c_str());
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(WriteConfiguration(bench.link, loaded.values), -1);
+  EXPECT_EQ(WriteConfiguration(bench.link, loaded.values), std::nullopt);
   ASSERT_EQ(bench.port.frames.size(), static_cast<size_t>(kParameterCount));
   EXPECT_EQ(bench.port.frames[0], WriteFrame(5, 44));
   EXPECT_EQ(bench.port.frames[1], WriteFrame(6, 255));
