@@ -23,9 +23,10 @@ void ControllerLink::OpenIfClosed() {
   if (state.port_open) return;
   // A port that could not be opened yields no replies, and the identity failure rule closes and
   // retries it; the failure and the system's message are kept for callers that report them.
-  state.open_failed = !port_.Open(state.port_name);
-  const std::string error = state.open_failed ? port_.OpenError() : std::string();
-  std::snprintf(state.open_error, sizeof state.open_error, "%s", error.c_str());
+  const OpenResult opened = port_.Open(state.port_name);
+  state.open_failed = opened.status != OpenStatus::kOpen;
+  state.open_busy = opened.status == OpenStatus::kBusy;
+  std::snprintf(state.open_error, sizeof state.open_error, "%s", state.open_failed ? opened.reason.c_str() : "");
   state.port_open = true;
 }
 

@@ -29,6 +29,7 @@ struct LinkState {
   // The last open attempt failed; the system's message for it ("Permission denied"). Kept until the
   // next open attempt, so a caller can tell a port it could not open from a silent controller.
   bool open_failed = false;
+  bool open_busy = false;  // the line was held by another program
   char open_error[160] = {};
   // Replies still to be watched for a late reply running into them (see kRepliesWatchedAfterGiveUp).
   uint32_t replies_to_watch = 0;

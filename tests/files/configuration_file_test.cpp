@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 // A port that never answers: the tests here only need the link's records.
 class NullPort : public SerialPort {
  public:
-  bool Open(const char*) override { return false; }
+  OpenResult Open(const char*) override { return {OpenStatus::kCannotOpen, {}}; }
   void Close() override {}
   void PurgeInput() override {}
   void PurgeOutput() override {}
@@ -349,7 +349,7 @@ TEST_F(ConfigurationFileTest, SaveWritesWhatIsNotAPlainFileInPlaceAndNeverReplac
     fstat(out, &before);
     result = SaveConfigurationFile(strings, link, (folder + std::to_string(out)).c_str());
     close(out);
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(ReadWhole(log), std::string("log\n") + kFilledFile) << folder;
     struct stat after {};
     stat(log.c_str(), &after);

@@ -153,7 +153,7 @@ class AckCutter : public SerialPort {
  public:
   AckCutter(sim::SimulatedPort& inner, sim::ControllerModel& model, size_t after) : inner_(inner), model_(model),
                                                                                       after_(after) {}
-  bool Open(const char* name) override { return inner_.Open(name); }
+  OpenResult Open(const char* name) override { return inner_.Open(name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }
