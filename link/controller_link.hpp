@@ -45,8 +45,8 @@ struct LinkState {
 // sweeps slower for about a second after the controller comes back.
 constexpr uint32_t kRepliesWatchedAfterGiveUp = 16;
 
-// What WriteParameter returns besides the number of acknowledgement bytes received (0..3): nothing
-// was sent, because the controller variant is not 2; or the whole acknowledgement came back.
+// The two results of WriteParameter that callers act on: nothing was sent (the controller variant
+// is not 2), and the whole three-byte acknowledgement came back.
 constexpr int kWriteNotSent = -1;
 constexpr int kWriteAcknowledged = 3;
 
