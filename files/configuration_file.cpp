@@ -144,7 +144,7 @@ void BuildExpectedStrings(ExpectedStrings& strings) {
   }
 }
 
-SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
+Result SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path) {
   return ReplaceFileContents(path, ConfigurationText(strings, link));
 }
 
@@ -206,11 +206,11 @@ LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const 
   return loaded;
 }
 
-int WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]) {
+std::optional<int> WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]) {
   for (int i = 0; i < kParameterCount; ++i) {
-    if (link.WriteParameter(ParameterMap[i].address, values[i]) != 3) return i;
+    if (link.WriteParameter(ParameterMap[i].address, values[i]) != kWriteAcknowledged) return i;
   }
-  return -1;
+  return std::nullopt;
 }
 
 }  // namespace korvel

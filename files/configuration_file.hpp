@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "files/file_writing.hpp"
@@ -17,7 +18,7 @@ void BuildExpectedStrings(ExpectedStrings& strings);
 
 // Saves the 31 lines for the records as they are now, by ReplaceFileContents: an existing file is
 // never truncated by a failed save.
-SaveResult SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
+Result SaveConfigurationFile(const ExpectedStrings& strings, const ControllerLink& link, const char* path);
 
 enum class LoadStatus { kOk, kCannotOpen, kKeyMismatch };
 struct LoadedConfiguration {
@@ -31,8 +32,9 @@ struct LoadedConfiguration {
 // Nothing is sent to the controller.
 LoadedConfiguration ReadConfigurationFile(const ExpectedStrings& strings, const char* path);
 
-// Sends the 28 values in file order to their addresses; stops at the first write that does not
-// return 3. Returns the index of the failed parameter, or -1 when all 28 were acknowledged.
-int WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]);
+// Sends the 28 values in file order to their addresses; stops at the first write the controller
+// does not acknowledge whole. Returns the index of that parameter (the ones after it were not
+// sent), or nothing when all 28 were acknowledged.
+std::optional<int> WriteConfiguration(ControllerLink& link, const uint8_t (&values)[kParameterCount]);
 
 }  // namespace korvel

@@ -53,44 +53,40 @@ std::string DriveLogRow(const ControllerLink& link, int64_t wall_ms, bool answer
   return row;
 }
 
-bool DriveRecorder::Start(const char* path, std::string& error) {
+Result DriveRecorder::Start(const char* path) {
   Stop();
   // Text mode, as korvelctl writes its log.
   std::FILE* file = std::fopen(path, "w");
-  if (file == nullptr) {
-    error = std::string("cannot create \"") + path + "\": " + std::strerror(errno);
-    return false;
-  }
+  if (file == nullptr) return {false, std::string("cannot create \"") + path + "\": " + std::strerror(errno)};
   if (std::fprintf(file, "%s\n", kDriveLogHeader) < 0 || std::fflush(file) != 0) {
-    error = std::string("cannot write \"") + path + "\": " + std::strerror(errno);
+    Result failed{false, std::string("cannot write \"") + path + "\": " + std::strerror(errno)};
     std::fclose(file);
-    return false;
+    return failed;
   }
   file_ = file;
   path_ = path;
-  return true;
+  return {true, {}};
 }
 
-bool DriveRecorder::Append(const ControllerLink& link, int64_t wall_ms, bool answered, std::string& error) {
-  if (file_ == nullptr) return false;
+Result DriveRecorder::Append(const ControllerLink& link, int64_t wall_ms, bool answered) {
+  if (file_ == nullptr) return {false, {}};
   const std::string row = DriveLogRow(link, wall_ms, answered);
   errno = 0;
   if (std::fputs(row.c_str(), file_) < 0 || std::fflush(file_) != 0) {
     const int failure = errno != 0 ? errno : EIO;
     std::fclose(file_);
     file_ = nullptr;
-    error = "cannot write \"" + path_ + "\": " + std::strerror(failure);
-    return false;
+    return {false, "cannot write \"" + path_ + "\": " + std::strerror(failure)};
   }
-  return true;
+  return {true, {}};
 }
 
-bool DriveRecorder::Stop(std::string& error) {
-  if (file_ == nullptr) return true;
+Result DriveRecorder::Stop() {
+  if (file_ == nullptr) return {true, {}};
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!closed) error = "cannot write \"" + path_ + "\": " + std::strerror(errno);
-  return closed;
+  if (!closed) return {false, "cannot write \"" + path_ + "\": " + std::strerror(errno)};
+  return {true, {}};
 }
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/controller_link.hpp"
+#include "link/result.hpp"
 
 namespace korvel {
 
@@ -28,18 +29,14 @@ class DriveRecorder {
   DriveRecorder& operator=(const DriveRecorder&) = delete;
   ~DriveRecorder() { Stop(); }
 
-  // Creates the file (an existing one is emptied) and writes the header. False with the system's
-  // reason when it cannot.
-  bool Start(const char* path, std::string& error);
-  // Appends the row of one poll. A failed write stops the recording (false, with the reason);
-  // the rows before it stay in the file.
-  bool Append(const ControllerLink& link, int64_t wall_ms, bool answered, std::string& error);
-  // Closes the file; false with the reason when the last rows could not be written.
-  bool Stop(std::string& error);
-  void Stop() {
-    std::string ignored;
-    Stop(ignored);
-  }
+  // Creates the file (an existing one is emptied) and writes the header; not done, with the
+  // system's reason, when it cannot.
+  Result Start(const char* path);
+  // Appends the row of one poll. A failed write stops the recording (with the reason); the rows
+  // before it stay in the file. Not done, with no reason, while nothing is recorded.
+  Result Append(const ControllerLink& link, int64_t wall_ms, bool answered);
+  // Closes the file; not done, with the reason, when the last rows could not be written.
+  Result Stop();
   bool Recording() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
 

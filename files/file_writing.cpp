@@ -160,7 +160,7 @@ enum class InPlace {
   kRewrite,
 };
 
-SaveResult WriteInPlace(const char* path, const std::string& text, InPlace how) {
+Result WriteInPlace(const char* path, const std::string& text, InPlace how) {
   const std::string name = Quoted(path);
   const char* damage = how == InPlace::kRewrite ? "; the file may now be incomplete" : "";
 #ifdef _WIN32
@@ -203,7 +203,7 @@ SaveResult WriteInPlace(const char* path, const std::string& text, InPlace how) 
 
 }  // namespace
 
-SaveResult ReplaceFileContents(const char* path, const std::string& text) {
+Result ReplaceFileContents(const char* path, const std::string& text) {
   std::error_code ec;
   fs::path target(path);
   const fs::file_status found = fs::status(target, ec);

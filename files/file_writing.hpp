@@ -1,12 +1,9 @@
 #pragma once
 #include <string>
 
-namespace korvel {
+#include "link/result.hpp"
 
-struct SaveResult {
-  bool ok;
-  std::string error;  // what failed, for the message shown to the fitter
-};
+namespace korvel {
 
 // Writes `text` as the whole new contents of the file at `path`, the way every file of this program
 // is saved: a new file of a short unique name in the same folder, created exclusively (a link or a
@@ -17,6 +14,6 @@ struct SaveResult {
 // What is not a plain file (a terminal, a pipe, a device, /dev/stdout) is written where it is and
 // never replaced; a pipe nobody reads is reported, not waited on. A writable file in a folder that
 // takes no new file is overwritten in place. The text is written in text mode (CR LF on Windows).
-SaveResult ReplaceFileContents(const char* path, const std::string& text);
+Result ReplaceFileContents(const char* path, const std::string& text);
 
 }  // namespace korvel

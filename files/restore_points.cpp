@@ -106,18 +106,18 @@ RestorePointResult KeepRestorePoint(const std::string& folder, const ExpectedStr
   namespace fs = std::filesystem;
   RestorePointResult result;
   if (!RecordsHoldParameters(link)) {
-    result.error = "the controller's parameters have not been read";
+    result.reason = "the controller's parameters have not been read";
     return result;
   }
   if (folder.empty()) {
-    result.error = "no folder for restore points";
+    result.reason = "no folder for restore points";
     return result;
   }
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     fs::create_directories(folder, ec);
     if (ec) {
-      result.error = "cannot create \"" + folder + "\": " + ec.message();
+      result.reason = "cannot create \"" + folder + "\": " + ec.message();
       return result;
     }
     // The parameters of customers' cars are the fitter's own business.
@@ -132,12 +132,12 @@ RestorePointResult KeepRestorePoint(const std::string& folder, const ExpectedStr
   for (int n = 2; fs::exists(fs::symlink_status(path, ec)) && n < 1000; ++n) {
     path = base + "-" + std::to_string(n) + kExtension;
   }
-  const SaveResult saved = SaveConfigurationFile(strings, link, path.c_str());
+  const Result saved = SaveConfigurationFile(strings, link, path.c_str());
   if (!saved.ok) {
-    result.error = saved.error;
+    result.reason = saved.reason;
     return result;
   }
-  result.kept = true;
+  result.ok = true;
   result.path = path;
   const std::vector<RestorePoint> points = ListRestorePoints(folder);
   for (size_t i = 0; i + kRestorePointLimit < points.size(); ++i) fs::remove(points[i].path, ec);

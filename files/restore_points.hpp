@@ -20,10 +20,10 @@ constexpr int kRestorePointLimit = 500;
 
 // Where restore points live: $XDG_DATA_HOME/korvel/restore-points (only an absolute
 // XDG_DATA_HOME counts), else $HOME/.local/share/korvel/restore-points; on Windows
-// %LOCALAPPDATA%\Korvel\restore-points. `error` says why there is none (path empty then).
+// %LOCALAPPDATA%\Korvel\restore-points. `reason` says why there is none (path empty then).
 struct RestorePointFolder {
   std::string path;
-  std::string error;
+  std::string reason;
 };
 RestorePointFolder RestorePointFolderFor(const char* xdg_data_home, const char* home, const char* local_app_data);
 RestorePointFolder RestorePointFolderFromEnvironment();
@@ -41,10 +41,11 @@ std::vector<RestorePoint> ListRestorePoints(const std::string& folder);
 // only then do they hold the 28 parameters (AttInit comes with the live data).
 bool RecordsHoldParameters(const ControllerLink& link);
 
+// What keeping a restore point came to, as a Result, and the file written.
 struct RestorePointResult {
-  bool kept = false;
-  std::string path;   // the file written
-  std::string error;  // why nothing was kept
+  bool ok = false;     // kept
+  std::string reason;  // why nothing was kept
+  std::string path;    // the file written
 };
 // Writes the parameters the records hold into a new restore point named by `wall_ms` and the
 // reason, with the same save the File menu uses, then removes the oldest beyond the limit.

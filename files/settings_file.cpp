@@ -145,7 +145,7 @@ void ReadSettingsFile(SettingsState& settings, const char* path) {
                 have_language ? token : kDefaultLanguage);
 }
 
-SaveResult WriteSettingsFile(const SettingsState& settings, const char* path) {
+Result WriteSettingsFile(const SettingsState& settings, const char* path) {
   // A complete new file renamed over the old one, as the configuration files are saved: a full
   // disk or a crash leaves the old settings whole instead of an empty file. Text mode: the line
   // ends are the platform's (carriage return and line feed on Windows).

@@ -21,7 +21,7 @@ void ReadSettingsFile(SettingsState& settings, const char* path = "Korvel.ini");
 // Rewrites the file: "[Ustawienia]", "CommPort= n", "Language= code", as a complete new file
 // renamed over the old one (ReplaceFileContents), so a failed write leaves the old file. Says what
 // failed, as a save does; the window program carries on silently, the choice kept for this run.
-SaveResult WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
+Result WriteSettingsFile(const SettingsState& settings, const char* path = "Korvel.ini");
 
 // 1..4 -> "COM1:".."COM4:", anything else -> "COM1:"; also the port number actually chosen.
 const char* PortNameFromNumber(int32_t number);

@@ -185,8 +185,8 @@ class Session {
     BuildExpectedStrings(strings);
     const RestorePointResult kept =
         KeepRestorePoint(env_.restore_point_folder, strings, link_, env_.clock.WallMs(), reason);
-    if (!kept.kept) {
-      Error("no restore point was kept: %s", kept.error.c_str());
+    if (!kept.ok) {
+      Error("no restore point was kept: %s", kept.reason.c_str());
       return;
     }
     std::fprintf(env_.out, "restore point: %s\n", kept.path.c_str());
@@ -265,9 +265,9 @@ class Session {
     ExpectedStrings strings;
     BuildExpectedStrings(strings);
     const bool to_standard_output = IsStandardOutput(args_.file.c_str());
-    const SaveResult result = SaveConfigurationFile(strings, link_, args_.file.c_str());
+    const Result result = SaveConfigurationFile(strings, link_, args_.file.c_str());
     if (!result.ok) {
-      Error("%s", result.error.c_str());
+      Error("%s", result.reason.c_str());
       return kExitFileError;
     }
     std::fprintf(to_standard_output ? env_.err : env_.out, "saved %d parameters to %s\n", kParameterCount,
@@ -295,7 +295,7 @@ class Session {
         const std::string what = std::to_string(i) + " parameters were written, the rest were not sent";
         return Interrupted(what.c_str());
       }
-      if (link_.WriteParameter(ParameterMap[i].address, loaded.values[i]) != 3) {
+      if (link_.WriteParameter(ParameterMap[i].address, loaded.values[i]) != kWriteAcknowledged) {
         Error("the controller did not acknowledge %s (address %d); the %d parameters before it were written, "
               "the rest were not sent",
               ParameterMap[i].name, ParameterMap[i].address, i);
@@ -314,7 +314,7 @@ class Session {
 
   int Set() {
     const ParameterInfo& p = ParameterMap[args_.parameter];
-    if (link_.WriteParameter(p.address, args_.value) != 3) {
+    if (link_.WriteParameter(p.address, args_.value) != kWriteAcknowledged) {
       Error("the controller did not acknowledge %s (address %d)", p.name, p.address);
       return kExitNotAcknowledged;
     }
@@ -330,7 +330,7 @@ class Session {
       return kExitNotOnLpg;
     }
     if ((state & 0x02) != 0) std::fprintf(env_.out, "a learning cycle is already running; sending the command again\n");
-    if (link_.WriteParameter(CommandAddress, kLearnCommand) != 3) {
+    if (link_.WriteParameter(CommandAddress, kLearnCommand) != kWriteAcknowledged) {
       Error("the controller did not acknowledge the learning command");
       return kExitNotAcknowledged;
     }

@@ -138,6 +138,6 @@ int main(int argc, char** argv) {
   env.language_folders = LanguageFolders();
   const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();
   env.restore_point_folder = restore_points.path;
-  env.restore_point_folder_error = restore_points.error;
+  env.restore_point_folder_error = restore_points.reason;
   return korvel::ctl::RunKorvelctl(argc, argv, env);
 }

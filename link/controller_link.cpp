@@ -23,9 +23,10 @@ void ControllerLink::OpenIfClosed() {
   if (state.port_open) return;
   // A port that could not be opened yields no replies, and the identity failure rule closes and
   // retries it; the failure and the system's message are kept for callers that report them.
-  state.open_failed = !port_.Open(state.port_name);
-  const std::string error = state.open_failed ? port_.OpenError() : std::string();
-  std::snprintf(state.open_error, sizeof state.open_error, "%s", error.c_str());
+  const OpenResult opened = port_.Open(state.port_name);
+  state.open_failed = opened.status != OpenStatus::kOpen;
+  state.open_busy = opened.status == OpenStatus::kBusy;
+  std::snprintf(state.open_error, sizeof state.open_error, "%s", state.open_failed ? opened.reason.c_str() : "");
   state.port_open = true;
 }
 
@@ -140,7 +141,7 @@ uint32_t ControllerLink::GetControllerVariant() {
 }
 
 int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
-  if (GetControllerVariant() != 2) return -1;
+  if (GetControllerVariant() != 2) return kWriteNotSent;
   uint8_t frame[4] = {kLeadByte, address, value, 0};
   frame[3] = FrameChecksum(frame, 3);
   OpenIfClosed();
@@ -151,15 +152,15 @@ int ControllerLink::WriteParameter(uint8_t address, uint8_t value) {
   uint8_t acknowledgement[3];
   std::memcpy(acknowledgement, WriteAcknowledgement, sizeof acknowledgement);
   int received = port_.Read(acknowledgement, 3);
-  // A port error counts as no acknowledgement; -1 stays reserved for "not sent".
+  // A port error counts as no acknowledgement; kWriteNotSent stays reserved for "not sent".
   if (received < 0) received = 0;
-  if (received > 3) received = 3;
+  if (received > kWriteAcknowledged) received = kWriteAcknowledged;
   // Under the watch for late replies, bytes that were not a whole acknowledgement standing alone
   // may be a late reply's: the record keeps what it held, and three bytes with more behind them
   // count as no acknowledgement of this write.
   if (StandsAlone(received, 3, true)) {
     std::memcpy(WriteAcknowledgement, acknowledgement, sizeof acknowledgement);
-  } else if (received == 3) {
+  } else if (received == kWriteAcknowledged) {
     received = 0;
   }
   port_.PurgeInput();

@@ -29,6 +29,7 @@ struct LinkState {
   // The last open attempt failed; the system's message for it ("Permission denied"). Kept until the
   // next open attempt, so a caller can tell a port it could not open from a silent controller.
   bool open_failed = false;
+  bool open_busy = false;  // the line was held by another program
   char open_error[160] = {};
   // Replies still to be watched for a late reply running into them (see kRepliesWatchedAfterGiveUp).
   uint32_t replies_to_watch = 0;
@@ -43,6 +44,11 @@ struct LinkState {
 // come. Kept that short because each watched exchange costs the poll its 50 ms: the Oscilloscope
 // sweeps slower for about a second after the controller comes back.
 constexpr uint32_t kRepliesWatchedAfterGiveUp = 16;
+
+// The two results of WriteParameter that callers act on: nothing was sent (the controller variant
+// is not 2), and the whole three-byte acknowledgement came back.
+constexpr int kWriteNotSent = -1;
+constexpr int kWriteAcknowledged = 3;
 
 // What one polling exchange brought. A port that could not be opened is reported as such; to the
 // connection state it counts as a controller that did not answer.
@@ -61,8 +67,8 @@ class ControllerLink {
   ExchangeOutcome ReadLiveData();
   ExchangeOutcome ReadConfig();
   ExchangeOutcome ReadOptions();
-  // Number of acknowledgement bytes received (0..3), or -1 when nothing was sent because the
-  // controller variant is not 2.
+  // Number of acknowledgement bytes received (0..3, kWriteAcknowledged when all came), or
+  // kWriteNotSent when nothing was sent because the controller variant is not 2.
   int WriteParameter(uint8_t address, uint8_t value);
   uint32_t GetControllerVariant();
   void ClosePort();

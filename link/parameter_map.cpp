@@ -148,7 +148,7 @@ bool HoldsControllerReply(const ControllerLink& link, Parameter parameter) {
 }
 
 int WriteBitField(ControllerLink& link, Parameter parameter, uint8_t keep_mask, uint8_t field) {
-  if (!HoldsControllerReply(link, parameter)) return -1;
+  if (!HoldsControllerReply(link, parameter)) return kWriteNotSent;
   return WriteBitField(link, AddressOf(parameter), Stored(link, parameter), keep_mask, field);
 }
 

@@ -151,8 +151,8 @@ constexpr int EmulDoCorrection(int top, uint8_t field) { return top - 2 * (field
 int WriteBitField(ControllerLink& link, uint8_t address, uint8_t stored, uint8_t keep_mask, uint8_t field);
 // The same for a bit-field parameter, from its stored byte. While the record that holds the byte
 // holds no controller reply (zero-filled when the link was lost, or never polled), nothing is sent
-// and the result is -1: the bits to keep are not known, and writing zeros in their place would
-// change settings the fitter never touched.
+// and the result is kWriteNotSent: the bits to keep are not known, and writing zeros in their place
+// would change settings the fitter never touched.
 int WriteBitField(ControllerLink& link, Parameter parameter, uint8_t keep_mask, uint8_t field);
 // True when the record that holds `parameter` holds a reply of the controller (lead byte 0x65).
 bool HoldsControllerReply(const ControllerLink& link, Parameter parameter);

@@ -21,7 +21,7 @@ PortProbe ProbePort(SerialPort& port, const std::string& device) {
   for (int attempt = 0; attempt < 3 && !link.Connected(); ++attempt) {
     const ExchangeOutcome outcome = link.ReadIdentity();
     if (outcome == ExchangeOutcome::kPortNotOpen) {
-      probe.answer = port.OpenFoundBusy() ? ProbeAnswer::kBusy : ProbeAnswer::kCannotOpen;
+      probe.answer = link.state.open_busy ? ProbeAnswer::kBusy : ProbeAnswer::kCannotOpen;
       probe.reason = link.state.open_error;
       return probe;
     }

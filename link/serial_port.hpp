@@ -6,6 +6,15 @@
 
 namespace korvel {
 
+// What opening a line came to. A line held by another program is told apart from one that does
+// not exist or may not be opened; `reason` is the system's words for either ("Permission denied",
+// "locked by process 412 (...)"), empty when the line opened.
+enum class OpenStatus { kOpen, kBusy, kCannotOpen };
+struct OpenResult {
+  OpenStatus status = OpenStatus::kCannotOpen;
+  std::string reason;
+};
+
 // The serial line to the controller. Every exchange of the link goes through this interface;
 // the operating-system backends and the simulator's in-memory port implement it.
 //
@@ -17,13 +26,8 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Opens "COM1:" .. "COM4:" (or, on POSIX, a device path). A port that failed to open yields no
-  // replies; the link keeps the failure and OpenError() so that a tool can say why.
-  virtual bool Open(const char* port_name) = 0;
-  // The system's words for the last failed Open ("Permission denied"); empty after a good one.
-  virtual std::string OpenError() const { return {}; }
-  // Whether the last failed Open found the line held by another program (a busy line is worth
-  // reporting apart from one that does not exist or may not be opened).
-  virtual bool OpenFoundBusy() const { return false; }
+  // replies; the link keeps the failure and its reason so that a tool can say why.
+  virtual OpenResult Open(const char* port_name) = 0;
   virtual void Close() = 0;
   virtual void PurgeInput() = 0;
   virtual void PurgeOutput() = 0;

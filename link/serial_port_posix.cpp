@@ -49,53 +49,49 @@ class PosixSerialPort final : public SerialPort {
       : driver_(driver), lock_folders_(std::move(lock_folders)) {}
   ~PosixSerialPort() override { Close(); }
 
-  bool Open(const char* port_name) override {
+  OpenResult Open(const char* port_name) override {
     Close();
     const std::string device = ResolvePortDevice(port_name);
-    busy_ = false;
+    OpenResult result;
     // A line another program has locked the UUCP way (a terminal program, a modem daemon) is not
     // touched at all: not opened, not set up, not written to.
-    if (!TakeLineLock(device)) {
-      busy_ = true;
-      return false;
+    if (!TakeLineLock(device, result.reason)) {
+      result.status = OpenStatus::kBusy;
+      return result;
     }
     // Non-blocking, so that neither the open (no carrier) nor a write (line stalled) can hang
     // the caller; every wait goes through poll() with a deadline instead.
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-      busy_ = errno == EBUSY;
-      open_error_ = std::strerror(errno);
+      result.status = errno == EBUSY ? OpenStatus::kBusy : OpenStatus::kCannotOpen;
+      result.reason = std::strerror(errno);
       ReleaseLineLock();
-      return false;
+      return result;
     }
     // The exclusive flag below keeps other users away, but not a process with administrator
     // rights; a lock on the open line also tells our own programs (and the port finder) that the
     // line is taken, before its settings are touched.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
       ::close(fd);
-      busy_ = true;
-      open_error_ = "in use by another program";
+      result.status = OpenStatus::kBusy;
+      result.reason = "in use by another program";
       ReleaseLineLock();
-      return false;
+      return result;
     }
     // The line's own settings, put back when it is closed: a line that turns out not to lead to a
     // controller (a probe of every device) is left as its owner set it.
     have_saved_settings_ = ::tcgetattr(fd, &saved_settings_) == 0;
     have_saved_lines_ = ::ioctl(fd, TIOCMGET, &saved_lines_) == 0;
-    if (!Configure(fd, open_error_)) {
+    if (!Configure(fd, result.reason)) {
       RestoreLine(fd);
       ::close(fd);
       ReleaseLineLock();
-      return false;
+      return result;
     }
     AskForLowLatency(fd, driver_);
     fd_ = fd;
-    open_error_.clear();
-    return true;
+    return {OpenStatus::kOpen, {}};
   }
-
-  std::string OpenError() const override { return open_error_; }
-  bool OpenFoundBusy() const override { return busy_; }
 
   void Close() override {
     if (fd_ < 0) return;
@@ -206,20 +202,20 @@ class PosixSerialPort final : public SerialPort {
 
   // The UUCP lock of `device`: LCK..<name> in the lock folder, holding the owner's process id as
   // ten ASCII digits. A lock of a live process other than this one refuses the line (false, with
-  // the reason in open_error_); a lock whose process is gone is ignored. Where the folder lets
+  // the reason in `reason`); a lock whose process is gone is ignored. Where the folder lets
   // this program, it takes the lock itself while the line is open.
-  bool TakeLineLock(const std::string& device) {
+  bool TakeLineLock(const std::string& device, std::string& reason) {
     const std::string name = LockFileName(device);
     for (const std::string& folder : lock_folders_) {
       const std::string path = folder + "/" + name;
       const long owner = LockOwner(path);
       if (owner > 0 && owner != static_cast<long>(::getpid()) &&
           (::kill(static_cast<pid_t>(owner), 0) == 0 || errno == EPERM)) {
-        open_error_ = "locked by process " + std::to_string(owner) + " (" + path + ")";
+        reason = "locked by process " + std::to_string(owner) + " (" + path + ")";
         return false;
       }
       if (owner < 0) {
-        open_error_ = "locked by another program (" + path + " cannot be read)";
+        reason = "locked by another program (" + path + " cannot be read)";
         return false;
       }
     }
@@ -318,8 +314,6 @@ class PosixSerialPort final : public SerialPort {
   const SerialDriverCalls& driver_;
   SteadyClock::time_point read_deadline_{};  // the total time-out of the last Read
   int fd_ = -1;
-  std::string open_error_;
-  bool busy_ = false;
   std::vector<std::string> lock_folders_;
   std::string lock_path_;  // the lock file this port made, removed when it closes
   termios saved_settings_{};

@@ -24,7 +24,7 @@ class WindowsSerialPort final : public SerialPort {
  public:
   ~WindowsSerialPort() override { Close(); }
 
-  bool Open(const char* port_name) override {
+  OpenResult Open(const char* port_name) override {
     Close();
     const std::string device = ResolvePortDevice(port_name);
     // Read and write, no sharing, existing device only, no overlapped I/O.
@@ -33,11 +33,8 @@ class WindowsSerialPort final : public SerialPort {
     if (handle_ == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
       // A COM port held by another program refuses a second opener with "access denied".
-      busy_ = error == ERROR_ACCESS_DENIED;
-      open_error_ = SystemMessage(error);
-      return false;
+      return {error == ERROR_ACCESS_DENIED ? OpenStatus::kBusy : OpenStatus::kCannotOpen, SystemMessage(error)};
     }
-    busy_ = false;
 
     // From an all-zero block only the line itself is set: 9600 8N1 with DTR and RTS disabled, so
     // every kind of flow control, parity checking, error-character and null-stripping option is
@@ -66,18 +63,12 @@ class WindowsSerialPort final : public SerialPort {
     const BOOL timeouts_set = ::SetCommTimeouts(handle_, &timeouts);
     // The handle stays open either way, as the window program always kept it; the message says
     // which step the device refused.
-    if (line_set == FALSE) {
-      open_error_ = "cannot set 9600 8N1: " + SystemMessage(line_error);
-    } else if (timeouts_set == FALSE) {
-      open_error_ = "cannot set the time-outs: " + SystemMessage(::GetLastError());
-    } else {
-      open_error_.clear();
+    if (line_set == FALSE) return {OpenStatus::kCannotOpen, "cannot set 9600 8N1: " + SystemMessage(line_error)};
+    if (timeouts_set == FALSE) {
+      return {OpenStatus::kCannotOpen, "cannot set the time-outs: " + SystemMessage(::GetLastError())};
     }
-    return line_set != FALSE && timeouts_set != FALSE;
+    return {OpenStatus::kOpen, {}};
   }
-
-  std::string OpenError() const override { return open_error_; }
-  bool OpenFoundBusy() const override { return busy_; }
 
   void Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return;
@@ -144,8 +135,6 @@ class WindowsSerialPort final : public SerialPort {
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   ULONGLONG read_deadline_ = 0;  // the total time-out of the last Read
-  std::string open_error_;
-  bool busy_ = false;
 };
 
 }  // namespace

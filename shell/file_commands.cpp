@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -63,13 +64,13 @@ void SaveConfigurationCommand(Application& app) {
     Warn(app, app.texts.Text(lang::kAboutNoConnection), app.texts.Text(lang::kSaveDialogTitle));
     return;
   }
-  const SaveResult result = SaveConfigurationFile(app.expected, app.link, path.c_str());
+  const Result result = SaveConfigurationFile(app.expected, app.link, path.c_str());
   if (!result.ok) {
     // The fitter must know the parameter set was not kept: the file message, then what failed.
     std::string text = app.texts.Text(lang::kCannotOpenFile);
-    if (!result.error.empty()) {
+    if (!result.reason.empty()) {
       if (!text.empty()) text += "\n\n";
-      text += Utf8ToCp1250(result.error);
+      text += Utf8ToCp1250(result.reason);
     }
     Warn(app, text.c_str(), kIoErrorCaption);
   }
@@ -91,9 +92,9 @@ void OpenConfigurationCommand(Application& app, const char* folder) {
   }
   app.host.SetBusyCursor(true);
   app.safety.KeepBeforeChange(RestoreReason::kBeforeLoad);
-  const int failed = WriteConfiguration(app.link, loaded.values);
+  const std::optional<int> unacknowledged = WriteConfiguration(app.link, loaded.values);
   app.host.SetBusyCursor(false);
-  if (failed >= 0) Warn(app, app.texts.Text(lang::kWriteFailed), app.texts.Text(lang::kWriteFailedCaption));
+  if (unacknowledged) Warn(app, app.texts.Text(lang::kWriteFailed), app.texts.Text(lang::kWriteFailedCaption));
   app.safety.ReportIfNotKept(app.main_window.state.page);
 }
 

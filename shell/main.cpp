@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   korvel::Application application(*port, host);
   const korvel::RestorePointFolder restore_points = korvel::RestorePointFolderFromEnvironment();
   application.safety.folder = restore_points.path;
-  application.safety.folder_error = restore_points.error;
+  application.safety.folder_error = restore_points.reason;
   return application.Run();
 }

@@ -47,9 +47,9 @@ SafetyNet::SafetyNet(Application& app) : wall_clock(SystemWallMs), app_(app) {}
 
 void SafetyNet::AfterLivePoll(ControllerLink& link, const PollResult& result) {
   if (recorder_.Recording()) {
-    std::string error;
-    if (!recorder_.Append(link, wall_clock(), result.FreshLiveData(), error)) {
-      notice_ = KORVEL_TEXT(kRecordingStopped) + Utf8ToCp1250(error);
+    const Result appended = recorder_.Append(link, wall_clock(), result.FreshLiveData());
+    if (!appended.ok) {
+      notice_ = KORVEL_TEXT(kRecordingStopped) + Utf8ToCp1250(appended.reason);
       ShowRecordingState();
     }
   }
@@ -62,7 +62,7 @@ void SafetyNet::AfterLivePoll(ControllerLink& link, const PollResult& result) {
     if (!folder.empty() && DiffersFromNewestRestorePoint(folder, app_.expected, link)) {
       const RestorePointResult kept =
           KeepRestorePoint(folder, app_.expected, link, wall_clock(), RestoreReason::kConnection);
-      if (!kept.kept) notice_ = KORVEL_TEXT(kNotKeptNotice) + Utf8ToCp1250(kept.error);
+      if (!kept.ok) notice_ = KORVEL_TEXT(kNotKeptNotice) + Utf8ToCp1250(kept.reason);
     }
   }
   RefreshCaption();
@@ -86,7 +86,7 @@ void SafetyNet::KeepBeforeChange(RestoreReason reason) {
     return;
   }
   const RestorePointResult kept = KeepRestorePoint(folder, app_.expected, link, wall_clock(), reason);
-  if (!kept.kept) not_kept_ = Utf8ToCp1250(kept.error);
+  if (!kept.ok) not_kept_ = Utf8ToCp1250(kept.reason);
 }
 
 void SafetyNet::ReportIfNotKept(Window* owner) {
@@ -121,10 +121,9 @@ void SafetyNet::RecordDrive() {
 }
 
 bool SafetyNet::StartRecording(const char* path) {
-  std::string error;
-  const bool started = recorder_.Start(path, error);
-  if (!started) {
-    const std::string text = KORVEL_TEXT(kCannotRecord) + Utf8ToCp1250(error);
+  const Result started = recorder_.Start(path);
+  if (!started.ok) {
+    const std::string text = KORVEL_TEXT(kCannotRecord) + Utf8ToCp1250(started.reason);
     app_.host.ShowMessageBox(app_.main_window.state.page, text.c_str(), kIoErrorCaption, MessageIcon::kWarning,
                              MessageButtons::kOk);
   } else if (notice_.rfind(KORVEL_TEXT(kRecordingStopped), 0) == 0) {
@@ -132,12 +131,12 @@ bool SafetyNet::StartRecording(const char* path) {
   }
   ShowRecordingState();
   RefreshCaption();
-  return started;
+  return started.ok;
 }
 
 void SafetyNet::StopRecording() {
-  std::string error;
-  if (!recorder_.Stop(error)) notice_ = KORVEL_TEXT(kRecordingStopped) + Utf8ToCp1250(error);
+  const Result stopped = recorder_.Stop();
+  if (!stopped.ok) notice_ = KORVEL_TEXT(kRecordingStopped) + Utf8ToCp1250(stopped.reason);
   ShowRecordingState();
   RefreshCaption();
 }

@@ -10,11 +10,12 @@ bool SimulatedPort::Alive() {
   return open_ && !model_.faults.unplugged && open_generation_ == model_.PlugGeneration();
 }
 
-bool SimulatedPort::Open(const char* port_name) {
+OpenResult SimulatedPort::Open(const char* port_name) {
   last_open_name = port_name != nullptr ? port_name : "";
   if (open_) Close();
-  open_refused_ = model_.faults.unplugged || (!device_name.empty() && device_name != last_open_name);
-  if (open_refused_) return false;
+  if (model_.faults.unplugged || (!device_name.empty() && device_name != last_open_name)) {
+    return {OpenStatus::kCannotOpen, refusal};
+  }
   open_ = true;
   open_generation_ = model_.PlugGeneration();
   ++open_count;
@@ -22,7 +23,7 @@ bool SimulatedPort::Open(const char* port_name) {
   // Late replies sent while the port was closed went nowhere.
   while (!late_.empty() && late_.front().due_us <= clock_.now_us) late_.pop_front();
   assembler_.Reset();
-  return true;
+  return {OpenStatus::kOpen, {}};
 }
 
 void SimulatedPort::Close() {

@@ -22,7 +22,7 @@ class SimulatedPort : public SerialPort {
  public:
   SimulatedPort(ControllerModel& model, VirtualClock& clock);
 
-  bool Open(const char* port_name) override;
+  OpenResult Open(const char* port_name) override;
   void Close() override;
   void PurgeInput() override;
   void PurgeOutput() override;
@@ -30,7 +30,6 @@ class SimulatedPort : public SerialPort {
   int Read(uint8_t* buffer, int count) override;
   bool InputFollowsWithin(uint32_t ms) override;
   void Sleep(uint32_t ms) override;
-  std::string OpenError() const override { return open_refused_ ? refusal : std::string(); }
 
   void ClearFrames() { frames.clear(); }
   bool IsOpen() const { return open_; }
@@ -65,7 +64,6 @@ class SimulatedPort : public SerialPort {
   ControllerModel& model_;
   VirtualClock& clock_;
   bool open_ = false;
-  bool open_refused_ = false;
   uint32_t open_generation_ = 0;
   FrameAssembler assembler_;
   std::deque<Incoming> input_;  // in arrival order

@@ -94,7 +94,7 @@ class WatchedPort : public SerialPort {
   WatchedPort(sim::SimulatedPort& inner, sim::ControllerModel& model, Verdict& verdict)
       : inner_(inner), model_(model), verdict_(verdict) {}
 
-  bool Open(const char* port_name) override { return inner_.Open(port_name); }
+  OpenResult Open(const char* port_name) override { return inner_.Open(port_name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }

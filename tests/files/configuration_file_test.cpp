@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 // A port that never answers: the tests here only need the link's records.
 class NullPort : public SerialPort {
  public:
-  bool Open(const char*) override { return false; }
+  OpenResult Open(const char*) override { return {OpenStatus::kCannotOpen, {}}; }
   void Close() override {}
   void PurgeInput() override {}
   void PurgeOutput() override {}
@@ -105,10 +105,10 @@ class ConfigurationFileTest : public ::testing::Test {
   // child process (skipped where there is no such user).
   void ExpectSaveWithoutPrivileges(const fs::path& file, bool succeeds, const char* reason = "") {
     if (geteuid() != 0) {
-      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      EXPECT_EQ(result.ok, succeeds) << result.error;
+      const Result result = SaveConfigurationFile(strings, link, file.c_str());
+      EXPECT_EQ(result.ok, succeeds) << result.reason;
       if (!succeeds) {
-        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+        EXPECT_NE(result.reason.find(reason), std::string::npos) << result.reason;
       }
       return;
     }
@@ -119,9 +119,9 @@ class ConfigurationFileTest : public ::testing::Test {
     ASSERT_GE(child, 0);
     if (child == 0) {
       if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(10);
-      const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-      if (!result.ok) std::fprintf(stderr, "%s\n", result.error.c_str());
-      const bool expected = result.ok == succeeds && (succeeds || result.error.find(reason) != std::string::npos);
+      const Result result = SaveConfigurationFile(strings, link, file.c_str());
+      if (!result.ok) std::fprintf(stderr, "%s\n", result.reason.c_str());
+      const bool expected = result.ok == succeeds && (succeeds || result.reason.find(reason) != std::string::npos);
       _exit(expected ? 0 : 11);
     }
     int status = 0;
@@ -151,8 +151,8 @@ TEST_F(ConfigurationFileTest, ExpectedStringsAreTheHeaderAndTheKeysInFileOrder) 
 
 TEST_F(ConfigurationFileTest, SaveWritesTheRecordBytesLineByLine) {
   const fs::path file = dir.path / "car.kvs";
-  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
-  ASSERT_TRUE(result.ok) << result.error;
+  const Result result = SaveConfigurationFile(strings, link, file.c_str());
+  ASSERT_TRUE(result.ok) << result.reason;
   EXPECT_EQ(ReadWhole(file), kFilledFile);
   EXPECT_EQ(dir.Listing(), "car.kvs ");
 }
@@ -178,14 +178,14 @@ TEST_F(ConfigurationFileTest, SavedFileLoadsBackToTheSameBytes) {
 }
 
 TEST_F(ConfigurationFileTest, SaveIntoAMissingDirectoryOntoADirectoryOrThroughALinkLoopFailsLoudly) {
-  SaveResult result = SaveConfigurationFile(strings, link, (dir.path / "no-such-dir" / "car.kvs").c_str());
+  Result result = SaveConfigurationFile(strings, link, (dir.path / "no-such-dir" / "car.kvs").c_str());
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("no-such-dir"), std::string::npos) << result.error;
+  EXPECT_NE(result.reason.find("no-such-dir"), std::string::npos) << result.reason;
 
   fs::create_directory(dir.path / "folder.kvs");
   result = SaveConfigurationFile(strings, link, (dir.path / "folder.kvs").c_str());
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("directory"), std::string::npos) << result.error;
+  EXPECT_NE(result.reason.find("directory"), std::string::npos) << result.reason;
   EXPECT_TRUE(fs::is_directory(dir.path / "folder.kvs"));
   EXPECT_EQ(dir.Listing(), "folder.kvs ");
 
@@ -194,7 +194,7 @@ TEST_F(ConfigurationFileTest, SaveIntoAMissingDirectoryOntoADirectoryOrThroughAL
   fs::create_symlink("a.kvs", dir.path / "b.kvs");
   result = SaveConfigurationFile(strings, link, (dir.path / "a.kvs").c_str());
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find(std::strerror(ELOOP)), std::string::npos) << result.error;
+  EXPECT_NE(result.reason.find(std::strerror(ELOOP)), std::string::npos) << result.reason;
   EXPECT_TRUE(fs::is_symlink(dir.path / "a.kvs"));
   EXPECT_EQ(fs::read_symlink(dir.path / "a.kvs"), "b.kvs");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3) << dir.Listing();
@@ -217,16 +217,16 @@ TEST_F(ConfigurationFileTest, SaveNeverFollowsPlantedLinksAndTakesLongNames) {
 
   const fs::path long_name = dir.path / (std::string(248, 'n') + ".kvs");
   const mode_t mask = umask(022);
-  SaveResult result = SaveConfigurationFile(strings, link, long_name.c_str());
+  Result result = SaveConfigurationFile(strings, link, long_name.c_str());
   umask(mask);
-  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_TRUE(result.ok) << result.reason;
   EXPECT_EQ(ReadWhole(long_name), kFilledFile);
   EXPECT_EQ(fs::status(long_name).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   struct stat before {};
   ASSERT_EQ(stat(long_name.c_str(), &before), 0);
   result = SaveConfigurationFile(strings, link, long_name.c_str());
-  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_TRUE(result.ok) << result.reason;
   struct stat after {};
   ASSERT_EQ(stat(long_name.c_str(), &after), 0);
   EXPECT_NE(after.st_ino, before.st_ino) << "an existing file is replaced by a new one, not rewritten";
@@ -249,12 +249,12 @@ TEST_F(ConfigurationFileTest, SaveThatCannotWriteLeavesTheOldFileIntact) {
   rlimit small = saved;
   small.rlim_cur = 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const SaveResult result = SaveConfigurationFile(strings, link, file.c_str());
+  const Result result = SaveConfigurationFile(strings, link, file.c_str());
   setrlimit(RLIMIT_FSIZE, &saved);
   sigaction(SIGXFSZ, &previous, nullptr);
 
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
+  EXPECT_NE(result.reason.find("left as it was"), std::string::npos) << result.reason;
   EXPECT_EQ(ReadWhole(file), old_contents);
   EXPECT_EQ(dir.Listing(), "car.kvs ");
 }
@@ -294,16 +294,16 @@ TEST_F(ConfigurationFileTest, SaveInAReadOnlyFolderOverwritesAWritableFileInPlac
 TEST_F(ConfigurationFileTest, SaveWritesWhatIsNotAPlainFileInPlaceAndNeverReplacesIt) {
   const fs::path fifo = dir.path / "pipe.kvs";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  SaveResult result = SaveConfigurationFile(strings, link, fifo.c_str());
+  Result result = SaveConfigurationFile(strings, link, fifo.c_str());
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find(std::strerror(ENXIO) + std::string(" (nothing reads the pipe)")), std::string::npos)
-      << result.error;
+  EXPECT_NE(result.reason.find(std::strerror(ENXIO) + std::string(" (nothing reads the pipe)")), std::string::npos)
+      << result.reason;
   EXPECT_TRUE(fs::is_fifo(fifo));
 
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   result = SaveConfigurationFile(strings, link, fifo.c_str());
-  EXPECT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(result.ok) << result.reason;
   char received[2048] = {};
   EXPECT_EQ(std::string(received, static_cast<size_t>(std::max<ssize_t>(0, read(reader, received, sizeof received)))),
             kFilledFile);
@@ -324,7 +324,7 @@ TEST_F(ConfigurationFileTest, SaveWritesWhatIsNotAPlainFileInPlaceAndNeverReplac
   tcsetattr(slave, TCSANOW, &raw);
   fs::create_symlink(terminal, dir.path / "console.kvs");
   result = SaveConfigurationFile(strings, link, (dir.path / "console.kvs").c_str());
-  EXPECT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(result.ok) << result.reason;
   std::string shown;
   pollfd wait{master, POLLIN, 0};
   while (shown.size() < std::strlen(kFilledFile) && poll(&wait, 1, 1000) > 0) {
@@ -349,7 +349,7 @@ TEST_F(ConfigurationFileTest, SaveWritesWhatIsNotAPlainFileInPlaceAndNeverReplac
     fstat(out, &before);
     result = SaveConfigurationFile(strings, link, (folder + std::to_string(out)).c_str());
     close(out);
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(ReadWhole(log), std::string("log\n") + kFilledFile) << folder;
     struct stat after {};
     stat(log.c_str(), &after);

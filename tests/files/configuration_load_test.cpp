@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ TEST_F(ConfigurationLoadTest, SaveThenLoadSendsExactlyTheSavedBytesInFileOrder) 
   Bench target;
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, file.c_str());
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(WriteConfiguration(target.link, loaded.values), -1);
+  EXPECT_EQ(WriteConfiguration(target.link, loaded.values), std::nullopt);
 
   ASSERT_EQ(target.port.frames.size(), static_cast<size_t>(kParameterCount));
   for (int i = 0; i < kParameterCount; ++i) {
@@ -105,7 +106,7 @@ TEST_F(ConfigurationLoadTest, OutOfRangeNumbersGoOutAsTheirLowByte) {
   }
   const LoadedConfiguration loaded = ReadConfigurationFile(strings, WriteFile(text).c_str());
   ASSERT_EQ(loaded.status, LoadStatus::kOk) << loaded.reason;
-  EXPECT_EQ(WriteConfiguration(bench.link, loaded.values), -1);
+  EXPECT_EQ(WriteConfiguration(bench.link, loaded.values), std::nullopt);
   ASSERT_EQ(bench.port.frames.size(), static_cast<size_t>(kParameterCount));
   EXPECT_EQ(bench.port.frames[0], WriteFrame(5, 44));
   EXPECT_EQ(bench.port.frames[1], WriteFrame(6, 255));
@@ -152,7 +153,7 @@ class AckCutter : public SerialPort {
  public:
   AckCutter(sim::SimulatedPort& inner, sim::ControllerModel& model, size_t after) : inner_(inner), model_(model),
                                                                                       after_(after) {}
-  bool Open(const char* name) override { return inner_.Open(name); }
+  OpenResult Open(const char* name) override { return inner_.Open(name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }

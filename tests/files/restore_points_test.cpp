@@ -65,20 +65,20 @@ TEST(RestorePointFolderRules, FollowTheBaseDirectoryRules) {
   for (const Case& c : cases) {
     const RestorePointFolder found = RestorePointFolderFor(c.xdg, c.home, "C:\\Users\\fitter\\AppData\\Local");
     EXPECT_EQ(found.path, c.path) << (c.xdg ? c.xdg : "(unset)");
-    EXPECT_EQ(found.error.empty(), *c.path != '\0');
+    EXPECT_EQ(found.reason.empty(), *c.path != '\0');
   }
 }
 
 TEST_F(RestorePointsTest, AKeptPointIsTheSavedFileOfTheControllersParameters) {
   // Never from records that hold no reply: such a file would write zeros into a car.
   RestorePointResult kept = KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kBeforeLoad);
-  EXPECT_FALSE(kept.kept);
+  EXPECT_FALSE(kept.ok);
   EXPECT_FALSE(fs::exists(folder));
 
   model.SetParameter(AddressOf(Parameter::AttMax), 33);
   ReadRecords();
   kept = KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kBeforeLoad);
-  ASSERT_TRUE(kept.kept) << kept.error;
+  ASSERT_TRUE(kept.ok) << kept.reason;
   EXPECT_EQ(fs::path(kept.path).filename(), "2024-03-05T14-07-09.123Z_before-load.kvs");
   // The same bytes a File > Save As of these records writes.
   const fs::path saved = root / "saved.kvs";
@@ -89,9 +89,9 @@ TEST_F(RestorePointsTest, AKeptPointIsTheSavedFileOfTheControllersParameters) {
 
   // A second one in the same millisecond does not replace the first.
   const RestorePointResult again = KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kBeforeReset);
-  ASSERT_TRUE(again.kept);
+  ASSERT_TRUE(again.ok);
   const RestorePointResult third = KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kBeforeReset);
-  ASSERT_TRUE(third.kept);
+  ASSERT_TRUE(third.ok);
   EXPECT_NE(third.path, again.path);
   const std::vector<RestorePoint> points = ListRestorePoints(folder);
   ASSERT_EQ(points.size(), 3u);
@@ -106,7 +106,7 @@ TEST_F(RestorePointsTest, AKeptPointIsTheSavedFileOfTheControllersParameters) {
 
 TEST_F(RestorePointsTest, TheNewestFiveHundredStayAndOtherFilesAreLeftAlone) {
   ReadRecords();
-  ASSERT_TRUE(KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kConnection).kept);
+  ASSERT_TRUE(KeepRestorePoint(folder, strings, link, kWall, RestoreReason::kConnection).ok);
   const fs::path first = ListRestorePoints(folder).front().path;
   for (int i = 1; i < kRestorePointLimit; ++i) {
     const std::string seconds = (i % 60 < 10 ? "0" : "") + std::to_string(i % 60);
@@ -115,7 +115,7 @@ TEST_F(RestorePointsTest, TheNewestFiveHundredStayAndOtherFilesAreLeftAlone) {
   }
   std::ofstream(fs::path(folder) / "my car.kvs") << "kept by the fitter";
   std::ofstream(fs::path(folder) / "0000-00-00T00-00-00.000Z_notes.kvs") << "not ours either";
-  ASSERT_TRUE(KeepRestorePoint(folder, strings, link, kWall + 3600000, RestoreReason::kBeforeLoad).kept);
+  ASSERT_TRUE(KeepRestorePoint(folder, strings, link, kWall + 3600000, RestoreReason::kBeforeLoad).ok);
   const std::vector<RestorePoint> points = ListRestorePoints(folder);
   ASSERT_EQ(points.size(), static_cast<size_t>(kRestorePointLimit));
   EXPECT_EQ(points.front().time, "2024-03-05T14:20:01.123Z");  // the oldest went

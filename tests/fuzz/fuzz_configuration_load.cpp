@@ -29,7 +29,10 @@ class RecordingController : public korvel::SerialPort {
  public:
   std::vector<std::array<uint8_t, 2>> writes;  // address, value
 
-  bool Open(const char*) override { return open_ = true; }
+  korvel::OpenResult Open(const char*) override {
+    open_ = true;
+    return {korvel::OpenStatus::kOpen, {}};
+  }
   void Close() override {
     open_ = false;
     input_.clear();

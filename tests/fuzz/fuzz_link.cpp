@@ -143,7 +143,7 @@ void Write(ControllerLink& link, ScriptedPort& port, Expected& expected, uint8_t
   const int received = static_cast<int>(BytesForRead(port, link.state.port_open, 3, more).size());
   const int result = link.WriteParameter(address, value);
   if (!variant_2) {
-    Check(result == -1 && port.events.size() == events_before, "a write went to a controller not of variant 2");
+    Check(result == korvel::kWriteNotSent && port.events.size() == events_before, "a write went to a controller not of variant 2");
     return;
   }
   expected.state.port_open = true;

@@ -360,7 +360,7 @@ class Unplugger : public SerialPort {
  public:
   Unplugger(sim::SimulatedPort& inner, sim::ControllerModel& model, size_t after)
       : inner_(inner), model_(model), after_(after) {}
-  bool Open(const char* name) override { return inner_.Open(name); }
+  OpenResult Open(const char* name) override { return inner_.Open(name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }
@@ -408,7 +408,7 @@ class StopAfter : public SerialPort {
  public:
   StopAfter(sim::SimulatedPort& inner, volatile std::sig_atomic_t& flag, size_t after)
       : inner_(inner), flag_(flag), after_(after) {}
-  bool Open(const char* name) override { return inner_.Open(name); }
+  OpenResult Open(const char* name) override { return inner_.Open(name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }

@@ -411,13 +411,13 @@ TEST_F(LinkTest, VariantAndFirmwareComeFromIdentityByte2) {
 }
 
 TEST_F(LinkTest, WriteSendsNothingUnlessTheControllerIsVariant2) {
-  EXPECT_EQ(link.WriteParameter(16, 40), -1);
+  EXPECT_EQ(link.WriteParameter(16, 40), kWriteNotSent);
   EXPECT_TRUE(port.events.empty());  // not even an open
 
   port.Reply(IdentityReply(0x45));
   link.ReadIdentity();
   port.ClearRecord();
-  EXPECT_EQ(link.WriteParameter(16, 40), -1);
+  EXPECT_EQ(link.WriteParameter(16, 40), kWriteNotSent);
   EXPECT_TRUE(port.events.empty());
 }
 
@@ -446,14 +446,14 @@ TEST_F(LinkTest, AfterAFailedExchangeAReplyWithBytesBehindItFillsNothingFor16Rep
     link.ReadLiveData();
   }
   port.Reply({0x65, 0x79, 0x00, 0x65});
-  EXPECT_EQ(link.WriteParameter(21, 0x79), 3);
+  EXPECT_EQ(link.WriteParameter(21, 0x79), kWriteAcknowledged);
   EXPECT_EQ(Bytes(link.WriteAcknowledgement), (std::vector<uint8_t>{0x65, 0x79, 0x00}));
 }
 
 TEST_F(LinkTest, WriteSendsOneFrameAndReturnsTheAcknowledgementLength) {
   Connect();
   port.Reply({0x65, 0x79, 0x00});
-  EXPECT_EQ(link.WriteParameter(21, 0x79), 3);
+  EXPECT_EQ(link.WriteParameter(21, 0x79), kWriteAcknowledged);
   EXPECT_EQ(port.frames, (std::vector<std::array<uint8_t, 4>>{{0x65, 21, 0x79, 0xF3}}));
   EXPECT_EQ(port.Ops(), (std::vector<Op>{Op::kPurgeInput, Op::kPurgeOutput, Op::kWrite, Op::kRead, Op::kPurgeInput}));
   EXPECT_EQ(Bytes(link.WriteAcknowledgement), (std::vector<uint8_t>{0x65, 0x79, 0x00}));
@@ -475,7 +475,7 @@ TEST_F(LinkTest, WriteDelayPausesBetweenTheFrameAndTheAcknowledgement) {
   Connect();
   link.state.WriteDelay = 250;
   port.Reply({0x65, 51, 0x00});
-  EXPECT_EQ(link.WriteParameter(30, 51), 3);
+  EXPECT_EQ(link.WriteParameter(30, 51), kWriteAcknowledged);
   EXPECT_EQ(port.Ops(), (std::vector<Op>{Op::kPurgeInput, Op::kPurgeOutput, Op::kWrite, Op::kSleep, Op::kRead,
                                         Op::kPurgeInput}));
   EXPECT_EQ(port.sleeps, (std::vector<uint32_t>{250}));

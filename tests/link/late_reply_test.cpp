@@ -28,7 +28,7 @@ class RecordingPort : public SerialPort {
  public:
   RecordingPort(sim::SimulatedPort& inner, sim::ControllerModel& model) : inner_(inner), model_(model) {}
 
-  bool Open(const char* port_name) override { return inner_.Open(port_name); }
+  OpenResult Open(const char* port_name) override { return inner_.Open(port_name); }
   void Close() override { inner_.Close(); }
   void PurgeInput() override { inner_.PurgeInput(); }
   void PurgeOutput() override { inner_.PurgeOutput(); }

@@ -242,8 +242,8 @@ TEST_F(ParameterWriteTest, EngineSpeedPairGoesLowByteFirst) {
   port.Reply({0x65, 0, 0});
   port.Reply({0x65, 0, 0});
   const PairWriteResult r = WriteEngineSpeedPair(link, 21, 2300);
-  EXPECT_EQ(r.low, 3);
-  EXPECT_EQ(r.high, 3);
+  EXPECT_EQ(r.low, kWriteAcknowledged);
+  EXPECT_EQ(r.high, kWriteAcknowledged);
   ASSERT_EQ(port.frames.size(), 2u);
   EXPECT_EQ(port.frames[0][1], 21);
   EXPECT_EQ(port.frames[0][2], 0x79);
@@ -276,7 +276,7 @@ TEST_F(ParameterWriteTest, BitFieldWriteKeepsEveryOtherBitAsLastRead) {
 TEST_F(ParameterWriteTest, BitFieldWriteNeedsARecordThatHoldsAReply) {
   const Parameter bit_fields[] = {Parameter::Options, Parameter::LambdaType, Parameter::EmulType,
                                   Parameter::EmulDO_TimeHi, Parameter::EmulDO_TimeLo};
-  for (Parameter p : bit_fields) EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), -1);
+  for (Parameter p : bit_fields) EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), kWriteNotSent);
   EXPECT_TRUE(port.frames.empty());
   // Whether a record holds a reply is its own lead byte, for each of the three records.
   const Parameter one_of_each[] = {Parameter::Options, Parameter::AttMax, Parameter::AttInit};
@@ -291,7 +291,7 @@ TEST_F(ParameterWriteTest, BitFieldWriteNeedsARecordThatHoldsAReply) {
   link.ConfigRecord[0] = link.OptionsRecord[0] = link.LiveDataRecord[0] = 0;
   port.ClearRecord();
   port.Reply({0x65, 0, 0});
-  EXPECT_EQ(WriteParameterValue(link, Parameter::LambdaDelay, 12), 3);
+  EXPECT_EQ(WriteParameterValue(link, Parameter::LambdaDelay, 12), kWriteAcknowledged);
   ASSERT_EQ(port.frames.size(), 1u);
 
   // With the configuration in, each goes out with the other bits as read.
@@ -301,7 +301,7 @@ TEST_F(ParameterWriteTest, BitFieldWriteNeedsARecordThatHoldsAReply) {
   port.ClearRecord();
   for (Parameter p : bit_fields) {
     port.Reply({0x65, 0, 0});
-    EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), 3);
+    EXPECT_EQ(WriteBitField(link, p, kKeepHighNibble, 0x01), kWriteAcknowledged);
   }
   ASSERT_EQ(port.frames.size(), 5u);
   for (size_t i = 0; i < 5; ++i) {

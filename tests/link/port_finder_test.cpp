@@ -37,9 +37,10 @@ class TracedPort : public sim::SimulatedPort {
     trace_.frames = frames.size();
     trace_.left_open = IsOpen();
   }
-  bool Open(const char* name) override { return !busy_ && SimulatedPort::Open(name); }
-  std::string OpenError() const override { return busy_ ? "in use by another program" : ""; }
-  bool OpenFoundBusy() const override { return busy_; }
+  OpenResult Open(const char* name) override {
+    if (busy_) return {OpenStatus::kBusy, "in use by another program"};
+    return SimulatedPort::Open(name);
+  }
 
  private:
   Trace& trace_;
@@ -81,7 +82,7 @@ TEST(PortFinder, EveryKindOfAnswerSideBySideInBoundedTime) {
       {"silent", ProbeAnswer::kSilent, 3},
       {"garbled replies (bad checksums)", ProbeAnswer::kGarbled, 3},
       {"busy", ProbeAnswer::kBusy, 0},
-      {"cannot open", ProbeAnswer::kCannotOpen, 0},
+      {"cannot open: No such file or directory", ProbeAnswer::kCannotOpen, 0},
   };
   ASSERT_EQ(probes.size(), devices.size());
   for (size_t i = 0; i < devices.size(); ++i) {

@@ -55,13 +55,13 @@ class ScriptedPort : public SerialPort {
     opened_names.clear();
   }
 
-  bool Open(const char* port_name) override {
+  OpenResult Open(const char* port_name) override {
     events.push_back({Op::kOpen, 0});
     opened_names.emplace_back(port_name);
     is_open = open_succeeds;
-    return is_open;
+    if (!is_open) return {OpenStatus::kCannotOpen, open_error};
+    return {OpenStatus::kOpen, {}};
   }
-  std::string OpenError() const override { return is_open ? std::string() : open_error; }
   void Close() override {
     events.push_back({Op::kClose, 0});
     is_open = false;

@@ -54,7 +54,7 @@ class PtyTest : public ::testing::Test {
     ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
     slave_name_ = name;
     port_ = CreateSystemSerialPort();
-    ASSERT_TRUE(port_->Open(slave_name_.c_str()));
+    ASSERT_EQ(port_->Open(slave_name_.c_str()).status, OpenStatus::kOpen);
   }
   void TearDown() override {
     port_.reset();
@@ -128,7 +128,7 @@ TEST_F(PtyTest, LineIsHeldExclusivelyUntilClosed) {
   port_->Close();
   ASSERT_EQ(ioctl(slave_, TIOCGEXCL, &exclusive), 0);
   EXPECT_EQ(exclusive, 0);
-  EXPECT_TRUE(port_->Open(slave_name_.c_str()));
+  EXPECT_EQ(port_->Open(slave_name_.c_str()).status, OpenStatus::kOpen);
 }
 
 TEST_F(PtyTest, FullReplyIsReturnedAsSoonAsItIsComplete) {
@@ -246,9 +246,9 @@ TEST_F(PtyTest, ClosedPortReadsAndWritesNothingWithoutWaiting) {
 
 TEST_F(PtyTest, OnlyTerminalDevicesOpen) {
   auto other = CreateSystemSerialPort();
-  EXPECT_FALSE(other->Open("/dev/null"));
-  EXPECT_FALSE(other->Open("/nonexistent/ttyS9"));
-  EXPECT_FALSE(other->Open(""));
+  EXPECT_EQ(other->Open("/dev/null").status, OpenStatus::kCannotOpen);
+  EXPECT_EQ(other->Open("/nonexistent/ttyS9").status, OpenStatus::kCannotOpen);
+  EXPECT_EQ(other->Open("").status, OpenStatus::kCannotOpen);
 }
 
 // --- lines of other programs ---------------------------------------------------------------------
@@ -291,9 +291,9 @@ TEST(OtherProgramsLine, IsLockedWhileOpenAndLeftWithItsOwnSettings) {
   const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};
 
   write_lock(static_cast<long>(getppid()));
-  EXPECT_FALSE(port->Open(name));
-  EXPECT_TRUE(port->OpenFoundBusy());
-  EXPECT_NE(port->OpenError().find("locked by process"), std::string::npos) << port->OpenError();
+  const OpenResult locked = port->Open(name);
+  EXPECT_EQ(locked.status, OpenStatus::kBusy);
+  EXPECT_NE(locked.reason.find("locked by process"), std::string::npos) << locked.reason;
   EXPECT_EQ(port->Write(request, 4), 0);
   pollfd p{master, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 50), 0) << "nothing may reach a locked line";
@@ -301,7 +301,9 @@ TEST(OtherProgramsLine, IsLockedWhileOpenAndLeftWithItsOwnSettings) {
   EXPECT_TRUE(std::filesystem::exists(lock));
 
   std::filesystem::remove(lock);
-  ASSERT_TRUE(port->Open(name)) << port->OpenError();
+  const OpenResult unlocked = port->Open(name);
+  ASSERT_EQ(unlocked.status, OpenStatus::kOpen) << unlocked.reason;
+  EXPECT_EQ(unlocked.reason, "");
   EXPECT_FALSE(same_settings()) << "the line is set to 9600 8N1 raw while open";
   std::FILE* held = std::fopen(lock.c_str(), "r");
   ASSERT_NE(held, nullptr) << "the line is locked while open";
@@ -319,7 +321,8 @@ TEST(OtherProgramsLine, IsLockedWhileOpenAndLeftWithItsOwnSettings) {
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);
   write_lock(static_cast<long>(gone));
-  ASSERT_TRUE(port->Open(name)) << port->OpenError();
+  const OpenResult stale = port->Open(name);
+  ASSERT_EQ(stale.status, OpenStatus::kOpen) << stale.reason;
   port->Close();
   EXPECT_TRUE(std::filesystem::exists(lock));
   EXPECT_TRUE(same_settings());
@@ -418,7 +421,7 @@ TEST_F(PortNameTest, ComNameOpensThePseudoTerminalItIsLinkedTo) {
   std::filesystem::create_directory("ports");
   std::filesystem::create_symlink(name, "ports/COM2");
   auto port = CreateSystemSerialPort();
-  ASSERT_TRUE(port->Open("COM2:"));
+  ASSERT_EQ(port->Open("COM2:").status, OpenStatus::kOpen);
   const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};
   EXPECT_EQ(port->Write(request, 4), 4);
   uint8_t seen[4] = {};
@@ -493,7 +496,7 @@ TEST(LowLatency, AskedForAtOpenAndTheLineWorksWhereItIsRefused) {
     // The port asks when it opens, and carries on whatever the answer.
     fake_driver.get_calls = fake_driver.set_calls = 0;
     auto port = CreatePosixSerialPort(fake);
-    ASSERT_TRUE(port->Open(name));
+    ASSERT_EQ(port->Open(name).status, OpenStatus::kOpen);
     EXPECT_EQ(fake_driver.get_calls, 1);
     EXPECT_EQ(fake_driver.set_calls, c.set_calls);
     const uint8_t request[4] = {0x65, 0x01, 0x01, 0x67};

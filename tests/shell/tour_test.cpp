@@ -28,10 +28,10 @@ namespace {
 class LoggingPort : public SerialPort {
  public:
   LoggingPort(SerialPort& inner, std::string& log) : inner_(inner), log_(log) {}
-  bool Open(const char* name) override {
-    const bool ok = inner_.Open(name);
-    log_ += std::string("open ") + name + (ok ? "\n" : " failed\n");
-    return ok;
+  OpenResult Open(const char* name) override {
+    const OpenResult opened = inner_.Open(name);
+    log_ += std::string("open ") + name + (opened.status == OpenStatus::kOpen ? "\n" : " failed\n");
+    return opened;
   }
   void Close() override {
     log_ += "close\n";

@@ -103,7 +103,7 @@ TEST(PtyEndToEndTest, EveryParameterWriteShowsInTheNextPoll) {
   for (int i = 0; i < kParameterCount; ++i) {
     const ParameterInfo& p = ParameterMap[i];
     const auto value = static_cast<uint8_t>(0x21 + 5 * i);
-    EXPECT_EQ(s.link.WriteParameter(p.address, value), 3) << p.name;
+    EXPECT_EQ(s.link.WriteParameter(p.address, value), kWriteAcknowledged) << p.name;
     s.link.ReadLiveData();
     s.link.ReadConfig();
     s.link.ReadOptions();
@@ -149,7 +149,7 @@ TEST(PtyEndToEndTest, WrongChecksumClosesThePortAndLeavesTheRecords) {
   uint8_t options[16];
   std::memcpy(config, s.link.ConfigRecord, sizeof config);
   std::memcpy(options, s.link.OptionsRecord, sizeof options);
-  EXPECT_EQ(s.link.WriteParameter(7, 25), 3);
+  EXPECT_EQ(s.link.WriteParameter(7, 25), kWriteAcknowledged);
   ASSERT_TRUE(sim.Command("bad-checksum 1"));
   s.link.ReadConfig();
   EXPECT_FALSE(s.link.state.port_open);
@@ -267,7 +267,7 @@ TEST(PtyEndToEndTest, FaultsFromTheCommandLine) {
   s.link.ReadIdentity();
   ASSERT_TRUE(s.link.Connected());
   EXPECT_EQ(s.link.IdentityRecord[2], 0x47);
-  EXPECT_EQ(s.link.WriteParameter(7, 25), -1);
+  EXPECT_EQ(s.link.WriteParameter(7, 25), kWriteNotSent);
   ASSERT_TRUE(sim.Command("other-variant off"));
   s.link.ReadIdentity();
   EXPECT_EQ(s.link.WriteParameter(7, 25), 2);
@@ -275,7 +275,7 @@ TEST(PtyEndToEndTest, FaultsFromTheCommandLine) {
   ASSERT_TRUE(sim.Command("no-ack on"));
   EXPECT_EQ(s.link.WriteParameter(7, 26), 0);
   ASSERT_TRUE(sim.Command("clear"));
-  EXPECT_EQ(s.link.WriteParameter(7, 27), 3);
+  EXPECT_EQ(s.link.WriteParameter(7, 27), kWriteAcknowledged);
 }
 
 // With wire timing each exchange takes (request bytes + reply bytes) x 1.04 ms + turnaround, plus

@@ -57,7 +57,7 @@ TEST(SimulatedPortTest, EveryParameterWriteShowsInTheNextPoll) {
   for (int i = 0; i < kParameterCount; ++i) {
     const ParameterInfo& p = ParameterMap[i];
     const auto value = static_cast<uint8_t>(0x11 + 3 * i);
-    EXPECT_EQ(w.link.WriteParameter(p.address, value), 3) << p.name;
+    EXPECT_EQ(w.link.WriteParameter(p.address, value), kWriteAcknowledged) << p.name;
     EXPECT_EQ(w.link.WriteAcknowledgement[1], value);
     w.port.ClearFrames();
     w.link.ReadLiveData();
@@ -120,7 +120,7 @@ TEST(SimulatedPortTest, WireTimingCostsBytesTimesOneMillisecondPlusTurnaround) {
   }
   EXPECT_TRUE(w.link.Connected());
   const uint64_t before = w.clock.now_us;
-  EXPECT_EQ(w.link.WriteParameter(7, 24), 3);
+  EXPECT_EQ(w.link.WriteParameter(7, 24), kWriteAcknowledged);
   EXPECT_NEAR(static_cast<double>(w.clock.now_us - before), 7.0 * 10e6 / 9600.0 + 3000.0, 2.0);
 }
 
@@ -232,7 +232,7 @@ TEST(SimulatedPortTest, VariantThreeBlocksWrites) {
   w.link.ReadIdentity();
   EXPECT_EQ(w.link.GetControllerVariant(), 3u);
   w.port.ClearFrames();
-  EXPECT_EQ(w.link.WriteParameter(7, 25), -1);
+  EXPECT_EQ(w.link.WriteParameter(7, 25), kWriteNotSent);
   EXPECT_TRUE(w.port.frames.empty());
   EXPECT_EQ(w.model.Parameter(7), 22);
 }
@@ -246,7 +246,7 @@ TEST(SimulatedPortTest, MissingAndShortAcknowledgementsAreCounted) {
   w.model.faults.short_acknowledgement = true;
   EXPECT_EQ(w.link.WriteParameter(7, 26), 2);
   w.model.faults.short_acknowledgement = false;
-  EXPECT_EQ(w.link.WriteParameter(7, 27), 3);
+  EXPECT_EQ(w.link.WriteParameter(7, 27), kWriteAcknowledged);
   EXPECT_EQ(w.model.Parameter(7), 27);
 }
 
@@ -255,7 +255,7 @@ TEST(SimulatedPortTest, FactoryResetAcknowledgesWithinTheTimeOut) {
   w.link.ReadIdentity();
   w.link.WriteParameter(7, 25);
   w.link.WriteAcknowledgement[1] = 0;
-  EXPECT_EQ(w.link.WriteParameter(CommandAddress, kFactoryResetCommand), 3);
+  EXPECT_EQ(w.link.WriteParameter(CommandAddress, kFactoryResetCommand), kWriteAcknowledged);
   EXPECT_EQ(w.link.WriteAcknowledgement[1], kFactoryResetCommand);
   EXPECT_EQ(w.model.Parameter(7), 22);
 }

@@ -53,9 +53,9 @@ TEST(SettingsFile, WrittenChoicesReadBackAndALanguageChangeKeepsThePort) {
   EXPECT_EQ(ReadBytes(path), "[Ustawienia]\nCommPort= 3\nLanguage= pol\n");
   // A folder that is not there: the failure is reported with the path, not passed over.
   const std::string nowhere = dir.Path("no-such-folder/Korvel.ini");
-  const SaveResult failed = WriteSettingsFile(settings, nowhere.c_str());
+  const Result failed = WriteSettingsFile(settings, nowhere.c_str());
   EXPECT_FALSE(failed.ok);
-  EXPECT_NE(failed.error.find("no-such-folder"), std::string::npos) << failed.error;
+  EXPECT_NE(failed.reason.find("no-such-folder"), std::string::npos) << failed.reason;
 
   Started started = Start(path);
   EXPECT_EQ(started.port_name, "COM3:");
