@@ -22,19 +22,12 @@ QString SansFamily() {
   return QStringLiteral("Sans Serif");
 }
 
-QtFontFit FitFont(int cell_height, int average_width, int weight) {
-  QFont font(SansFamily());
-  font.setStyleHint(QFont::SansSerif);
-  font.setStyleStrategy(QFont::NoAntialias);
-  font.setHintingPreference(QFont::PreferFullHinting);
-  font.setWeight(weight >= 600 ? QFont::DemiBold : (weight <= 300 ? QFont::Light : QFont::Normal));
-  font.setItalic(false);
-  font.setUnderline(false);
-  font.setStrikeOut(false);
+namespace {
 
-  // Pixel size: the cell height grows in steps of about one pixel per pixel of size; search
-  // around the estimate and take the closest, the smaller cell on a tie so that text never
-  // outgrows the cell the page reserved for it.
+// The pixel size whose cell is closest to `cell_height`. The cell height grows in steps of about
+// one pixel per pixel of size; search around the estimate and take the closest, the smaller cell
+// on a tie so that text never outgrows the cell the page reserved for it.
+int FitPixelSize(QFont& font, int cell_height) {
   auto height_at = [&font](int size) {
     font.setPixelSize(size);
     return QFontMetrics(font).height();
@@ -51,10 +44,13 @@ QtFontFit FitFont(int cell_height, int average_width, int weight) {
       best_height = height;
     }
   }
-  font.setPixelSize(best_size);
+  return best_size;
+}
 
-  // Stretch: the average width grows in proportion to it. Several stretches round to the best
-  // width; take the middle one of them, which is the closest to the exact width.
+// The stretch whose average character width is closest to `average_width`. The width grows in
+// proportion to the stretch, and several stretches round to the best width: take the middle one
+// of them, which is the closest to the exact width.
+int FitStretch(QFont& font, int average_width) {
   auto difference_at = [&font, average_width](int stretch) {
     font.setStretch(stretch);
     return std::abs(QFontMetrics(font).averageCharWidth() - average_width);
@@ -90,12 +86,30 @@ QtFontFit FitFont(int cell_height, int average_width, int weight) {
       }
     }
   }
-  const int stretch = (low + high) / 2;
+  return (low + high) / 2;
+}
+
+}  // namespace
+
+QtFontFit FitFont(int cell_height, int average_width, int weight) {
+  QFont font(SansFamily());
+  font.setStyleHint(QFont::SansSerif);
+  font.setStyleStrategy(QFont::NoAntialias);
+  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setWeight(weight >= 600 ? QFont::DemiBold : (weight <= 300 ? QFont::Light : QFont::Normal));
+  font.setItalic(false);
+  font.setUnderline(false);
+  font.setStrikeOut(false);
+
+  // The size first, then the stretch at that size.
+  const int pixel_size = FitPixelSize(font, cell_height);
+  font.setPixelSize(pixel_size);
+  const int stretch = FitStretch(font, average_width);
   font.setStretch(stretch);
 
   QtFontFit fit;
   fit.font = font;
-  fit.pixel_size = best_size;
+  fit.pixel_size = pixel_size;
   fit.stretch = stretch;
   const QFontMetrics metrics(font);
   fit.height = metrics.height();

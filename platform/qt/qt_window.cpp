@@ -209,41 +209,17 @@ void QtWindow::CreateControl(const ControlTemplate& control, const DialogTemplat
   const PixelRect r = DialogUnitsToPixels(dialog, control.x, control.y, control.width, control.height);
   const QString text = FromCp1250(control.text);
   const int id = control.id;
-  QWidget* widget = nullptr;
-  QtStaticText* text_label = nullptr;
-  bool placed = false;
-
+  MadeControl made;
   switch (control.kind) {
-    case ControlKind::kPushButton: {
-      auto* button = new QPushButton(surface_);
-      if ((control.style & kMultiLine) != 0) {
-        text_label = new QtStaticText(text, true, button);
-        text_label->setAlignment(Qt::AlignCenter);
-        text_label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        // The button keeps the size it is given, whatever its text.
-        text_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-        auto* layout = new QHBoxLayout(button);
-        layout->setSizeConstraint(QLayout::SetNoConstraint);
-        layout->setContentsMargins(3, 2, 3, 2);
-        layout->addWidget(text_label);
-      } else {
-        button->setText(text);
-      }
-      // In a modal dialog the Enter key presses the button with the OK id.
-      if (dialog_ != nullptr) {
-        button->setAutoDefault(false);
-        button->setDefault(id == kIdOk);
-      }
-      QObject::connect(button, &QPushButton::clicked, surface_, [this, id] { Command(id, kButtonClicked); });
-      widget = button;
+    case ControlKind::kPushButton:
+      made = MakePushButton(control, text);
       break;
-    }
     case ControlKind::kCheckBox: {
       auto* box = new QCheckBox(text, surface_);
       box->setAutoFillBackground(true);
       // An automatic check box: the click toggles it first, then the page hears of it.
       QObject::connect(box, &QCheckBox::clicked, surface_, [this, id] { Command(id, kButtonClicked); });
-      widget = box;
+      made.widget = box;
       break;
     }
     case ControlKind::kComboBox: {
@@ -255,34 +231,16 @@ void QtWindow::CreateControl(const ControlTemplate& control, const DialogTemplat
       QObject::connect(combo, &QComboBox::activated, surface_,
                        [this, id](int) { Command(id, kComboSelectionChanged); });
       PlaceCombo(*combo, r.x, r.y, r.width, r.height);
-      placed = true;
-      widget = combo;
+      made = MadeControl{combo, nullptr, true};
       break;
     }
-    case ControlKind::kStatic: {
-      auto* label = new QtStaticText(text, (control.style & kVCentred) == 0, surface_);
-      Qt::Alignment alignment = (control.style & kCentred) != 0        ? Qt::AlignHCenter
-                                : (control.style & kRightAligned) != 0 ? Qt::AlignRight
-                                                                       : Qt::AlignLeft;
-      alignment |= (control.style & kVCentred) != 0 ? Qt::AlignVCenter : Qt::AlignTop;
-      label->setAlignment(alignment);
-      if ((control.style & kSunken) != 0) {
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setLineWidth(1);
-        label->setIndent(1);
-      } else if ((control.style & kBorder) != 0) {
-        label->setFrameStyle(QFrame::Box | QFrame::Plain);
-        label->setLineWidth(1);
-        label->setIndent(1);
-      }
-      label->setAutoFillBackground(true);
-      widget = label;
+    case ControlKind::kStatic:
+      made.widget = MakeStaticText(control.style, text);
       break;
-    }
     case ControlKind::kEdit: {
       auto* edit = new QLineEdit(text, surface_);
       edit->setFrame(true);
-      widget = edit;
+      made.widget = edit;
       break;
     }
     case ControlKind::kHScrollBar:
@@ -292,51 +250,100 @@ void QtWindow::CreateControl(const ControlTemplate& control, const DialogTemplat
       bar->setRange(0, 100);
       QObject::connect(bar, &QScrollBar::actionTriggered, surface_,
                        [this, id, vertical](int action) { Scroll(id, vertical, action); });
-      widget = bar;
+      made.widget = bar;
       break;
     }
-    case ControlKind::kGroupBox: {
-      auto* group = new QGroupBox(text, surface_);
-      group->setAttribute(Qt::WA_TransparentForMouseEvents);
-      widget = group;
+    case ControlKind::kGroupBox:
+    case ControlKind::kEtchedFrame:
+    case ControlKind::kGreyRule:
+      made.widget = MakeFrame(control.kind, text);
       break;
-    }
-    case ControlKind::kEtchedFrame: {
-      auto* frame = new QFrame(surface_);
-      frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-      frame->setLineWidth(1);
-      frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-      widget = frame;
-      break;
-    }
-    case ControlKind::kGreyRule: {
-      auto* rule = new QFrame(surface_);
-      QPalette palette = rule->palette();
-      palette.setColor(QPalette::Window, QColor(128, 128, 128));
-      rule->setPalette(palette);
-      rule->setAutoFillBackground(true);
-      rule->setAttribute(Qt::WA_TransparentForMouseEvents);
-      widget = rule;
-      break;
-    }
     case ControlKind::kBitmap:
-    case ControlKind::kIcon: {
-      auto* label = new QLabel(surface_);
-      const QImage& image = services_.Bitmaps().Image(control.resource);
-      if (!image.isNull()) {
-        label->setPixmap(QPixmap::fromImage(image));
-        // A picture control takes the size of its picture.
-        label->setGeometry(r.x, r.y, image.width(), image.height());
-        placed = true;
-      }
-      widget = label;
+    case ControlKind::kIcon:
+      made = MakePicture(control.resource, r);
       break;
-    }
   }
-  if (widget == nullptr) return;
-  if (!placed) widget->setGeometry(r.x, r.y, std::max(0, r.width), std::max(0, r.height));
-  if ((control.style & kHidden) != 0) widget->setVisible(false);
-  controls_.push_back(Control{id, control.kind, widget, text_label});
+  if (made.widget == nullptr) return;
+  if (!made.placed) made.widget->setGeometry(r.x, r.y, std::max(0, r.width), std::max(0, r.height));
+  if ((control.style & kHidden) != 0) made.widget->setVisible(false);
+  controls_.push_back(Control{id, control.kind, made.widget, made.text_label});
+}
+
+QtWindow::MadeControl QtWindow::MakePushButton(const ControlTemplate& control, const QString& text) {
+  const int id = control.id;
+  auto* button = new QPushButton(surface_);
+  QtStaticText* text_label = nullptr;
+  if ((control.style & kMultiLine) != 0) {
+    text_label = new QtStaticText(text, true, button);
+    text_label->setAlignment(Qt::AlignCenter);
+    text_label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The button keeps the size it is given, whatever its text.
+    text_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    auto* layout = new QHBoxLayout(button);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    layout->setContentsMargins(3, 2, 3, 2);
+    layout->addWidget(text_label);
+  } else {
+    button->setText(text);
+  }
+  // In a modal dialog the Enter key presses the button with the OK id.
+  if (dialog_ != nullptr) {
+    button->setAutoDefault(false);
+    button->setDefault(id == kIdOk);
+  }
+  QObject::connect(button, &QPushButton::clicked, surface_, [this, id] { Command(id, kButtonClicked); });
+  return MadeControl{button, text_label, false};
+}
+
+QWidget* QtWindow::MakeStaticText(uint32_t style, const QString& text) {
+  auto* label = new QtStaticText(text, (style & kVCentred) == 0, surface_);
+  Qt::Alignment alignment = (style & kCentred) != 0        ? Qt::AlignHCenter
+                            : (style & kRightAligned) != 0 ? Qt::AlignRight
+                                                           : Qt::AlignLeft;
+  alignment |= (style & kVCentred) != 0 ? Qt::AlignVCenter : Qt::AlignTop;
+  label->setAlignment(alignment);
+  if ((style & kSunken) != 0) {
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setLineWidth(1);
+    label->setIndent(1);
+  } else if ((style & kBorder) != 0) {
+    label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    label->setLineWidth(1);
+    label->setIndent(1);
+  }
+  label->setAutoFillBackground(true);
+  return label;
+}
+
+// A group box, an etched frame or a grey rule: drawn only, never clicked.
+QWidget* QtWindow::MakeFrame(ControlKind kind, const QString& text) {
+  QWidget* frame = nullptr;
+  if (kind == ControlKind::kGroupBox) {
+    frame = new QGroupBox(text, surface_);
+  } else if (kind == ControlKind::kEtchedFrame) {
+    auto* etched = new QFrame(surface_);
+    etched->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    etched->setLineWidth(1);
+    frame = etched;
+  } else {
+    frame = new QFrame(surface_);
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::Window, QColor(128, 128, 128));
+    frame->setPalette(palette);
+    frame->setAutoFillBackground(true);
+  }
+  frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return frame;
+}
+
+// A picture control takes the size of its picture; without the picture it keeps the template's.
+QtWindow::MadeControl QtWindow::MakePicture(int resource, const PixelRect& r) {
+  auto* label = new QLabel(surface_);
+  const QImage& image = services_.Bitmaps().Image(resource);
+  if (image.isNull()) return MadeControl{label, nullptr, false};
+  label->setPixmap(QPixmap::fromImage(image));
+  label->setGeometry(r.x, r.y, image.width(), image.height());
+  return MadeControl{label, nullptr, true};
 }
 
 void QtWindow::PlaceCombo(QtComboBox& combo, int x, int y, int width, int height) {

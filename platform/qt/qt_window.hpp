@@ -145,6 +145,17 @@ class QtWindow : public Window {
 
   Control* Find(int id);
   void CreateControl(const ControlTemplate& control, const DialogTemplate& dialog);
+  // A control made from its template: the widget, the label inside a multi-line button, and
+  // whether the maker already placed it (a combo box, a picture) or the template's rectangle does.
+  struct MadeControl {
+    QWidget* widget = nullptr;
+    QtStaticText* text_label = nullptr;
+    bool placed = false;
+  };
+  MadeControl MakePushButton(const ControlTemplate& control, const QString& text);
+  QWidget* MakeStaticText(uint32_t style, const QString& text);
+  QWidget* MakeFrame(ControlKind kind, const QString& text);
+  MadeControl MakePicture(int resource, const PixelRect& r);
   void PlaceCombo(QtComboBox& combo, int x, int y, int width, int height);
   void CanvasChanged(const QRect& rect);
   void ResizeImage(const QSize& size);
