@@ -26,20 +26,11 @@ using headless::HeadlessWindow;
 
 struct ConfigurationWorld : testing::PageWorld {
   explicit ConfigurationWorld(int size_class = 1) : PageWorld(size_class, {640, 480}) {
-    window = static_cast<HeadlessWindow*>(host.CreatePage(ConfigurationTemplateFor(size_class), page));
+    Open(page, ConfigurationTemplateFor(size_class), false);
     page.FillConfigurationPage(*window);
     page.LabelConfigurationPage(*window);
   }
 
-  void Tick(int count = 1) {
-    for (int i = 0; i < count; ++i) page.OnTimer(*window, 1);
-  }
-  // Connects and brings the controller's records onto the page.
-  void Connect() {
-    Tick();
-    ASSERT_TRUE(link.Connected());
-    port.ClearFrames();
-  }
   int Polls() const { return static_cast<int>(Requests().size()); }
   // Sets a controller parameter and lets the page follow it.
   void ControllerHolds(int address, uint8_t value) {
@@ -49,7 +40,6 @@ struct ConfigurationWorld : testing::PageWorld {
 
   ConfigurationState state;
   ConfigurationPage page{context, state};
-  HeadlessWindow* window = nullptr;
 };
 
 TEST(ConfigurationPage, AllZeroRecordsShowTheFirstEntriesAndHideTheGasOpeningChoice) {
