@@ -29,13 +29,8 @@
 
 #include "files/configuration_file.hpp"
 #include "korvelctl/korvelctl.hpp"
-#include "link/controller_link.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
-#include "pages/common/shared_state.hpp"
-#include "pages/common/size_classes.hpp"
 #include "pages/configuration/configuration_controls.hpp"
 #include "pages/configuration/configuration_page.hpp"
 #include "pages/options/options_page.hpp"
@@ -43,16 +38,12 @@
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
+#include "tests/pages/page_world.hpp"
 
 namespace korvel::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using headless::HeadlessHost;
-using headless::HeadlessWindow;
 
 // The longest an exchange pattern may block: the sum of its read time-outs.
 uint64_t ReadBound(std::initializer_list<int> lengths) {
@@ -88,21 +79,24 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 // The simulated port as every consumer sees it, watched: it knows each request and the reply the
 // controller meant to send, and checks the link after every exchange (at the next frame written
-// and at the end of every step).
+// and at the end of every step). It watches the port and controller it is attached to.
 class WatchedPort : public SerialPort {
  public:
-  WatchedPort(sim::SimulatedPort& inner, sim::ControllerModel& model, Verdict& verdict)
-      : inner_(inner), model_(model), verdict_(verdict) {}
+  explicit WatchedPort(Verdict& verdict) : verdict_(verdict) {}
+  void Attach(sim::SimulatedPort& inner, sim::ControllerModel& model) {
+    inner_ = &inner;
+    model_ = &model;
+  }
 
-  bool Open(const char* port_name) override { return inner_.Open(port_name); }
-  void Close() override { inner_.Close(); }
-  void PurgeInput() override { inner_.PurgeInput(); }
-  void PurgeOutput() override { inner_.PurgeOutput(); }
-  void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
+  bool Open(const char* port_name) override { return inner_->Open(port_name); }
+  void Close() override { inner_->Close(); }
+  void PurgeInput() override { inner_->PurgeInput(); }
+  void PurgeOutput() override { inner_->PurgeOutput(); }
+  void Sleep(uint32_t ms) override { inner_->Sleep(ms); }
   // A reply with more bytes right behind it is no reply of its own: the link takes it as corrupt,
   // which neither counts an identity failure nor brings the link back.
   bool InputFollowsWithin(uint32_t ms) override {
-    const bool follows = inner_.InputFollowsWithin(ms);
+    const bool follows = inner_->InputFollowsWithin(ms);
     if (follows && last_was_write_) last_ack = 0;
     if (follows && last_whole_ != 0) {
       if (fresh_added_) fresh.erase(last_whole_);
@@ -124,20 +118,20 @@ class WatchedPort : public SerialPort {
       request_ = data[1];
     } else if (count == 4) {
       writing_ = true;
-      const int variant = (model_.IdentityReply()[2] >> 5) + 1;
+      const int variant = (model_->IdentityReply()[2] >> 5) + 1;
       if (variant != 2) verdict_.Fail("write to a variant-" + std::to_string(variant) + " controller", Hex(data, 4));
     }
-    const int sent = inner_.Write(data, count);
+    const int sent = inner_->Write(data, count);
     if (request_ != 0) genuine_[request_].insert(GenuineReply(request_));
     // The device goes or comes back between the request and its reply.
-    if (unplug_at_next_write) model_.Unplug();
-    if (replug_at_next_write) model_.Replug();
+    if (unplug_at_next_write) model_->Unplug();
+    if (replug_at_next_write) model_->Replug();
     unplug_at_next_write = replug_at_next_write = false;
     return sent;
   }
 
   int Read(uint8_t* buffer, int count) override {
-    const int got = inner_.Read(buffer, count);
+    const int got = inner_->Read(buffer, count);
     std::array<uint8_t, 16> reply{};
     std::copy(buffer, buffer + std::clamp(got, 0, std::min(count, 16)), reply.begin());
     const bool lead = reply[0] == kLeadByte;
@@ -193,19 +187,19 @@ class WatchedPort : public SerialPort {
   std::vector<uint8_t> GenuineReply(int request) const {
     switch (request) {
       case 1: {
-        const auto r = model_.IdentityReply();
+        const auto r = model_->IdentityReply();
         return {r.begin(), r.end()};
       }
       case 2: {
-        const auto r = model_.LiveDataReply();
+        const auto r = model_->LiveDataReply();
         return {r.begin(), r.end()};
       }
       case 3: {
-        const auto r = model_.ConfigReply();
+        const auto r = model_->ConfigReply();
         return {r.begin(), r.end()};
       }
       default: {
-        const auto r = model_.OptionsReply();
+        const auto r = model_->OptionsReply();
         return {r.begin(), r.end()};
       }
     }
@@ -216,8 +210,8 @@ class WatchedPort : public SerialPort {
     if (genuine_[request].count(bytes) == 0) verdict_.Fail("bad record", std::string(name) + " " + Hex(record, size));
   }
 
-  sim::SimulatedPort& inner_;
-  sim::ControllerModel& model_;
+  sim::SimulatedPort* inner_ = nullptr;
+  sim::ControllerModel* model_ = nullptr;
   Verdict& verdict_;
   int request_ = 0;
   bool writing_ = false;
@@ -233,17 +227,18 @@ class WatchedPort : public SerialPort {
   bool connected_before_ = false;
 };
 
-// One cell's world: the controller, the watched port, the link, the window system and the state
-// the pages share.
-struct World {
-  World() : host(clock, {1024, 768}) {
-    ApplyWholeSizeClass(shared, 2);
-    shared.screen_width = 1024;
-    shared.screen_height = 768;
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
-    ArcScratch arc;
-    BuildGaugeTables(gauges, arc);
-    port.link = &link;
+// The verdict and the watched port, made before the page world that puts the port under its link.
+struct Watch {
+  Verdict verdict;
+  WatchedPort watched{verdict};
+};
+
+// One cell's world: the page world of size class 2 with the watched port between its link and
+// the simulated controller.
+struct World : Watch, PageWorld {
+  World() : PageWorld(2, {1024, 768}, {}, &watched) {
+    watched.Attach(port, model);
+    watched.link = &link;
   }
 
   uint64_t NowMs() const { return clock.NowMs(); }
@@ -255,17 +250,6 @@ struct World {
     }
   }
 
-  Verdict verdict;
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort sim_port{model, clock};
-  WatchedPort port{sim_port, model, verdict};
-  ControllerLink link{port};
-  HeadlessHost host;
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -297,31 +281,29 @@ class TimerConsumer : public Consumer {
     w.host.RunFor(1);
     const uint64_t elapsed = w.clock.now_us - start;
     w.CheckBlocked("tick", elapsed > 1000 ? elapsed - 1000 : 0, tick_bound_ms_);
-    w.port.CheckLink();
+    w.watched.CheckLink();
     if (action_bound_ms_ != 0 && w.NowMs() >= next_action_ms_) {
       const uint64_t action_start = w.clock.now_us;
       Act(w);
       w.CheckBlocked("command", w.clock.now_us - action_start, action_bound_ms_);
-      w.port.CheckLink();
+      w.watched.CheckLink();
       next_action_ms_ = w.NowMs() + 250;
     }
   }
   bool Works(World& w) override {
     if (!w.link.Connected() || w.link.GetControllerVariant() != 2) return false;
     for (int r : records_) {
-      if (w.port.fresh.count(r) == 0) return false;
+      if (w.watched.fresh.count(r) == 0) return false;
     }
-    return action_bound_ms_ == 0 || w.port.last_ack == 3;
+    return action_bound_ms_ == 0 || w.watched.last_ack == 3;
   }
 
  protected:
   virtual void Act(World& w) { (void)w; }
   // A page created from its template, built and painted (its paint starts the poll timer).
   HeadlessWindow* Show(World& w, PageProcedure& page) {
-    auto* window = static_cast<HeadlessWindow*>(w.host.CreatePage(page.TemplateFor(w.shared.SizeClass), page));
-    page.Build(*window);
-    window->Paint();
-    return window;
+    w.Open(page).Paint();
+    return w.window;
   }
   int flip_ = 0;  // alternates the position a user action chooses
 
@@ -478,12 +460,11 @@ class ResetConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     w.link.ReadIdentity();
     ResetPage page(w.context);
-    window_ = static_cast<HeadlessWindow*>(w.host.CreatePage(page.TemplateFor(w.shared.SizeClass), page));
-    window_->Paint();
+    window_ = Show(w, page);
     body();
   }
   bool Works(World& w) override {
-    return w.port.last_ack == 3 && !w.host.message_boxes.empty() && w.host.message_boxes.back().text == "T138";
+    return w.watched.last_ack == 3 && !w.host.message_boxes.empty() && w.host.message_boxes.back().text == "T138";
   }
 
  protected:
@@ -526,7 +507,7 @@ class CtlConsumer : public Consumer {
   bool OnTimers() const override { return false; }
 
   void Within(World& w, const std::function<void()>& body) override {
-    w.port.link = nullptr;
+    w.watched.link = nullptr;
     char name[] = "/tmp/korvel-matrix-XXXXXX";
     dir_ = mkdtemp(name);
     // Live data pinned: every live line must show these values, or zeros once the link is lost.
@@ -596,7 +577,7 @@ class CtlConsumer : public Consumer {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     CtlClockOnVirtualTime clock(w.clock);
-    ctl::Environment env{w.port, clock, out, err, nullptr, nullptr, nullptr};
+    ctl::Environment env{w.watched, clock, out, err, nullptr, nullptr, nullptr};
     const int status = ctl::RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out_ = Slurp(out);
     err_ = Slurp(err);
@@ -710,9 +691,9 @@ std::vector<Fault> Faults() {
       none, maybe_no_answer, maybe_no_answer, {kExitOk, kExitNoAnswer, kExitNotAcknowledged}, maybe_no_answer);
   const Set unplugged{kExitNoAnswer, kExitCannotOpenPort};
   add(
-      "unplug, replug mid-exchange", [](World& w) { w.port.unplug_at_next_write = true; },
+      "unplug, replug mid-exchange", [](World& w) { w.watched.unplug_at_next_write = true; },
       [](World& w) {
-        if (w.model.faults.unplugged) w.port.replug_at_next_write = true;
+        if (w.model.faults.unplugged) w.watched.replug_at_next_write = true;
       },
       // The device is gone: the port cannot be opened until it is back.
       unplugged, unplugged, {kExitNoAnswer, kExitNotAcknowledged, kExitCannotOpenPort}, unplugged);
@@ -730,7 +711,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
   World w;
   consumer.Within(w, [&] {
     // Working before the fault.
-    w.port.MarkFresh();
+    w.watched.MarkFresh();
     const uint64_t started = w.NowMs();
     int runs = 0;
     while (!consumer.Works(w)) {
@@ -755,7 +736,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
     }
     // After it: the replug happens in the middle of the next exchange, so the clock starts there.
     fault.clear(w);
-    w.port.MarkFresh();
+    w.watched.MarkFresh();
     if (!consumer.OnTimers()) {
       // The run during which the device comes back may fail; the next one must not.
       consumer.Step(w);
@@ -774,7 +755,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
       consumer.Step(w);
     }
   });
-  w.port.CheckLink();
+  w.watched.CheckLink();
   return w.verdict.Summary();
 }
 
