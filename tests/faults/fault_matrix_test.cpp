@@ -39,6 +39,7 @@
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
 #include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel::testing {
 namespace {
@@ -464,7 +465,8 @@ class ResetConsumer : public TimerConsumer {
     body();
   }
   bool Works(World& w) override {
-    return w.watched.last_ack == 3 && !w.host.message_boxes.empty() && w.host.message_boxes.back().text == "T138";
+    return w.watched.last_ack == 3 && !w.host.message_boxes.empty() &&
+           w.host.message_boxes.back().text == T(lang::kResetConfirmed);
   }
 
  protected:
