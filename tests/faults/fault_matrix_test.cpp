@@ -301,11 +301,8 @@ class TimerConsumer : public Consumer {
 
  protected:
   virtual void Act(World& w) { (void)w; }
-  // A page created from its template, built and painted (its paint starts the poll timer).
-  HeadlessWindow* Show(World& w, PageProcedure& page) {
-    w.Open(page).Paint();
-    return w.window;
-  }
+  // The page as the world's open page, built and painted (its paint starts the poll timer).
+  static void Show(World& w, PageProcedure& page) { w.Open(page).Paint(); }
   int flip_ = 0;  // alternates the position a user action chooses
 
  private:
@@ -322,16 +319,13 @@ class ReadingsConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ReadingsState state;
     ReadingsPage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
   void Step(World& w) override {
     TimerConsumer::Step(w);
-    window_->ClearOps();
+    w.window->ClearOps();
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 class ConfigurationConsumer : public TimerConsumer {
@@ -341,18 +335,14 @@ class ConfigurationConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ConfigurationState state;
     ConfigurationPage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
 
  protected:
   void Act(World& w) override {
-    (void)w;
-    window_->UserChoose(kLambdaDelayList, 1 + (flip_++ & 1));
+    w.window->UserChoose(kLambdaDelayList, 1 + (flip_++ & 1));
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 class OptionsConsumer : public TimerConsumer {
@@ -361,18 +351,14 @@ class OptionsConsumer : public TimerConsumer {
   std::string Name() const override { return "Options"; }
   void Within(World& w, const std::function<void()>& body) override {
     OptionsPage page(w.context);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
 
  protected:
   void Act(World& w) override {
-    (void)w;
-    window_->UserChoose(kAttInitList, 77 + (flip_++ & 1));
+    w.window->UserChoose(kAttInitList, 77 + (flip_++ & 1));
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // The corrections dialog, opened from the Options page; the cell runs while it is open.
@@ -382,14 +368,14 @@ class CorrectionsConsumer : public TimerConsumer {
   std::string Name() const override { return "Options corrections"; }
   void Within(World& w, const std::function<void()>& body) override {
     OptionsPage page(w.context);
-    HeadlessWindow* options = Show(w, page);
+    Show(w, page);
     bool ran = false;
     w.host.on_modal_dialog = [&](HeadlessWindow& dialog) {
       dialog_ = &dialog;
       ran = true;
       body();
     };
-    options->UserClick(kCorrectionsButton);
+    w.window->UserClick(kCorrectionsButton);
     w.host.on_modal_dialog = nullptr;
     if (!ran) w.verdict.Fail("corrections dialog", "did not open");
   }
@@ -412,16 +398,13 @@ class OscilloscopeConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ScopeState state;
     OscilloscopePage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
   void Step(World& w) override {
     TimerConsumer::Step(w);
-    window_->ClearOps();
+    w.window->ClearOps();
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // The program-information box, open over the Readings page as the main window opens it (the page
@@ -433,14 +416,14 @@ class AboutConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ReadingsState state;
     ReadingsPage page(w.context, state);
-    HeadlessWindow* readings = Show(w, page);
+    Show(w, page);
     AboutDialog about(w.context);
     w.host.on_modal_dialog = [&](HeadlessWindow& dialog) {
       dialog_ = &dialog;
       body();
     };
     w.shared.BusyFlag = true;
-    w.host.RunModalDialog(kAboutTemplate, about, readings);
+    w.host.RunModalDialog(kAboutTemplate, about, w.window);
     w.shared.BusyFlag = false;
     w.host.on_modal_dialog = nullptr;
   }
@@ -461,7 +444,7 @@ class ResetConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     w.link.ReadIdentity();
     ResetPage page(w.context);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
   bool Works(World& w) override {
@@ -472,11 +455,8 @@ class ResetConsumer : public TimerConsumer {
  protected:
   void Act(World& w) override {
     w.host.message_boxes.clear();
-    window_->UserClick(kResetButton);
+    w.window->UserClick(kResetButton);
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // korvelctl, one command line per step, on its own link over the same watched port.
