@@ -35,6 +35,13 @@ const int kCorrectionLists[4] = {kHiLowCorrectionList, kHiHighCorrectionList, kL
 struct OptionsWorld : testing::PageWorld {
   explicit OptionsWorld(int size_class = 1) : PageWorld(size_class, {1024, 768}) { Open(page); }
 
+  // Whether every control of `ids` is shown (visible) or hidden (!visible).
+  bool All(const std::vector<int>& ids, bool visible) const {
+    for (int id : ids) {
+      if (window->IsVisible(id) != visible) return false;
+    }
+    return true;
+  }
   // Opens the corrections dialog with its button; `script` runs while it is open.
   void WithCorrectionsDialog(const std::function<void(HeadlessWindow&)>& script) {
     host.on_modal_dialog = script;

@@ -98,14 +98,6 @@ struct PageWorld {
     return writes;
   }
 
-  // Whether every control of `ids` on the open page is shown (visible) or hidden (!visible).
-  bool All(const std::vector<int>& ids, bool visible) const {
-    for (int id : ids) {
-      if (window->IsVisible(id) != visible) return false;
-    }
-    return true;
-  }
-
   // The last text drawn on the open page at the design position, or nullptr.
   const DrawOp* LastTextAt(int x, int y) const {
     const DrawOp* found = nullptr;
