@@ -8,6 +8,7 @@
 #include "link/live_data.hpp"
 #include "pages/readings/readings_page.hpp"
 #include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel::readings_test {
 
@@ -15,6 +16,7 @@ using headless::DrawKind;
 using headless::DrawOp;
 using headless::HeadlessHost;
 using headless::HeadlessWindow;
+using testing::T;
 
 // Design y of the message lines 1..5.
 constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
