@@ -29,13 +29,8 @@
 
 #include "files/configuration_file.hpp"
 #include "korvelctl/korvelctl.hpp"
-#include "link/controller_link.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
-#include "pages/common/shared_state.hpp"
-#include "pages/common/size_classes.hpp"
 #include "pages/configuration/configuration_controls.hpp"
 #include "pages/configuration/configuration_page.hpp"
 #include "pages/options/options_page.hpp"
@@ -43,16 +38,13 @@
 #include "pages/readings/readings_page.hpp"
 #include "pages/service/about_dialog.hpp"
 #include "pages/service/reset_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
+#include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using headless::HeadlessHost;
-using headless::HeadlessWindow;
 
 // The longest an exchange pattern may block: the sum of its read time-outs.
 uint64_t ReadBound(std::initializer_list<int> lengths) {
@@ -88,21 +80,24 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 // The simulated port as every consumer sees it, watched: it knows each request and the reply the
 // controller meant to send, and checks the link after every exchange (at the next frame written
-// and at the end of every step).
+// and at the end of every step). It watches the port and controller it is attached to.
 class WatchedPort : public SerialPort {
  public:
-  WatchedPort(sim::SimulatedPort& inner, sim::ControllerModel& model, Verdict& verdict)
-      : inner_(inner), model_(model), verdict_(verdict) {}
+  explicit WatchedPort(Verdict& verdict) : verdict_(verdict) {}
+  void Attach(sim::SimulatedPort& inner, sim::ControllerModel& model) {
+    inner_ = &inner;
+    model_ = &model;
+  }
 
-  OpenResult Open(const char* port_name) override { return inner_.Open(port_name); }
-  void Close() override { inner_.Close(); }
-  void PurgeInput() override { inner_.PurgeInput(); }
-  void PurgeOutput() override { inner_.PurgeOutput(); }
-  void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
+  OpenResult Open(const char* port_name) override { return inner_->Open(port_name); }
+  void Close() override { inner_->Close(); }
+  void PurgeInput() override { inner_->PurgeInput(); }
+  void PurgeOutput() override { inner_->PurgeOutput(); }
+  void Sleep(uint32_t ms) override { inner_->Sleep(ms); }
   // A reply with more bytes right behind it is no reply of its own: the link takes it as corrupt,
   // which neither counts an identity failure nor brings the link back.
   bool InputFollowsWithin(uint32_t ms) override {
-    const bool follows = inner_.InputFollowsWithin(ms);
+    const bool follows = inner_->InputFollowsWithin(ms);
     if (follows && last_was_write_) last_ack = 0;
     if (follows && last_whole_ != 0) {
       if (fresh_added_) fresh.erase(last_whole_);
@@ -124,20 +119,20 @@ class WatchedPort : public SerialPort {
       request_ = data[1];
     } else if (count == 4) {
       writing_ = true;
-      const int variant = (model_.IdentityReply()[2] >> 5) + 1;
+      const int variant = (model_->IdentityReply()[2] >> 5) + 1;
       if (variant != 2) verdict_.Fail("write to a variant-" + std::to_string(variant) + " controller", Hex(data, 4));
     }
-    const int sent = inner_.Write(data, count);
+    const int sent = inner_->Write(data, count);
     if (request_ != 0) genuine_[request_].insert(GenuineReply(request_));
     // The device goes or comes back between the request and its reply.
-    if (unplug_at_next_write) model_.Unplug();
-    if (replug_at_next_write) model_.Replug();
+    if (unplug_at_next_write) model_->Unplug();
+    if (replug_at_next_write) model_->Replug();
     unplug_at_next_write = replug_at_next_write = false;
     return sent;
   }
 
   int Read(uint8_t* buffer, int count) override {
-    const int got = inner_.Read(buffer, count);
+    const int got = inner_->Read(buffer, count);
     std::array<uint8_t, 16> reply{};
     std::copy(buffer, buffer + std::clamp(got, 0, std::min(count, 16)), reply.begin());
     const bool lead = reply[0] == kLeadByte;
@@ -193,19 +188,19 @@ class WatchedPort : public SerialPort {
   std::vector<uint8_t> GenuineReply(int request) const {
     switch (request) {
       case 1: {
-        const auto r = model_.IdentityReply();
+        const auto r = model_->IdentityReply();
         return {r.begin(), r.end()};
       }
       case 2: {
-        const auto r = model_.LiveDataReply();
+        const auto r = model_->LiveDataReply();
         return {r.begin(), r.end()};
       }
       case 3: {
-        const auto r = model_.ConfigReply();
+        const auto r = model_->ConfigReply();
         return {r.begin(), r.end()};
       }
       default: {
-        const auto r = model_.OptionsReply();
+        const auto r = model_->OptionsReply();
         return {r.begin(), r.end()};
       }
     }
@@ -216,8 +211,8 @@ class WatchedPort : public SerialPort {
     if (genuine_[request].count(bytes) == 0) verdict_.Fail("bad record", std::string(name) + " " + Hex(record, size));
   }
 
-  sim::SimulatedPort& inner_;
-  sim::ControllerModel& model_;
+  sim::SimulatedPort* inner_ = nullptr;
+  sim::ControllerModel* model_ = nullptr;
   Verdict& verdict_;
   int request_ = 0;
   bool writing_ = false;
@@ -233,17 +228,18 @@ class WatchedPort : public SerialPort {
   bool connected_before_ = false;
 };
 
-// One cell's world: the controller, the watched port, the link, the window system and the state
-// the pages share.
-struct World {
-  World() : host(clock, {1024, 768}) {
-    ApplyWholeSizeClass(shared, 2);
-    shared.screen_width = 1024;
-    shared.screen_height = 768;
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
-    ArcScratch arc;
-    BuildGaugeTables(gauges, arc);
-    port.link = &link;
+// The verdict and the watched port, made before the page world that puts the port under its link.
+struct Watch {
+  Verdict verdict;
+  WatchedPort watched{verdict};
+};
+
+// One cell's world: the page world of size class 2 with the watched port between its link and
+// the simulated controller.
+struct World : Watch, PageWorld {
+  World() : PageWorld(2, {1024, 768}, {}, &watched) {
+    watched.Attach(port, model);
+    watched.link = &link;
   }
 
   uint64_t NowMs() const { return clock.NowMs(); }
@@ -255,17 +251,6 @@ struct World {
     }
   }
 
-  Verdict verdict;
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort sim_port{model, clock};
-  WatchedPort port{sim_port, model, verdict};
-  ControllerLink link{port};
-  HeadlessHost host;
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -297,32 +282,27 @@ class TimerConsumer : public Consumer {
     w.host.RunFor(1);
     const uint64_t elapsed = w.clock.now_us - start;
     w.CheckBlocked("tick", elapsed > 1000 ? elapsed - 1000 : 0, tick_bound_ms_);
-    w.port.CheckLink();
+    w.watched.CheckLink();
     if (action_bound_ms_ != 0 && w.NowMs() >= next_action_ms_) {
       const uint64_t action_start = w.clock.now_us;
       Act(w);
       w.CheckBlocked("command", w.clock.now_us - action_start, action_bound_ms_);
-      w.port.CheckLink();
+      w.watched.CheckLink();
       next_action_ms_ = w.NowMs() + 250;
     }
   }
   bool Works(World& w) override {
     if (!w.link.Connected() || w.link.GetControllerVariant() != 2) return false;
     for (int r : records_) {
-      if (w.port.fresh.count(r) == 0) return false;
+      if (w.watched.fresh.count(r) == 0) return false;
     }
-    return action_bound_ms_ == 0 || w.port.last_ack == 3;
+    return action_bound_ms_ == 0 || w.watched.last_ack == 3;
   }
 
  protected:
   virtual void Act(World& w) { (void)w; }
-  // A page created from its template, built and painted (its paint starts the poll timer).
-  HeadlessWindow* Show(World& w, PageProcedure& page) {
-    auto* window = static_cast<HeadlessWindow*>(w.host.CreatePage(page.TemplateFor(w.shared.SizeClass), page));
-    page.Build(*window);
-    window->Paint();
-    return window;
-  }
+  // The page as the world's open page, built and painted (its paint starts the poll timer).
+  static void Show(World& w, PageProcedure& page) { w.Open(page).Paint(); }
   int flip_ = 0;  // alternates the position a user action chooses
 
  private:
@@ -339,16 +319,13 @@ class ReadingsConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ReadingsState state;
     ReadingsPage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
   void Step(World& w) override {
     TimerConsumer::Step(w);
-    window_->ClearOps();
+    w.window->ClearOps();
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 class ConfigurationConsumer : public TimerConsumer {
@@ -358,18 +335,14 @@ class ConfigurationConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ConfigurationState state;
     ConfigurationPage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
 
  protected:
   void Act(World& w) override {
-    (void)w;
-    window_->UserChoose(kLambdaDelayList, 1 + (flip_++ & 1));
+    w.window->UserChoose(kLambdaDelayList, 1 + (flip_++ & 1));
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 class OptionsConsumer : public TimerConsumer {
@@ -378,18 +351,14 @@ class OptionsConsumer : public TimerConsumer {
   std::string Name() const override { return "Options"; }
   void Within(World& w, const std::function<void()>& body) override {
     OptionsPage page(w.context);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
 
  protected:
   void Act(World& w) override {
-    (void)w;
-    window_->UserChoose(kAttInitList, 77 + (flip_++ & 1));
+    w.window->UserChoose(kAttInitList, 77 + (flip_++ & 1));
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // The corrections dialog, opened from the Options page; the cell runs while it is open.
@@ -399,14 +368,14 @@ class CorrectionsConsumer : public TimerConsumer {
   std::string Name() const override { return "Options corrections"; }
   void Within(World& w, const std::function<void()>& body) override {
     OptionsPage page(w.context);
-    HeadlessWindow* options = Show(w, page);
+    Show(w, page);
     bool ran = false;
     w.host.on_modal_dialog = [&](HeadlessWindow& dialog) {
       dialog_ = &dialog;
       ran = true;
       body();
     };
-    options->UserClick(kCorrectionsButton);
+    w.window->UserClick(kCorrectionsButton);
     w.host.on_modal_dialog = nullptr;
     if (!ran) w.verdict.Fail("corrections dialog", "did not open");
   }
@@ -429,16 +398,13 @@ class OscilloscopeConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ScopeState state;
     OscilloscopePage page(w.context, state);
-    window_ = Show(w, page);
+    Show(w, page);
     body();
   }
   void Step(World& w) override {
     TimerConsumer::Step(w);
-    window_->ClearOps();
+    w.window->ClearOps();
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // The program-information box, open over the Readings page as the main window opens it (the page
@@ -450,14 +416,14 @@ class AboutConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     ReadingsState state;
     ReadingsPage page(w.context, state);
-    HeadlessWindow* readings = Show(w, page);
+    Show(w, page);
     AboutDialog about(w.context);
     w.host.on_modal_dialog = [&](HeadlessWindow& dialog) {
       dialog_ = &dialog;
       body();
     };
     w.shared.BusyFlag = true;
-    w.host.RunModalDialog(kAboutTemplate, about, readings);
+    w.host.RunModalDialog(kAboutTemplate, about, w.window);
     w.shared.BusyFlag = false;
     w.host.on_modal_dialog = nullptr;
   }
@@ -478,22 +444,19 @@ class ResetConsumer : public TimerConsumer {
   void Within(World& w, const std::function<void()>& body) override {
     w.link.ReadIdentity();
     ResetPage page(w.context);
-    window_ = static_cast<HeadlessWindow*>(w.host.CreatePage(page.TemplateFor(w.shared.SizeClass), page));
-    window_->Paint();
+    Show(w, page);
     body();
   }
   bool Works(World& w) override {
-    return w.port.last_ack == 3 && !w.host.message_boxes.empty() && w.host.message_boxes.back().text == "T138";
+    return w.watched.last_ack == 3 && !w.host.message_boxes.empty() &&
+           w.host.message_boxes.back().text == T(lang::kResetConfirmed);
   }
 
  protected:
   void Act(World& w) override {
     w.host.message_boxes.clear();
-    window_->UserClick(kResetButton);
+    w.window->UserClick(kResetButton);
   }
-
- private:
-  HeadlessWindow* window_ = nullptr;
 };
 
 // korvelctl, one command line per step, on its own link over the same watched port.
@@ -526,7 +489,7 @@ class CtlConsumer : public Consumer {
   bool OnTimers() const override { return false; }
 
   void Within(World& w, const std::function<void()>& body) override {
-    w.port.link = nullptr;
+    w.watched.link = nullptr;
     char name[] = "/tmp/korvel-matrix-XXXXXX";
     dir_ = mkdtemp(name);
     // Live data pinned: every live line must show these values, or zeros once the link is lost.
@@ -596,7 +559,7 @@ class CtlConsumer : public Consumer {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     CtlClockOnVirtualTime clock(w.clock);
-    ctl::Environment env{w.port, clock, out, err, nullptr, nullptr, nullptr};
+    ctl::Environment env{w.watched, clock, out, err, nullptr, nullptr, nullptr};
     const int status = ctl::RunKorvelctl(static_cast<int>(argv.size()), argv.data(), env);
     out_ = Slurp(out);
     err_ = Slurp(err);
@@ -710,9 +673,9 @@ std::vector<Fault> Faults() {
       none, maybe_no_answer, maybe_no_answer, {kExitOk, kExitNoAnswer, kExitNotAcknowledged}, maybe_no_answer);
   const Set unplugged{kExitNoAnswer, kExitCannotOpenPort};
   add(
-      "unplug, replug mid-exchange", [](World& w) { w.port.unplug_at_next_write = true; },
+      "unplug, replug mid-exchange", [](World& w) { w.watched.unplug_at_next_write = true; },
       [](World& w) {
-        if (w.model.faults.unplugged) w.port.replug_at_next_write = true;
+        if (w.model.faults.unplugged) w.watched.replug_at_next_write = true;
       },
       // The device is gone: the port cannot be opened until it is back.
       unplugged, unplugged, {kExitNoAnswer, kExitNotAcknowledged, kExitCannotOpenPort}, unplugged);
@@ -730,7 +693,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
   World w;
   consumer.Within(w, [&] {
     // Working before the fault.
-    w.port.MarkFresh();
+    w.watched.MarkFresh();
     const uint64_t started = w.NowMs();
     int runs = 0;
     while (!consumer.Works(w)) {
@@ -755,7 +718,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
     }
     // After it: the replug happens in the middle of the next exchange, so the clock starts there.
     fault.clear(w);
-    w.port.MarkFresh();
+    w.watched.MarkFresh();
     if (!consumer.OnTimers()) {
       // The run during which the device comes back may fail; the next one must not.
       consumer.Step(w);
@@ -774,7 +737,7 @@ std::string RunCell(Consumer& consumer, const Fault& fault, int command_index) {
       consumer.Step(w);
     }
   });
-  w.port.CheckLink();
+  w.watched.CheckLink();
   return w.verdict.Summary();
 }
 

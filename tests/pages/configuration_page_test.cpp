@@ -3,43 +3,29 @@
 // pauses.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "link/controller_link.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
-#include "pages/common/size_classes.hpp"
+#include "pages/configuration/configuration_controls.hpp"
 #include "pages/configuration/configuration_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
 #include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel {
 namespace {
 
-using testing::Write;
 using headless::HeadlessWindow;
+using testing::T;
+using testing::Write;
 
 struct ConfigurationWorld : testing::PageWorld {
   explicit ConfigurationWorld(int size_class = 1) : PageWorld(size_class, {640, 480}) {
-    window = static_cast<HeadlessWindow*>(host.CreatePage(ConfigurationTemplateFor(size_class), page));
+    Open(page, ConfigurationTemplateFor(size_class), false);
     page.FillConfigurationPage(*window);
     page.LabelConfigurationPage(*window);
   }
 
-  void Tick(int count = 1) {
-    for (int i = 0; i < count; ++i) page.OnTimer(*window, 1);
-  }
-  // Connects and brings the controller's records onto the page.
-  void Connect() {
-    Tick();
-    ASSERT_TRUE(link.Connected());
-    port.ClearFrames();
-  }
   int Polls() const { return static_cast<int>(Requests().size()); }
   // Sets a controller parameter and lets the page follow it.
   void ControllerHolds(int address, uint8_t value) {
@@ -49,32 +35,31 @@ struct ConfigurationWorld : testing::PageWorld {
 
   ConfigurationState state;
   ConfigurationPage page{context, state};
-  HeadlessWindow* window = nullptr;
 };
 
 TEST(ConfigurationPage, AllZeroRecordsShowTheFirstEntriesAndHideTheGasOpeningChoice) {
   ConfigurationWorld w;
   w.page.RefreshConfigurationPage(*w.window);
   HeadlessWindow& p = *w.window;
-  EXPECT_EQ(p.SelectedText(1003), "0-1 V");
-  EXPECT_EQ(p.SelectedText(1013), "0,40");
-  EXPECT_EQ(p.SelectedText(1017), "0:05");
-  EXPECT_EQ(p.SelectedText(1018), "T61");
-  EXPECT_EQ(p.SelectedText(1019), "0,025");
-  EXPECT_EQ(p.SelectedText(1020), "0,025");
-  EXPECT_TRUE(p.IsEnabled(1019));
-  EXPECT_TRUE(p.IsEnabled(1020));
-  EXPECT_EQ(p.SelectedText(1021), "T64");
-  EXPECT_EQ(p.SelectedText(1022), "1500");
-  EXPECT_EQ(p.SelectedText(1023), "T82");
-  EXPECT_EQ(p.SelectedText(1024), "T84");
-  EXPECT_EQ(p.SelectedText(1025), "0,04");
-  EXPECT_TRUE(p.IsEnabled(1025));
-  EXPECT_EQ(p.SelectedText(1026), "0,1");
-  EXPECT_FALSE(p.GetCheck(1074));
-  EXPECT_FALSE(p.IsVisible(1027));
-  EXPECT_FALSE(p.IsVisible(1088));
-  EXPECT_FALSE(p.IsVisible(1095));
+  EXPECT_EQ(p.SelectedText(kLambdaRangeList), "0-1 V");
+  EXPECT_EQ(p.SelectedText(kLambdaPointList), "0,40");
+  EXPECT_EQ(p.SelectedText(kLambdaDelayList), "0:05");
+  EXPECT_EQ(p.SelectedText(kEmulKindList), T(lang::kEmulationStandard));
+  EXPECT_EQ(p.SelectedText(kEmulBjTimeHiList), "0,025");
+  EXPECT_EQ(p.SelectedText(kEmulBjTimeLoList), "0,025");
+  EXPECT_TRUE(p.IsEnabled(kEmulBjTimeHiList));
+  EXPECT_TRUE(p.IsEnabled(kEmulBjTimeLoList));
+  EXPECT_EQ(p.SelectedText(kIgnitionTypeList), T(lang::kIgnition01));
+  EXPECT_EQ(p.SelectedText(kLpgOnSpeedList), "1500");
+  EXPECT_EQ(p.SelectedText(kOptionsBit4List), T(lang::kSwitchOnDeceleration));
+  EXPECT_EQ(p.SelectedText(kLambdaModeList), T(lang::kSecondInputMode0));
+  EXPECT_EQ(p.SelectedText(kTpsInertList), "0,04");
+  EXPECT_TRUE(p.IsEnabled(kTpsInertList));
+  EXPECT_EQ(p.SelectedText(kInjectDelayList), "0,1");
+  EXPECT_FALSE(p.GetCheck(kOtwarcieGazuBox));
+  EXPECT_FALSE(p.IsVisible(kOtwarcieGazuList));
+  EXPECT_FALSE(p.IsVisible(kOtwarcieGazuLabel));
+  EXPECT_FALSE(p.IsVisible(kOtwarcieGazuUnit));
 }
 
 TEST(ConfigurationPage, ListsHoldTheirFormattedEntries) {
@@ -84,32 +69,32 @@ TEST(ConfigurationPage, ListsHoldTheirFormattedEntries) {
     const auto entries = p.Entries(id);
     return std::make_pair(entries.front(), entries.back());
   };
-  EXPECT_EQ(p.Entries(1003).size(), 6u);
-  EXPECT_EQ(p.Entries(1003)[5], "0,8-1,6 V");
-  EXPECT_EQ(p.Entries(1013).size(), 11u);
-  EXPECT_EQ(first_last(1013), std::make_pair(std::string("0,40"), std::string("0,60")));
-  EXPECT_EQ(p.Entries(1017).size(), 255u);
-  EXPECT_EQ(first_last(1017), std::make_pair(std::string("0:05"), std::string("21:15")));
-  EXPECT_EQ(p.Entries(1017)[11], "1:00");
-  EXPECT_EQ(first_last(1019), std::make_pair(std::string("0,025"), std::string("6,375")));
-  EXPECT_EQ(p.Entries(1020), p.Entries(1019));
-  EXPECT_EQ(p.Entries(1019)[39], "1,000");
-  EXPECT_EQ(p.Entries(1021).size(), 18u);
-  EXPECT_EQ(p.Entries(1021)[17], "T81");
-  EXPECT_EQ(first_last(1022), std::make_pair(std::string("1500"), std::string("3500")));
-  EXPECT_EQ(p.Entries(1022).size(), 21u);
-  EXPECT_EQ(p.Entries(1024).size(), 6u);
-  EXPECT_EQ(first_last(1025), std::make_pair(std::string("0,04"), std::string("0,40")));
-  EXPECT_EQ(p.Entries(1025).size(), 19u);
-  EXPECT_EQ(first_last(1026), std::make_pair(std::string("0,1"), std::string("5,0")));
-  EXPECT_EQ(p.Entries(1026).size(), 50u);
-  EXPECT_EQ(p.Entries(1027), p.Entries(1026));
+  EXPECT_EQ(p.Entries(kLambdaRangeList).size(), 6u);
+  EXPECT_EQ(p.Entries(kLambdaRangeList)[5], "0,8-1,6 V");
+  EXPECT_EQ(p.Entries(kLambdaPointList).size(), 11u);
+  EXPECT_EQ(first_last(kLambdaPointList), std::make_pair(std::string("0,40"), std::string("0,60")));
+  EXPECT_EQ(p.Entries(kLambdaDelayList).size(), 255u);
+  EXPECT_EQ(first_last(kLambdaDelayList), std::make_pair(std::string("0:05"), std::string("21:15")));
+  EXPECT_EQ(p.Entries(kLambdaDelayList)[11], "1:00");
+  EXPECT_EQ(first_last(kEmulBjTimeHiList), std::make_pair(std::string("0,025"), std::string("6,375")));
+  EXPECT_EQ(p.Entries(kEmulBjTimeLoList), p.Entries(kEmulBjTimeHiList));
+  EXPECT_EQ(p.Entries(kEmulBjTimeHiList)[39], "1,000");
+  EXPECT_EQ(p.Entries(kIgnitionTypeList).size(), 18u);
+  EXPECT_EQ(p.Entries(kIgnitionTypeList)[17], T(lang::kIgnition18));
+  EXPECT_EQ(first_last(kLpgOnSpeedList), std::make_pair(std::string("1500"), std::string("3500")));
+  EXPECT_EQ(p.Entries(kLpgOnSpeedList).size(), 21u);
+  EXPECT_EQ(p.Entries(kLambdaModeList).size(), 6u);
+  EXPECT_EQ(first_last(kTpsInertList), std::make_pair(std::string("0,04"), std::string("0,40")));
+  EXPECT_EQ(p.Entries(kTpsInertList).size(), 19u);
+  EXPECT_EQ(first_last(kInjectDelayList), std::make_pair(std::string("0,1"), std::string("5,0")));
+  EXPECT_EQ(p.Entries(kInjectDelayList).size(), 50u);
+  EXPECT_EQ(p.Entries(kOtwarcieGazuList), p.Entries(kInjectDelayList));
   // Labels come from the language table.
-  EXPECT_EQ(p.Text(1130), "T35");
-  EXPECT_EQ(p.Text(1074), "T39");
-  EXPECT_EQ(p.Text(1086), "T51");
-  EXPECT_EQ(p.Text(1087), "T57");
-  EXPECT_EQ(p.Text(1095), "T60");
+  EXPECT_EQ(p.Text(1130), T(lang::kHeadingLambdaEmulation));
+  EXPECT_EQ(p.Text(kOtwarcieGazuBox), T(lang::kGasOpeningCheck));
+  EXPECT_EQ(p.Text(1086), T(lang::kInjectDelayLabel));
+  EXPECT_EQ(p.Text(1087), T(lang::kLpgOnSpeedUnit));
+  EXPECT_EQ(p.Text(kOtwarcieGazuUnit), T(lang::kGasOpeningTimeUnit));
 }
 
 TEST(ConfigurationPage, StoredValuesOutsideAListShowNoSelection) {
@@ -118,50 +103,52 @@ TEST(ConfigurationPage, StoredValuesOutsideAListShowNoSelection) {
   w.link.OptionsRecord[7] = 19;    // IgnitionType 19: beyond the 18 types
   w.link.ConfigRecord[3] = 130;    // LambdaPoint 130 in the 2..3 V list: position 30
   w.page.RefreshConfigurationPage(*w.window);
-  EXPECT_EQ(w.window->GetListSelection(1003), -1);
-  EXPECT_EQ(w.window->Entries(1013).size(), 51u);
-  EXPECT_EQ(w.window->Entries(1013).back(), "3:00");
-  EXPECT_EQ(w.window->SelectedText(1013), "2:60");
-  EXPECT_EQ(w.window->GetListSelection(1021), -1);
+  EXPECT_EQ(w.window->GetListSelection(kLambdaRangeList), -1);
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).size(), 51u);
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).back(), "3:00");
+  EXPECT_EQ(w.window->SelectedText(kLambdaPointList), "2:60");
+  EXPECT_EQ(w.window->GetListSelection(kIgnitionTypeList), -1);
   // A LambdaMode the page never writes shows its neighbour's entry.
   w.link.ConfigRecord[2] = 0x04;
   w.page.RefreshConfigurationPage(*w.window);
-  EXPECT_EQ(w.window->GetListSelection(1024), 2);
+  EXPECT_EQ(w.window->GetListSelection(kLambdaModeList), 2);
   w.link.ConfigRecord[2] = 0x0B;
   w.page.RefreshConfigurationPage(*w.window);
-  EXPECT_EQ(w.window->GetListSelection(1024), 5);
+  EXPECT_EQ(w.window->GetListSelection(kLambdaModeList), 5);
 }
 
 TEST(ConfigurationPage, EnableAndShowRulesFollowTheRecord) {
   ConfigurationWorld w;
   HeadlessWindow& p = *w.window;
+  const int emulation_time[] = {kEmulBjTimeHiList,  kEmulBjTimeLoList, kEmulBjTimeHiLabel,
+                                kEmulBjTimeLoLabel, kEmulBjTimeHiUnit, kEmulBjTimeLoUnit};
   // The emulation-time lists and their labels are for kind 0 only: kinds 1, 2 and 3 grey them
   // (kind 2 tells a rule on bit 0 alone from the rule on both kind bits).
   for (uint8_t emul_type : {0x01, 0x02, 0x03}) {
     w.link.ConfigRecord[5] = emul_type;
     w.page.RefreshConfigurationPage(p);
-    for (int id : {1019, 1020, 1079, 1080, 1091, 1092}) EXPECT_FALSE(p.IsEnabled(id)) << id << " kind " << int(emul_type);
+    for (int id : emulation_time) EXPECT_FALSE(p.IsEnabled(id)) << id << " kind " << int(emul_type);
   }
   w.link.ConfigRecord[5] = 0x08;  // kind 0, gas opening shown
   w.link.ConfigRecord[13] = 25;
   w.page.RefreshConfigurationPage(p);
-  for (int id : {1019, 1020, 1079, 1080, 1091, 1092}) EXPECT_TRUE(p.IsEnabled(id)) << id;
-  EXPECT_TRUE(p.GetCheck(1074));
-  for (int id : {1027, 1088, 1095}) EXPECT_TRUE(p.IsVisible(id)) << id;
-  EXPECT_EQ(p.SelectedText(1027), "2,5");
-  // Hiding keeps the old selection of 1027.
+  for (int id : emulation_time) EXPECT_TRUE(p.IsEnabled(id)) << id;
+  EXPECT_TRUE(p.GetCheck(kOtwarcieGazuBox));
+  for (int id : {kOtwarcieGazuList, kOtwarcieGazuLabel, kOtwarcieGazuUnit}) EXPECT_TRUE(p.IsVisible(id)) << id;
+  EXPECT_EQ(p.SelectedText(kOtwarcieGazuList), "2,5");
+  // Hiding keeps the old selection of the gas-opening list.
   w.link.ConfigRecord[5] = 0x00;
   w.link.ConfigRecord[13] = 40;
   w.page.RefreshConfigurationPage(p);
-  EXPECT_FALSE(p.IsVisible(1027));
-  EXPECT_EQ(p.SelectedText(1027), "2,5");
+  EXPECT_FALSE(p.IsVisible(kOtwarcieGazuList));
+  EXPECT_EQ(p.SelectedText(kOtwarcieGazuList), "2,5");
 
   w.link.ConfigRecord[2] = 0x06;  // mode 6: bit 1 set
   w.page.RefreshConfigurationPage(p);
-  for (int id : {1025, 1085, 1093}) EXPECT_FALSE(p.IsEnabled(id)) << id;
+  for (int id : {kTpsInertList, kTpsInertLabel, kTpsInertUnit}) EXPECT_FALSE(p.IsEnabled(id)) << id;
   w.link.ConfigRecord[2] = 0x08;  // mode 8
   w.page.RefreshConfigurationPage(p);
-  for (int id : {1025, 1085, 1093}) EXPECT_TRUE(p.IsEnabled(id)) << id;
+  for (int id : {kTpsInertList, kTpsInertLabel, kTpsInertUnit}) EXPECT_TRUE(p.IsEnabled(id)) << id;
 }
 
 TEST(ConfigurationPage, TickPollsFourRequestsWhileConnectedAndOnlyIdentityWhenNot) {
@@ -171,7 +158,7 @@ TEST(ConfigurationPage, TickPollsFourRequestsWhileConnectedAndOnlyIdentityWhenNo
   ASSERT_EQ(w.port.frames.size(), 4u);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(w.port.frames[i][1], i + 1);
   // The page now shows the controller's factory LPG-on speed.
-  EXPECT_EQ(w.window->SelectedText(1022), "2300");
+  EXPECT_EQ(w.window->SelectedText(kLpgOnSpeedList), "2300");
 
   w.model.SetVariant(3);
   w.port.ClearFrames();
@@ -188,19 +175,19 @@ TEST(ConfigurationPage, BusyFlagAndADroppedListPausePolling) {
   EXPECT_EQ(w.Polls(), 0);
   w.shared.BusyFlag = false;
 
-  ASSERT_TRUE(w.window->UserDropDown(1021));
+  ASSERT_TRUE(w.window->UserDropDown(kIgnitionTypeList));
   EXPECT_TRUE(w.shared.DropDownOpen);
   w.model.SetParameter(23, 5);
   w.Tick(3);
   EXPECT_EQ(w.Polls(), 0);
   // A selection change while the list is open neither resumes polling nor closes the list.
-  ASSERT_TRUE(w.window->UserSelect(1021, 2));
+  ASSERT_TRUE(w.window->UserSelect(kIgnitionTypeList, 2));
   EXPECT_TRUE(w.shared.DropDownOpen);
-  ASSERT_TRUE(w.window->UserCloseUp(1021));
+  ASSERT_TRUE(w.window->UserCloseUp(kIgnitionTypeList));
   EXPECT_FALSE(w.shared.DropDownOpen);
   w.Tick();
   EXPECT_EQ(w.Polls(), 4);
-  EXPECT_EQ(w.window->SelectedText(1021), "T66");  // the controller took type 3
+  EXPECT_EQ(w.window->SelectedText(kIgnitionTypeList), T(lang::kIgnition03));  // the controller took type 3
 }
 
 struct ChoiceCase {
@@ -208,7 +195,7 @@ struct ChoiceCase {
   int control;
   int position;
   std::vector<Write> writes;
-  const char* shown_after_poll;
+  std::string shown_after_poll;
 };
 
 TEST(ConfigurationPage, EveryChoiceSendsItsFramesAndThePageFollowsTheController) {
@@ -223,20 +210,20 @@ TEST(ConfigurationPage, EveryChoiceSendsItsFramesAndThePageFollowsTheController)
   ASSERT_EQ(lambda_type >> 4, 0) << "factory probe is 0-1 V";
 
   const std::vector<ChoiceCase> cases = {
-      {"LambdaPoint", 1013, 5, {{7, 25}}, "0,50"},
-      {"LambdaDelay", 1017, 11, {{8, 12}}, "1:00"},
-      {"EmulKind", 1018, 2, {{9, (emul_type & 0xFC) | 2}}, "T63"},
-      {"EmulKindBack", 1018, 0, {{9, emul_type & 0xFC}}, "T61"},
-      {"EmulBJ_TimeHi", 1019, 39, {{10, 40}}, "1,000"},
-      {"EmulBJ_TimeLo", 1020, 254, {{11, 255}}, "6,375"},
-      {"IgnitionType", 1021, 17, {{23, 18}}, "T81"},
-      {"LPGOnSpeed", 1022, 8, {{21, 0x79}, {22, 0x19}}, "2300"},
-      {"LPGOnSpeedTop", 1022, 20, {{21, 0xBD}, {22, 0x10}}, "3500"},
-      {"OptionsBit4", 1023, 1, {{5, (options & 0xEF) | 0x10}}, "T83"},
-      {"LambdaMode", 1024, 3, {{6, (lambda_type & 0xF0) | 6}}, "T87"},
-      {"LambdaModeBack", 1024, 0, {{6, lambda_type & 0xF0}}, "T84"},
-      {"TPSInert", 1025, 9, {{29, 10}}, "0,22"},
-      {"InjectDelay", 1026, 49, {{14, 50}}, "5,0"},
+      {"LambdaPoint", kLambdaPointList, 5, {{7, 25}}, "0,50"},
+      {"LambdaDelay", kLambdaDelayList, 11, {{8, 12}}, "1:00"},
+      {"EmulKind", kEmulKindList, 2, {{9, (emul_type & 0xFC) | 2}}, T(lang::kEmulationOff)},
+      {"EmulKindBack", kEmulKindList, 0, {{9, emul_type & 0xFC}}, T(lang::kEmulationStandard)},
+      {"EmulBJ_TimeHi", kEmulBjTimeHiList, 39, {{10, 40}}, "1,000"},
+      {"EmulBJ_TimeLo", kEmulBjTimeLoList, 254, {{11, 255}}, "6,375"},
+      {"IgnitionType", kIgnitionTypeList, 17, {{23, 18}}, T(lang::kIgnition18)},
+      {"LPGOnSpeed", kLpgOnSpeedList, 8, {{21, 0x79}, {22, 0x19}}, "2300"},
+      {"LPGOnSpeedTop", kLpgOnSpeedList, 20, {{21, 0xBD}, {22, 0x10}}, "3500"},
+      {"OptionsBit4", kOptionsBit4List, 1, {{5, (options & 0xEF) | 0x10}}, T(lang::kSwitchOnAcceleration)},
+      {"LambdaMode", kLambdaModeList, 3, {{6, (lambda_type & 0xF0) | 6}}, T(lang::kSecondInputMode6)},
+      {"LambdaModeBack", kLambdaModeList, 0, {{6, lambda_type & 0xF0}}, T(lang::kSecondInputMode0)},
+      {"TPSInert", kTpsInertList, 9, {{29, 10}}, "0,22"},
+      {"InjectDelay", kInjectDelayList, 49, {{14, 50}}, "5,0"},
   };
   for (const ChoiceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -254,23 +241,23 @@ TEST(ConfigurationPage, GasOpeningBoxAndListWrite) {
   w.model.SetParameter(9, 0x31);
   w.Connect();
   w.Tick();
-  ASSERT_FALSE(w.window->GetCheck(1074));
-  ASSERT_TRUE(w.window->UserClick(1074));
+  ASSERT_FALSE(w.window->GetCheck(kOtwarcieGazuBox));
+  ASSERT_TRUE(w.window->UserClick(kOtwarcieGazuBox));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{9, 0x39}}));
   w.Tick();
-  EXPECT_TRUE(w.window->IsVisible(1027));
+  EXPECT_TRUE(w.window->IsVisible(kOtwarcieGazuList));
 
   w.port.ClearFrames();
-  ASSERT_TRUE(w.window->UserSelect(1027, 14));
+  ASSERT_TRUE(w.window->UserSelect(kOtwarcieGazuList, 14));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{33, 15}}));
   w.Tick();
-  EXPECT_EQ(w.window->SelectedText(1027), "1,5");
+  EXPECT_EQ(w.window->SelectedText(kOtwarcieGazuList), "1,5");
 
   w.port.ClearFrames();
-  ASSERT_TRUE(w.window->UserClick(1074));
+  ASSERT_TRUE(w.window->UserClick(kOtwarcieGazuBox));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{9, 0x31}}));
   w.Tick();
-  EXPECT_FALSE(w.window->IsVisible(1027));
+  EXPECT_FALSE(w.window->IsVisible(kOtwarcieGazuList));
 }
 
 TEST(ConfigurationPage, BitFieldWritesKeepEveryOtherBitAsTheControllerHoldsIt) {
@@ -285,19 +272,19 @@ TEST(ConfigurationPage, BitFieldWritesKeepEveryOtherBitAsTheControllerHoldsIt) {
     std::vector<Write> writes;
   };
   const Case cases[] = {
-      {1003, 0, 6, 0xFF, {{6, 0x0F}, {7, 22}}},  // probe range, then the range's default threshold
-      {1003, 5, 6, 0x00, {{6, 0x50}, {7, 60}}},
-      {1003, 3, 6, 0x00, {{6, 0x30}, {7, 127}}},
-      {1024, 0, 6, 0xFF, {{6, 0xF0}}},  // lambda mode
-      {1024, 4, 6, 0x00, {{6, 0x07}}},
-      {1024, 5, 6, 0x00, {{6, 0x08}}},
-      {1018, 0, 9, 0xFF, {{9, 0xFC}}},  // emulation kind
-      {1018, 2, 9, 0x00, {{9, 0x02}}},
-      {1018, 1, 9, 0x00, {{9, 0x01}}},
-      {1023, 0, 5, 0xFF, {{5, 0xEF}}},  // the two-way choice in Options bit 4
-      {1023, 1, 5, 0x00, {{5, 0x10}}},
-      {1074, -1, 9, 0xFF, {{9, 0xF7}}},  // gas-opening box
-      {1074, -1, 9, 0x00, {{9, 0x08}}},
+      {kLambdaRangeList, 0, 6, 0xFF, {{6, 0x0F}, {7, 22}}},  // probe range, then the range's default threshold
+      {kLambdaRangeList, 5, 6, 0x00, {{6, 0x50}, {7, 60}}},
+      {kLambdaRangeList, 3, 6, 0x00, {{6, 0x30}, {7, 127}}},
+      {kLambdaModeList, 0, 6, 0xFF, {{6, 0xF0}}},  // lambda mode
+      {kLambdaModeList, 4, 6, 0x00, {{6, 0x07}}},
+      {kLambdaModeList, 5, 6, 0x00, {{6, 0x08}}},
+      {kEmulKindList, 0, 9, 0xFF, {{9, 0xFC}}},  // emulation kind
+      {kEmulKindList, 2, 9, 0x00, {{9, 0x02}}},
+      {kEmulKindList, 1, 9, 0x00, {{9, 0x01}}},
+      {kOptionsBit4List, 0, 5, 0xFF, {{5, 0xEF}}},  // the two-way choice in Options bit 4
+      {kOptionsBit4List, 1, 5, 0x00, {{5, 0x10}}},
+      {kOtwarcieGazuBox, -1, 9, 0xFF, {{9, 0xF7}}},  // gas-opening box
+      {kOtwarcieGazuBox, -1, 9, 0x00, {{9, 0x08}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.control << " from " << int(c.stored));
@@ -313,28 +300,28 @@ TEST(ConfigurationPage, RangeChangeWritesTypeThenPointAndRebuildsTheListWhenTheC
   ConfigurationWorld w;
   w.Connect();
   const uint8_t mode = w.link.ConfigRecord[2] & 0x0F;
-  ASSERT_TRUE(w.window->UserSelect(1003, 5));
+  ASSERT_TRUE(w.window->UserSelect(kLambdaRangeList, 5));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{6, 0x50 | mode}, {7, 60}}));
   // Until the controller answers, the point list is still the 0-1 V one.
-  EXPECT_EQ(w.window->Entries(1013).size(), 11u);
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).size(), 11u);
   EXPECT_EQ(w.state.ShownLambdaRange, 0);
   w.Tick();
-  EXPECT_EQ(w.window->Entries(1013).size(), 16u);
-  EXPECT_EQ(w.window->SelectedText(1013), "1,20");
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).size(), 16u);
+  EXPECT_EQ(w.window->SelectedText(kLambdaPointList), "1,20");
   EXPECT_EQ(w.state.ShownLambdaRange, 5);
 
   // A point chosen now uses the 0,8-1,6 V offset.
   w.port.ClearFrames();
-  ASSERT_TRUE(w.window->UserSelect(1013, 15));
+  ASSERT_TRUE(w.window->UserSelect(kLambdaPointList, 15));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{7, 65}}));
 
   // Any other range gets the 2..3 V default.
   w.port.ClearFrames();
-  ASSERT_TRUE(w.window->UserSelect(1003, 2));
+  ASSERT_TRUE(w.window->UserSelect(kLambdaRangeList, 2));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{6, 0x20 | mode}, {7, 127}}));
   w.Tick();
-  EXPECT_EQ(w.window->Entries(1013).size(), 51u);
-  EXPECT_EQ(w.window->SelectedText(1013), "2:54");
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).size(), 51u);
+  EXPECT_EQ(w.window->SelectedText(kLambdaPointList), "2:54");
 }
 
 TEST(ConfigurationPage, ShownRangeOutlivesThePageWindow) {
@@ -345,7 +332,7 @@ TEST(ConfigurationPage, ShownRangeOutlivesThePageWindow) {
   w.host.DestroyPage(w.window);
   w.window = static_cast<HeadlessWindow*>(w.host.CreatePage(106, w.page));
   w.page.FillConfigurationPage(*w.window);
-  EXPECT_EQ(w.window->Entries(1013).size(), 16u);
+  EXPECT_EQ(w.window->Entries(kLambdaPointList).size(), 16u);
 }
 
 TEST(ConfigurationPage, ASelectionChangeOnAListShowingNoSelectionSendsNothing) {
@@ -353,7 +340,7 @@ TEST(ConfigurationPage, ASelectionChangeOnAListShowingNoSelectionSendsNothing) {
   // no position to encode, and a bit field must not take one.
   ConfigurationWorld w;
   w.Connect();
-  for (int list = 1003; list <= 1027; ++list) {
+  for (int list = kLambdaRangeList; list <= kOtwarcieGazuList; ++list) {
     if (w.window->GetListCount(list) == 0) continue;
     SCOPED_TRACE(list);
     w.window->SelectListEntry(list, -1);
@@ -366,7 +353,7 @@ TEST(ConfigurationPage, ASelectionChangeOnAListShowingNoSelectionSendsNothing) {
 TEST(ConfigurationPage, KeyboardSteppingWritesOncePerStep) {
   ConfigurationWorld w;
   w.Connect();
-  for (int k = 3; k <= 5; ++k) ASSERT_TRUE(w.window->UserSelect(1017, k));
+  for (int k = 3; k <= 5; ++k) ASSERT_TRUE(w.window->UserSelect(kLambdaDelayList, k));
   EXPECT_EQ(w.Writes(), (std::vector<Write>{{8, 4}, {8, 5}, {8, 6}}));
 }
 
@@ -375,10 +362,10 @@ TEST(ConfigurationPage, NothingIsSentToAControllerOfAnotherVariantAndThePollPuts
   w.model.SetVariant(3);
   w.Tick();
   w.port.ClearFrames();
-  ASSERT_TRUE(w.window->UserSelect(1017, 7));
+  ASSERT_TRUE(w.window->UserSelect(kLambdaDelayList, 7));
   EXPECT_TRUE(w.port.frames.empty());
   w.Tick();
-  EXPECT_EQ(w.window->SelectedText(1017), "0:05");  // zero record: first entry again
+  EXPECT_EQ(w.window->SelectedText(kLambdaDelayList), "0:05");  // zero record: first entry again
 }
 
 TEST(ConfigurationPage, PaintStartsThePollTimerAndPlacesThePage) {

@@ -3,43 +3,31 @@
 // with no controller.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "link/controller_link.hpp"
 #include "link/live_data.hpp"
 #include "link/parameter_map.hpp"
-#include "pages/common/page_context.hpp"
+#include "pages/oscilloscope/oscilloscope_controls.hpp"
 #include "pages/oscilloscope/oscilloscope_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel {
 namespace {
 
 using headless::DrawKind;
 using headless::DrawOp;
-using headless::HeadlessHost;
 using headless::HeadlessWindow;
+using testing::T;
 
-struct ScopeWorld {
-  explicit ScopeWorld(int size_class) {
-    ApplyClass(shared, size_class);
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
+struct ScopeWorld : testing::PageWorld {
+  explicit ScopeWorld(int size_class) : PageWorld(size_class, {1280, 1024}) {
     model.SetParameter(AddressOf(Parameter::LambdaType), 0x00);  // 0..1 V probe, mode 0
-    Open();
-  }
-  // Creates the page as the main window does.
-  void Open() {
-    if (window != nullptr) host.DestroyPage(window);
-    window = static_cast<HeadlessWindow*>(host.CreatePage(kOscilloscopeTemplate, page));
-    page.Build(*window);
-  }
-  void Tick(int count = 1) {
-    for (int i = 0; i < count; ++i) page.OnTimer(*window, kScopePollTimer);
+    Open(page);
   }
   // Pins the live values the traces and read-outs are drawn from.
   void Hold(uint8_t probe, uint8_t att, uint8_t att_init, uint16_t period, uint8_t aux) {
@@ -56,7 +44,7 @@ struct ScopeWorld {
     std::vector<std::string> out;
     char line[96];
     for (const DrawOp& op : window->ops) {
-      if (op.kind == DrawKind::kRectangle && op.top == DesignY(shared, 43)) {
+      if (op.kind == DrawKind::kRectangle && op.top == Y(43)) {
         std::snprintf(line, sizeof line, "R %d %d %s", op.left, op.right, DescribePen(op.pen).name);
       } else if (op.kind == DrawKind::kPolyline && op.points.size() == 2) {
         std::snprintf(line, sizeof line, "L %d,%d %d,%d %s", op.points[0].x, op.points[0].y, op.points[1].x,
@@ -68,36 +56,14 @@ struct ScopeWorld {
     }
     return out;
   }
-  std::vector<int> Requests() const {
-    std::vector<int> out;
-    for (const auto& frame : port.frames) out.push_back(frame[1]);
-    return out;
-  }
-  // The last text drawn at a design position, or nullptr.
-  const DrawOp* TextOpAt(int x, int y) const {
-    const DrawOp* found = nullptr;
-    for (const DrawOp& op : window->ops) {
-      if (op.kind == DrawKind::kText && op.left == DesignX(shared, x) && op.top == DesignY(shared, y)) found = &op;
-    }
-    return found;
-  }
+  // The characters of the last text drawn at a design position.
   std::string TextAt(int x, int y) const {
-    const DrawOp* found = TextOpAt(x, y);
+    const DrawOp* found = LastTextAt(x, y);
     return found ? found->text.substr(0, static_cast<size_t>(found->count)) : "(none)";
   }
 
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ControllerLink link{port};
-  HeadlessHost host{clock, {1280, 1024}};
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
   ScopeState state;
   OscilloscopePage page{context, state};
-  HeadlessWindow* window = nullptr;
 };
 
 using Lines = std::vector<std::string>;
@@ -168,12 +134,12 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     const std::vector<std::pair<int, int>> bands = {{43, 138}, {153, 248}, {263, 358}, {373, 468}};
     ASSERT_EQ(beam_rows.size(), bands.size());
     for (size_t i = 0; i < bands.size(); ++i) {
-      EXPECT_EQ(beam_rows[i], std::make_pair(DesignY(w.shared, bands[i].first), DesignY(w.shared, bands[i].second)));
+      EXPECT_EQ(beam_rows[i], std::make_pair(w.Y(bands[i].first), w.Y(bands[i].second)));
     }
     // The sample is kept for the cursor and the point for a repaint; the Readings dial follows.
     EXPECT_EQ(w.state.SampleHistory[4].lambda_raw, 40u);
     EXPECT_EQ(w.state.SampleHistory[4].engine_speed, 5000u);
-    EXPECT_EQ(w.state.TraceRedrawPoints[kTraceA][5].y, DesignY(w.shared, 70));
+    EXPECT_EQ(w.state.TraceRedrawPoints[kTraceA][5].y, w.Y(70));
     EXPECT_EQ(w.shared.CurrentEngineSpeed, 5000u);
     EXPECT_EQ(w.TextAt(630, 70), "0.78");
     EXPECT_EQ(w.TextAt(630, 180), "090");
@@ -183,13 +149,13 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     // The state box: black outline, lime for petrol.
     const DrawOp* state_box = nullptr;
     for (const DrawOp& op : w.window->ops) {
-      if (op.kind == DrawKind::kRectangle && op.left == DesignX(w.shared, 630) && op.top == DesignY(w.shared, 465)) state_box = &op;
+      if (op.kind == DrawKind::kRectangle && op.left == w.X(630) && op.top == w.Y(465)) state_box = &op;
     }
     ASSERT_NE(state_box, nullptr);
     EXPECT_EQ(state_box->pen, Pen::PenBlack1);
     EXPECT_EQ(state_box->brush, Brush::BrushLime);
-    ASSERT_NE(w.TextOpAt(655, 475), nullptr);
-    EXPECT_EQ(w.TextOpAt(655, 475)->background, kLime);
+    ASSERT_NE(w.LastTextAt(655, 475), nullptr);
+    EXPECT_EQ(w.LastTextAt(655, 475)->background, kLime);
 
     w.state.SweepPosition = 594;
     w.Tick();
@@ -220,46 +186,55 @@ TEST(OscilloscopePage, LegendsNameTheProbeRangeTheModeAndTheTraces) {
   struct Legend {
     uint8_t lambda_type;
     const char* range;
-    const char* mode;
+    int mode;
   };
   const Legend legends[] = {
-      {0x00, "0 - 1 V       ", "T84"}, {0x11, "0 - 5 V  '-'  ", "T85"}, {0x22, "0 - 5 V  '+'  ", "T86"},
-      {0x35, "5 - 0 V  '-'  ", "T86"}, {0x46, "5 - 0 V  '+'  ", "T87"}, {0x57, "0,8 - 1,6 V   ", "T88"},
-      {0x68, "(none)", "T89"},         {0xFF, "(none)", "T89"},
+      {0x00, "0 - 1 V       ", lang::kSecondInputMode0}, {0x11, "0 - 5 V  '-'  ", lang::kSecondInputMode1},
+      {0x22, "0 - 5 V  '+'  ", lang::kSecondInputMode2}, {0x35, "5 - 0 V  '-'  ", lang::kSecondInputMode2},
+      {0x46, "5 - 0 V  '+'  ", lang::kSecondInputMode6}, {0x57, "0,8 - 1,6 V   ", lang::kSecondInputMode7},
+      {0x68, "(none)", lang::kSecondInputMode8},         {0xFF, "(none)", lang::kSecondInputMode8},
   };
   ScopeWorld w(2);
   for (const Legend& l : legends) {
     SCOPED_TRACE(int(l.lambda_type));
     w.model.SetParameter(AddressOf(Parameter::LambdaType), l.lambda_type);
-    w.Open();
+    w.Open(w.page);
     EXPECT_EQ(w.TextAt(50, 90), l.range);
-    EXPECT_EQ(w.TextAt(50, 420), l.mode);
-    EXPECT_EQ(w.TextOpAt(50, 420)->text_colour, kBlack);
+    EXPECT_EQ(w.TextAt(50, 420), T(l.mode));
+    ASSERT_NE(w.LastTextAt(50, 420), nullptr);
+    EXPECT_EQ(w.LastTextAt(50, 420)->text_colour, kBlack);
   }
   // The fixed legends: language slot or text, place, colour and font.
   struct Fixed {
     int x, y;
-    const char* text;
+    std::string text;
     Rgb colour;
     bool value_font;
   };
   const Fixed fixed[] = {
-      {50, 60, "T143", {128, 128, 0}, false}, {50, 190, "T145", kBlack, false},  {50, 320, "T148", kBlack, false},
-      {700, 70, "T151", kBlack, true},        {710, 190, "T152", kBlack, false}, {710, 300, "T153", kBlack, false},
-      {50, 170, "T144", {0, 255, 0}, false},  {50, 210, "T146", {0, 128, 0}, false},
-      {50, 300, "T147", {0, 0, 255}, false},  {50, 400, "T149", {0, 0, 128}, false},
-      {130, 490, "T150", kBlack, false},      {196, 490, "00", kBlack, false},   {242, 490, "02", kBlack, false},
-      {564, 490, "16", kBlack, false},        {203, 470, ".", kBlack, false},    {571, 470, ".", kBlack, false},
+      {50, 60, T(lang::kScopeLambdaCaption), {128, 128, 0}, false},
+      {50, 190, T(lang::kScopeAttScale), kBlack, false},
+      {50, 320, T(lang::kScopeSpeedScale), kBlack, false},
+      {700, 70, T(lang::kScopeLambdaUnit), kBlack, true},
+      {710, 190, T(lang::kScopeAttUnit), kBlack, false},
+      {710, 300, T(lang::kScopeSpeedUnit), kBlack, false},
+      {50, 170, T(lang::kScopeAttCaption), {0, 255, 0}, false},
+      {50, 210, T(lang::kScopeAttInitCaption), {0, 128, 0}, false},
+      {50, 300, T(lang::kScopeSpeedCaption), {0, 0, 255}, false},
+      {50, 400, T(lang::kScopeSecondInputCaption), {0, 0, 128}, false},
+      {130, 490, T(lang::kScopeTimeAxis), kBlack, false},
+      {196, 490, "00", kBlack, false}, {242, 490, "02", kBlack, false}, {564, 490, "16", kBlack, false},
+      {203, 470, ".", kBlack, false},  {571, 470, ".", kBlack, false},
   };
   for (const Fixed& f : fixed) {
-    SCOPED_TRACE(testing::Message() << f.text << " at " << f.x << "," << f.y);
-    const DrawOp* op = w.TextOpAt(f.x, f.y);
+    SCOPED_TRACE(::testing::Message() << f.text << " at " << f.x << "," << f.y);
+    const DrawOp* op = w.LastTextAt(f.x, f.y);
     ASSERT_NE(op, nullptr);
     EXPECT_EQ(op->text.substr(0, static_cast<size_t>(op->count)), f.text);
     EXPECT_EQ(op->text_colour, f.colour);
     EXPECT_EQ(op->font, f.value_font ? w.shared.ValueFont : w.shared.LabelFont);
   }
-  EXPECT_EQ(w.window->Text(kValueCursorCheck), "T142");
+  EXPECT_EQ(w.window->Text(kValueCursorCheck), T(lang::kValueCursorCheck));
   int ticks = 0;  // 0..16 s: nine ticks, none past the panes
   for (const DrawOp& op : w.window->ops) ticks += op.kind == DrawKind::kText && op.text == "." ? 1 : 0;
   EXPECT_EQ(ticks, 9);
@@ -268,22 +243,19 @@ TEST(OscilloscopePage, LegendsNameTheProbeRangeTheModeAndTheTraces) {
 TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpansTheHistory) {
   struct Place {
     int size_class;
-    std::vector<int> bar;
-    std::vector<int> check;  // empty: left where the template puts it
+    std::array<int, 4> bar;
+    std::array<int, 4> check;  // all zero: left where the template puts it
   };
   const Place places[] = {
       {1, {137, 0, 364, 20}, {490, 20, 550, 40}},   {2, {180, 0, 440, 25}, {}},
       {3, {235, 0, 548, 30}, {800, 0, 900, 25}},    {4, {300, 10, 677, 40}, {1000, 0, 1100, 45}},
       {5, {300, 15, 677, 45}, {1000, 0, 1100, 50}},
   };
-  auto rect_of = [](const HeadlessWindow& window, int id) {
-    const PixelRect r = window.Control(id)->rect;
-    return std::vector<int>{r.x, r.y, r.width, r.height};
-  };
+  auto rect_of = [](const HeadlessWindow& window, int id) { return testing::Box(window.Control(id)->rect); };
   for (const Place& p : places) {
     SCOPED_TRACE("size class " + std::to_string(p.size_class));
     ScopeWorld w(p.size_class);
-    const std::vector<int> template_check = rect_of(*w.window, kValueCursorCheck);
+    const std::array<int, 4> template_check = rect_of(*w.window, kValueCursorCheck);
     w.window->ClearOps();
     w.window->Paint();
     EXPECT_EQ(rect_of(*w.window, kCursorScrollBar), p.bar);
@@ -296,7 +268,7 @@ TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpans
     }
     std::vector<std::vector<int>> expected_panes;
     for (int top : {40, 150, 260, 370}) {
-      expected_panes.push_back({DesignX(w.shared, 198), DesignY(w.shared, top), DesignX(w.shared, 600), DesignY(w.shared, top + 100)});
+      expected_panes.push_back({w.X(198), w.Y(top), w.X(600), w.Y(top + 100)});
     }
     EXPECT_EQ(panes, expected_panes);
     int lines = 0;
@@ -304,11 +276,11 @@ TEST(OscilloscopePage, PaintPlacesTheCursorControlsForTheSizeClassAndTheBarSpans
       if (op.kind != DrawKind::kPolyline || op.points.size() <= 3) continue;
       ++lines;
       EXPECT_EQ(op.points.size(), 396u);
-      EXPECT_EQ(op.points.front().x, DesignX(w.shared, 204));
-      EXPECT_EQ(op.points.back().x, DesignX(w.shared, 596));
+      EXPECT_EQ(op.points.front().x, w.X(204));
+      EXPECT_EQ(op.points.back().x, w.X(596));
     }
     EXPECT_EQ(lines, 5);
-    EXPECT_EQ(rect_of(*w.window, kValueCursorCheck), p.check.empty() ? template_check : p.check);
+    EXPECT_EQ(rect_of(*w.window, kValueCursorCheck), (p.check == std::array<int, 4>{} ? template_check : p.check));
     // The bar's range is the cursor's: history slots 2..395.
     EXPECT_EQ(w.window->Control(kCursorScrollBar)->scroll_min, 2);
     EXPECT_EQ(w.window->Control(kCursorScrollBar)->scroll_max, 395);
@@ -327,7 +299,7 @@ TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
   ASSERT_TRUE(w.window->UserScroll(kCursorScrollBar, kScrollThumbTrack, 13));
   w.window->ClearOps();
   w.Tick(3);
-  EXPECT_TRUE(w.Requests().empty());
+  EXPECT_TRUE(w.port.frames.empty());
   EXPECT_EQ(w.state.SweepPosition, 214u);
   EXPECT_EQ(w.TextAt(630, 180), "033");
   EXPECT_EQ(w.TextAt(630, 290), "0000");
@@ -347,7 +319,7 @@ TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
   EXPECT_EQ(restored, 5);
   EXPECT_EQ(w.TextAt(630, 180), "090");
   EXPECT_EQ(w.TextAt(630, 290), "5000");
-  EXPECT_TRUE(w.Requests().empty());
+  EXPECT_TRUE(w.port.frames.empty());
 
   // A sample of an ON/OFF mode: the cursor clears the fourth character in its own narrower box.
   w.state.SampleHistory[12].lambda_type = 0x06;
@@ -361,12 +333,12 @@ TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
   EXPECT_TRUE(erased);
 
   // Reopened in cursor mode: frozen over an empty history.
-  w.Open();
+  w.Open(w.page);
   EXPECT_TRUE(w.window->Control(kValueCursorCheck)->checked);
   EXPECT_TRUE(w.window->IsVisible(kCursorScrollBar));
   w.port.ClearFrames();
   w.Tick();
-  EXPECT_TRUE(w.Requests().empty());
+  EXPECT_TRUE(w.port.frames.empty());
   EXPECT_EQ(w.TextAt(630, 70), "0.00");
   EXPECT_EQ(w.TextAt(630, 180), "000");
 }
@@ -374,13 +346,12 @@ TEST(OscilloscopePage, CursorModeFreezesTheSweepAndSendsNothing) {
 TEST(OscilloscopePage, WithoutControllerTheSweepStallsAndTheIdentityIsRetried) {
   ScopeWorld w(2);
   w.model.faults.silence = true;
-  w.Open();
+  w.Open(w.page);
   w.window->Paint();
   w.port.ClearFrames();
   w.host.RunFor(3000);
-  const std::vector<int> requests = w.Requests();
-  ASSERT_GE(requests.size(), 5u);
-  for (int request : requests) EXPECT_EQ(request, 1);
+  ASSERT_GE(w.port.frames.size(), 5u);
+  for (const auto& frame : w.port.frames) EXPECT_EQ(frame[1], 1);
   EXPECT_EQ(w.state.SweepPosition, kSweepStart);
   EXPECT_EQ(w.window->TimerPeriod(kScopePollTimer), kScopePollPeriodMs);
   EXPECT_EQ(w.TextAt(630, 290), "0000");

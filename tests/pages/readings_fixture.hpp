@@ -1,26 +1,14 @@
 #pragma once
-// A fresh world for Readings page tests: the simulated controller on a virtual clock, the link,
-// the headless window system, the shared presentation state of one size class, the gauge tables,
-// and the page itself on template 101.
+// The page world with the Readings page open on template 101, and what Readings tests look up in
+// its drawing: the message lines, the texts at design positions and the learning lamp.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "link/controller_link.hpp"
 #include "link/live_data.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
-#include "pages/common/shared_state.hpp"
-#include "pages/common/size_classes.hpp"
 #include "pages/readings/readings_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
 #include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel::readings_test {
 
@@ -28,6 +16,7 @@ using headless::DrawKind;
 using headless::DrawOp;
 using headless::HeadlessHost;
 using headless::HeadlessWindow;
+using testing::T;
 
 // Design y of the message lines 1..5.
 constexpr int kLineY[6] = {0, 405, 425, 445, 465, 485};
@@ -46,26 +35,13 @@ inline const DrawOp& Found(const DrawOp* op, const std::string& what) {
 struct ReadingsWorld : testing::PageWorld {
   explicit ReadingsWorld(int size_class = 2, const sim::EngineSettings& engine = sim::EngineSettings{})
       : PageWorld(size_class, {800, 600}, engine) {
-    window = static_cast<HeadlessWindow*>(host.CreatePage(kReadingsTemplate, page));
-  }
-
-  // One poll-timer tick delivered straight to the page.
-  void Tick(int count = 1) {
-    for (int i = 0; i < count; ++i) page.OnTimer(*window, kReadingsPollTimer);
+    Open(page, kReadingsTemplate, false);
   }
 
   uint8_t& Live(int byte) { return link.LiveDataRecord[byte]; }
   // Redraws the values only (what a tick does after its polls).
   void Draw() { page.DrawReadingsValues(*window); }
 
-  // The last text drawn at the design position, or nullptr.
-  const DrawOp* LastTextAt(int x, int y) const {
-    const DrawOp* found = nullptr;
-    for (const DrawOp& op : window->ops) {
-      if (op.kind == DrawKind::kText && op.left == X(x) && op.top == Y(y)) found = &op;
-    }
-    return found;
-  }
   // The text of message line 1..5 as last drawn in the recorded operations ("" when none).
   std::string Line(int line) const {
     const DrawOp* op = LastTextAt(40, kLineY[line]);
@@ -90,7 +66,6 @@ struct ReadingsWorld : testing::PageWorld {
 
   ReadingsState state;
   ReadingsPage page{context, state};
-  HeadlessWindow* window = nullptr;
 };
 
 inline std::string Spaces(int n) { return std::string(static_cast<size_t>(n), ' '); }

@@ -90,7 +90,7 @@ TEST(ReadingsLearn, DuringARunningCycleShowsText32AndForgetsTheRequest) {
   EXPECT_EQ(w.window->ops[0].text, std::string(65, ' '));
   EXPECT_EQ(w.window->ops[0].top, 485);
   const DrawOp& op = w.window->ops[1];
-  EXPECT_EQ(op.text, "T32");
+  EXPECT_EQ(op.text, T(lang::kLearningCancelled));
   EXPECT_EQ(op.left, 40);
   EXPECT_EQ(op.top, 485);
   EXPECT_EQ(op.text_colour, kRed);
@@ -113,7 +113,7 @@ TEST(ReadingsLearn, PinnedLearningSequence) {
   for (int tick = 0; tick < 4; ++tick) {
     w.window->ClearOps();
     w.Tick();
-    EXPECT_EQ(w.Line(5), "T16");
+    EXPECT_EQ(w.Line(5), T(lang::kLearningRunning));
     lamp.push_back(w.LampDrawn().brush);
   }
   EXPECT_NE(std::count(lamp.begin(), lamp.end(), Brush::BrushYellow), 0);
@@ -125,14 +125,14 @@ TEST(ReadingsLearn, PinnedLearningSequence) {
   for (int tick = 0; tick < 3; ++tick) {
     w.window->ClearOps();
     w.Tick();
-    EXPECT_EQ(w.Line(5), "T19");
+    EXPECT_EQ(w.Line(5), T(lang::kLearningFailed));
     EXPECT_EQ(w.LampDrawn().brush, Brush::BrushOlive);
   }
   // Bit 5 drops: text 20 once, and the request is done.
   w.model.OverrideLive(kStateFlags, 0x11);
   w.window->ClearOps();
   w.Tick();
-  EXPECT_EQ(w.Line(5), "T20");
+  EXPECT_EQ(w.Line(5), T(lang::kLearningCompleted));
   EXPECT_FALSE(w.state.LearnRequested);
   w.window->ClearOps();
   w.Tick();
@@ -160,16 +160,18 @@ TEST(ReadingsLearn, SimulatedControllerRunsALearningCycle) {
     if (w.state.LearningShown) {
       saw_running = true;
       const std::string line = w.Line(5);
-      EXPECT_TRUE(line.empty() || line == "T16" || line == "T17") << line;
+      EXPECT_TRUE(line.empty() || line == T(lang::kLearningRunning) || line == T(lang::kLearningRaiseSpeed)) << line;
     } else if (saw_running) {
       const std::string line = w.Line(5);
-      if (line == "T18" || line == "T19" || line == "T20") outcome = line;
+      for (int end : {lang::kLearningInterrupted, lang::kLearningFailed, lang::kLearningCompleted}) {
+        if (line == T(end)) outcome = line;
+      }
     }
   }
   ASSERT_TRUE(saw_running);
   ASSERT_EQ(w.model.Learning(), sim::LearningState::kSucceeded);
   // The controller reports a learned cycle with bit 4 alone: text 20 once, and the request is done.
-  EXPECT_EQ(outcome, "T20");
+  EXPECT_EQ(outcome, T(lang::kLearningCompleted));
   EXPECT_FALSE(w.state.LearnRequested);
 }
 

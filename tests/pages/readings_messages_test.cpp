@@ -32,9 +32,9 @@ TEST(ReadingsMessages, CaseANotConnected) {
   ReadingsWorld w;
   w.state.LpgOnShown = true;
   w.Draw();
-  EXPECT_EQ(w.Line(1), "T30");
+  EXPECT_EQ(w.Line(1), T(lang::kControllerNoAnswer));
   EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
-  EXPECT_EQ(w.Line(3), "T31");
+  EXPECT_EQ(w.Line(3), T(lang::kCheckConnection));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
   for (int line : {2, 4, 5}) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
   EXPECT_EQ(w.LineDrawn(1).background, kWhite);
@@ -44,7 +44,7 @@ TEST(ReadingsMessages, CaseANotConnected) {
   EXPECT_EQ(Found(StateBox(w), "the state box").pen, Pen::PenBlack1);
   const DrawOp* petrol = w.LastTextAt(515, 475);
   ASSERT_NE(petrol, nullptr);
-  EXPECT_EQ(petrol->text, "T14");
+  EXPECT_EQ(petrol->text, T(lang::kStateBoxPetrol));
   EXPECT_EQ(petrol->background, kLime);
   EXPECT_FALSE(w.state.LpgOnShown);
 }
@@ -59,7 +59,7 @@ TEST(ReadingsMessages, CaseBOtherVariantKeepsStateBoxFlagAndLamp) {
   w.FakeConnected(0x45);  // variant 3
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(1), "T29");
+  EXPECT_EQ(w.Line(1), T(lang::kWrongControllerType));
   EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
   for (int line = 2; line <= 5; ++line) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
   EXPECT_EQ(StateBox(w), nullptr);  // the box is left as it was
@@ -76,9 +76,9 @@ TEST(ReadingsMessages, CaseCStateDisplayDisabled) {
   w.Live(kStateFlags) = 0x01;  // ignored
   w.state.LpgOnShown = true;
   w.Draw();
-  EXPECT_EQ(w.Line(3), "T28");
+  EXPECT_EQ(w.Line(3), T(lang::kLpgSystemOff));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
-  EXPECT_EQ(w.Line(1), "T12");
+  EXPECT_EQ(w.Line(1), T(lang::kRunningOnPetrol));
   EXPECT_EQ(w.LineDrawn(1).text_colour, kBlack);
   for (int line : {2, 4, 5}) EXPECT_EQ(w.Line(line), Spaces(55)) << line;
   EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushLime);
@@ -92,7 +92,7 @@ TEST(ReadingsMessages, CaseDPlainStateDisplay) {
   w.Live(kIndicatorFlags) = 0x08;
   w.Live(kStateFlags) = 0x01;
   w.Draw();
-  EXPECT_EQ(w.Line(1), "T13");
+  EXPECT_EQ(w.Line(1), T(lang::kRunningOnLpg));
   EXPECT_EQ(w.Line(2), Spaces(40));
   EXPECT_EQ(w.Line(3), Spaces(60));
   EXPECT_EQ(w.Line(4), Spaces(55));
@@ -101,15 +101,15 @@ TEST(ReadingsMessages, CaseDPlainStateDisplay) {
   EXPECT_EQ(Found(StateBox(w), "the state box").brush, Brush::BrushCyan);
   const DrawOp* lpg = w.LastTextAt(535, 475);
   ASSERT_NE(lpg, nullptr);
-  EXPECT_EQ(lpg->text, "T15");
+  EXPECT_EQ(lpg->text, T(lang::kStateBoxLpg));
   EXPECT_EQ(lpg->background, kCyan);
 
   w.Live(kStateFlags) = 0xFE;  // petrol; the other bits do not matter here
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(3), "T27");
+  EXPECT_EQ(w.Line(3), T(lang::kLpgSwitchingInactive));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
-  EXPECT_EQ(w.Line(1), "T12");
+  EXPECT_EQ(w.Line(1), T(lang::kRunningOnPetrol));
   EXPECT_EQ(w.Line(2), Spaces(40));
   EXPECT_EQ(w.Line(4), Spaces(55));
   EXPECT_EQ(w.Line(5), Spaces(65));
@@ -124,13 +124,13 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
   for (int tick = 0; tick < 4; ++tick) {
     w.window->ClearOps();
     w.Draw();
-    EXPECT_EQ(w.Line(5), "T17");
+    EXPECT_EQ(w.Line(5), T(lang::kLearningRaiseSpeed));
     EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
     EXPECT_EQ(w.LampDrawn().brush, Brush::BrushYellow) << tick;
   }
   EXPECT_TRUE(w.state.LearningShown);
   EXPECT_FALSE(w.state.SegmentRaised);
-  EXPECT_EQ(w.Line(1), "T12");  // petrol
+  EXPECT_EQ(w.Line(1), T(lang::kRunningOnPetrol));  // petrol
 
   // Segment 3: text 16 in black and a lamp that changes every second tick.
   ReadingsWorld b;
@@ -139,13 +139,13 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
   for (int tick = 0; tick < 6; ++tick) {
     b.window->ClearOps();
     b.Draw();
-    EXPECT_EQ(b.Line(5), "T16");
+    EXPECT_EQ(b.Line(5), T(lang::kLearningRunning));
     EXPECT_EQ(b.LineDrawn(5).text_colour, kBlack);
     lamp.push_back(b.LampDrawn().brush);
   }
   EXPECT_EQ(lamp, (std::vector<Brush>{Brush::BrushOlive, Brush::BrushYellow, Brush::BrushYellow,
                                        Brush::BrushOlive, Brush::BrushOlive, Brush::BrushYellow}));
-  EXPECT_EQ(b.Line(1), "T13");
+  EXPECT_EQ(b.Line(1), T(lang::kRunningOnLpg));
   EXPECT_TRUE(b.state.LpgOnShown);
   // Learning stops any further message of that tick: line 3 and 4 untouched.
   EXPECT_EQ(b.LineOp(3), nullptr);
@@ -158,16 +158,17 @@ TEST(ReadingsMessages, CaseELearningRunningTextsAndLamp) {
 TEST(ReadingsMessages, CaseELearningOutcomes) {
   struct Outcome {
     uint8_t flags;
-    const char* text;
+    int text;
     bool still_requested;
   };
-  for (const Outcome& o : {Outcome{0x20, "T18", false}, Outcome{0x30, "T19", true}, Outcome{0x10, "T20", false}}) {
+  for (const Outcome& o : {Outcome{0x20, lang::kLearningInterrupted, false}, Outcome{0x30, lang::kLearningFailed, true},
+                           Outcome{0x10, lang::kLearningCompleted, false}}) {
     ReadingsWorld w;
     FullDisplay(w, static_cast<uint8_t>(0x01 | o.flags));
     w.state.LearnRequested = true;
     w.state.MessageAge = 17;
     w.Draw();
-    EXPECT_EQ(w.Line(5), o.text);
+    EXPECT_EQ(w.Line(5), T(o.text));
     EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
     EXPECT_EQ(w.state.MessageAge, 0u);
     EXPECT_EQ(w.state.LearnRequested, o.still_requested) << o.text;
@@ -189,13 +190,13 @@ TEST(ReadingsMessages, CaseETextNineteenRepeatsUntilTheBitsChange) {
   for (int tick = 0; tick < 5; ++tick) {
     w.window->ClearOps();
     w.Draw();
-    EXPECT_EQ(w.Line(5), "T19") << tick;
+    EXPECT_EQ(w.Line(5), T(lang::kLearningFailed)) << tick;
     EXPECT_TRUE(w.state.LearnRequested);
   }
   w.Live(kStateFlags) = 0x11;  // bit 5 drops: success
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(5), "T20");
+  EXPECT_EQ(w.Line(5), T(lang::kLearningCompleted));
   EXPECT_FALSE(w.state.LearnRequested);
   w.window->ClearOps();
   w.Draw();
@@ -206,15 +207,15 @@ TEST(ReadingsMessages, CaseELpgOffCondition) {
   ReadingsWorld w;
   FullDisplay(w, 0x84);
   w.Draw();
-  EXPECT_EQ(w.Line(3), "T21");
+  EXPECT_EQ(w.Line(3), T(lang::kLpgOffActive));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kRed);
   EXPECT_EQ(w.Line(4), Spaces(55));
 
   w.Live(kStateFlags) = 0x04;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(3), "T21");
-  EXPECT_EQ(w.Line(4), "T22");
+  EXPECT_EQ(w.Line(3), T(lang::kLpgOffActive));
+  EXPECT_EQ(w.Line(4), T(lang::kTemperatureTooLow));
   EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
   EXPECT_EQ(w.LineOp(2), nullptr);
   EXPECT_EQ(w.LineOp(5), nullptr);
@@ -224,15 +225,15 @@ TEST(ReadingsMessages, CaseEBit7Clear) {
   ReadingsWorld w;
   FullDisplay(w, 0x01);
   w.Draw();
-  EXPECT_EQ(w.Line(3), "T24");
+  EXPECT_EQ(w.Line(3), T(lang::kWaitingForLpg));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
-  EXPECT_EQ(w.Line(4), "T22");  // drawn over the 55 blanks of the same tick
+  EXPECT_EQ(w.Line(4), T(lang::kTemperatureTooLow));  // drawn over the 55 blanks of the same tick
   EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
   std::vector<std::string> line4;
   for (const DrawOp& op : w.window->ops) {
     if (op.kind == DrawKind::kText && op.left == 40 && op.top == kLineY[4]) line4.push_back(op.text);
   }
-  EXPECT_EQ(line4, (std::vector<std::string>{Spaces(55), Spaces(55), "T22"}));
+  EXPECT_EQ(line4, (std::vector<std::string>{Spaces(55), Spaces(55), T(lang::kTemperatureTooLow)}));
 }
 
 TEST(ReadingsMessages, AShorterTextLeavesNoTailOfTheLongerOneBefore) {
@@ -258,7 +259,7 @@ TEST(ReadingsMessages, CaseEBits6And7BlankLineFiveAfterSixtyTicks) {
   FullDisplay(w, 0xC0);  // learning outcome on the first tick: bit 4 clear gives text 18
   w.state.LearnRequested = true;
   w.Draw();
-  EXPECT_EQ(w.Line(5), "T18");
+  EXPECT_EQ(w.Line(5), T(lang::kLearningInterrupted));
   EXPECT_EQ(w.Line(2), Spaces(40));
   EXPECT_EQ(w.Line(3), Spaces(73));
   EXPECT_EQ(w.state.MessageAge, 1u);
@@ -281,7 +282,7 @@ TEST(ReadingsMessages, CaseEBits6And7BlankLineFiveAfterSixtyTicks) {
   w.Live(kStateFlags) = 0xC8;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(5), "T23");
+  EXPECT_EQ(w.Line(5), T(lang::kCutOffActive));
   EXPECT_EQ(w.LineDrawn(5).text_colour, kRed);
   EXPECT_EQ(w.LineOp(3), nullptr);
   EXPECT_EQ(w.state.MessageAge, 60u);
@@ -298,22 +299,22 @@ TEST(ReadingsMessages, CaseEBit7WithoutBit6ComparesEngineSpeedWithLpgOnSpeed) {
   w.Live(kPeriodLo) = 0x95;
   w.Draw();
   ASSERT_EQ(w.shared.CurrentEngineSpeed, 2050u);
-  EXPECT_EQ(w.Line(3), "T24");
-  EXPECT_EQ(w.Line(4), "T26");
+  EXPECT_EQ(w.Line(3), T(lang::kWaitingForLpg));
+  EXPECT_EQ(w.Line(4), T(lang::kReleaseThrottleForLpg));
   EXPECT_EQ(w.LineDrawn(4).text_colour, kRed);
 
   w.Live(kPeriodHi) = 0x1D;  // exactly 2000 rpm: at, not above
   w.Live(kPeriodLo) = 0x4C;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(4), "T25");
+  EXPECT_EQ(w.Line(4), T(lang::kRaiseSpeedForLpg));
 
   w.link.ConfigRecord[kOptions] = 0x10;  // the other choice: always text 25
   w.Live(kPeriodHi) = 0x1C;
   w.Live(kPeriodLo) = 0x95;
   w.window->ClearOps();
   w.Draw();
-  EXPECT_EQ(w.Line(4), "T25");
+  EXPECT_EQ(w.Line(4), T(lang::kRaiseSpeedForLpg));
 }
 
 TEST(ReadingsMessages, StatusLabelsFollowTheBitsAndTheLastLpgState) {

@@ -36,7 +36,7 @@ TEST(ReadingsTick, AnotherVariantGetsOnlyTheIdentityPoll) {
   w.Tick(5);
   for (int request : w.Requests()) EXPECT_EQ(request, 1);
   EXPECT_EQ(w.Requests().size(), 5u);
-  EXPECT_EQ(w.Line(1), "T29");
+  EXPECT_EQ(w.Line(1), T(lang::kWrongControllerType));
 }
 
 TEST(ReadingsTick, SilentControllerGetsIdentityOnlyAndTheValuesFallToZero) {
@@ -70,9 +70,9 @@ TEST(ReadingsTick, SilentControllerGetsIdentityOnlyAndTheValuesFallToZero) {
   EXPECT_EQ(w.TextAt(490, 375).text, "000");
   EXPECT_EQ(w.TextAt(510, 265).text, "0000");
   EXPECT_EQ(w.TextAt(705, 385).text, "00");
-  EXPECT_EQ(w.Line(1), "T30");
+  EXPECT_EQ(w.Line(1), T(lang::kControllerNoAnswer));
   EXPECT_EQ(w.LineDrawn(1).text_colour, kRed);
-  EXPECT_EQ(w.Line(3), "T31");
+  EXPECT_EQ(w.Line(3), T(lang::kCheckConnection));
   EXPECT_EQ(w.LineDrawn(3).text_colour, kBlack);
   EXPECT_EQ(w.Line(2), Spaces(55));
   EXPECT_EQ(w.Line(4), Spaces(55));
@@ -96,8 +96,8 @@ TEST(ReadingsTick, NotConnectedFromTheStartShowsTheNotConnectedTexts) {
   w.model.faults.silence = true;
   w.Tick();
   EXPECT_EQ(w.Requests(), (std::vector<int>{1}));
-  EXPECT_EQ(w.Line(1), "T30");
-  EXPECT_EQ(w.Line(3), "T31");
+  EXPECT_EQ(w.Line(1), T(lang::kControllerNoAnswer));
+  EXPECT_EQ(w.Line(3), T(lang::kCheckConnection));
 }
 
 TEST(ReadingsTick, PeriodChangeTakesEffectAtTheEndOfTheTickThatObservesIt) {

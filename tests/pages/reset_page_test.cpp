@@ -3,83 +3,66 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "link/controller_link.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
+#include "pages/service/reset_controls.hpp"
 #include "pages/service/reset_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
 #include "tests/link/scripted_port.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
+#include "texts/text_slots.hpp"
 
 namespace korvel {
 namespace {
 
-using headless::HeadlessHost;
-using headless::HeadlessWindow;
+using testing::Box;
+using testing::T;
 using Frame = std::array<uint8_t, 4>;
 
-// The page on a link over `port`, labelled "T<slot>".
-struct ResetWorld {
-  ResetWorld(SerialPort& port, VirtualClock& clock) : link(port), host(clock) {
-    ApplyClass(shared, 2);
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
-    window = static_cast<HeadlessWindow*>(host.CreatePage(kResetTemplate, page));
+// The page open over the simulated controller, or over `line` when one is given.
+struct ResetWorld : testing::PageWorld {
+  explicit ResetWorld(SerialPort* line = nullptr, int size_class = 2) : PageWorld(size_class, {800, 600}, {}, line) {
+    Open(page, kResetTemplate, false);
   }
   bool Press() { return window->UserClick(kResetButton); }
   const headless::MessageBoxRecord& LastBox() const { return host.message_boxes.back(); }
 
-  ControllerLink link;
-  HeadlessHost host;
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
   ResetPage page{context};
-  HeadlessWindow* window = nullptr;
 };
 
 void ExpectBox(const headless::MessageBoxRecord& box, bool confirmed) {
-  EXPECT_EQ(box.caption, "T137");
-  EXPECT_EQ(box.text, confirmed ? "T138" : "T139");
+  EXPECT_EQ(box.caption, T(lang::kResetCaption));
+  EXPECT_EQ(box.text, T(confirmed ? lang::kResetConfirmed : lang::kResetNotConfirmed));
   EXPECT_EQ(box.icon, confirmed ? MessageIcon::kInformation : MessageIcon::kWarning);
   EXPECT_EQ(box.buttons, MessageButtons::kOk);
 }
 
 TEST(ResetPage, EachPressSendsTheResetFrameWaits250MsAndTheControllerReturnsToItsFactorySet) {
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ResetWorld w(port, clock);
+  ResetWorld w;
   w.link.ReadIdentity();
   ASSERT_TRUE(w.link.Connected());
   for (int address = sim::kFirstParameterAddress; address <= sim::kLastParameterAddress; ++address) {
-    if (sim::IsParameterAddress(address)) model.SetParameter(address, sim::kFactorySettings[address] ^ 0x03);
+    if (sim::IsParameterAddress(address)) w.model.SetParameter(address, sim::kFactorySettings[address] ^ 0x03);
   }
 
   for (int press = 1; press <= 2; ++press) {
     SCOPED_TRACE("press " + std::to_string(press));
-    port.ClearFrames();
-    const uint64_t before_us = clock.now_us;
+    w.port.ClearFrames();
+    const uint64_t before_us = w.clock.now_us;
     ASSERT_TRUE(w.Press());
     // The controller acknowledges 100 ms after the frame; the page waits 250 ms before it reads,
     // and no longer than the read's own time-out after that (the identity answers at once).
-    const uint64_t took_ms = (clock.now_us - before_us) / 1000;
+    const uint64_t took_ms = (w.clock.now_us - before_us) / 1000;
     EXPECT_GE(took_ms, 250u);
     EXPECT_LE(took_ms, 250u + 130u);
-    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}, {0x65, 0x1E, 0x33, 0xB6}}));
+    EXPECT_EQ(w.port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}, {0x65, 0x1E, 0x33, 0xB6}}));
     EXPECT_EQ(w.link.state.WriteDelay, 0u);
     ASSERT_EQ(w.host.message_boxes.size(), static_cast<size_t>(press));
     ExpectBox(w.LastBox(), true);
   }
   for (int address = sim::kFirstParameterAddress; address <= sim::kLastParameterAddress; ++address) {
     if (sim::IsParameterAddress(address)) {
-      EXPECT_EQ(model.Parameter(address), sim::kFactorySettings[address]) << "address " << address;
+      EXPECT_EQ(w.model.Parameter(address), sim::kFactorySettings[address]) << "address " << address;
     }
   }
 }
@@ -102,9 +85,8 @@ TEST(ResetPage, TheBoxFollowsAcknowledgementByteOneAlone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    VirtualClock clock;
     testing::ScriptedPort port;
-    ResetWorld w(port, clock);
+    ResetWorld w(&port);
     // A confirmation left over from an earlier write must not count for this one.
     w.link.WriteAcknowledgement[1] = 0x33;
     port.Reply({0x65, 0x12, 0x25, 0x9C});  // the identity asked first: variant 2
@@ -122,22 +104,19 @@ TEST(ResetPage, TheCommandIsSentOnlyToAControllerThatJustSaidItIsOfVariantTwo) {
   // after a variant-2 one answered.
   for (const int case_number : {0, 1, 2}) {
     SCOPED_TRACE(case_number);
-    VirtualClock clock;
-    sim::ControllerModel model;
-    sim::SimulatedPort port{model, clock};
-    ResetWorld w(port, clock);
-    if (case_number == 0) model.faults.silence = true;
-    if (case_number == 1) model.SetVariant(3);
+    ResetWorld w;
+    if (case_number == 0) w.model.faults.silence = true;
+    if (case_number == 1) w.model.SetVariant(3);
     if (case_number == 2) {
       w.link.ReadIdentity();
       ASSERT_EQ(w.link.GetControllerVariant(), 2u);
-      model.SetVariant(3);
+      w.model.SetVariant(3);
     }
-    model.SetParameter(sim::kFirstParameterAddress, sim::kFactorySettings[sim::kFirstParameterAddress] ^ 0x03);
-    port.ClearFrames();
+    w.model.SetParameter(sim::kFirstParameterAddress, sim::kFactorySettings[sim::kFirstParameterAddress] ^ 0x03);
+    w.port.ClearFrames();
     ASSERT_TRUE(w.Press());
-    EXPECT_EQ(port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}})) << "the identity, and no command";
-    EXPECT_NE(model.Parameter(sim::kFirstParameterAddress), sim::kFactorySettings[sim::kFirstParameterAddress]);
+    EXPECT_EQ(w.port.frames, (std::vector<Frame>{{0x65, 0x01, 0x01, 0x67}})) << "the identity, and no command";
+    EXPECT_NE(w.model.Parameter(sim::kFirstParameterAddress), sim::kFactorySettings[sim::kFirstParameterAddress]);
     ASSERT_EQ(w.host.message_boxes.size(), 1u);
     ExpectBox(w.LastBox(), false);
   }
@@ -157,26 +136,17 @@ TEST(ResetPage, PaintLabelsAndPlacesTheControlsOfEachSizeClass) {
       {4, {360, 250, 800, 40}, {360, 300, 800, 40}, {220, 400, 800, 75}},
       {5, {360, 300, 800, 40}, {360, 350, 800, 40}, {220, 450, 800, 75}},
   };
-  auto expect_rect = [](const PixelRect& got, const PixelRect& want) {
-    EXPECT_EQ(got.x, want.x);
-    EXPECT_EQ(got.y, want.y);
-    EXPECT_EQ(got.width, want.width);
-    EXPECT_EQ(got.height, want.height);
-  };
   for (const Case& c : cases) {
     SCOPED_TRACE("size class " + std::to_string(c.size_class));
-    VirtualClock clock;
-    testing::ScriptedPort port;
-    ResetWorld w(port, clock);
-    ApplyClass(w.shared, c.size_class);
+    ResetWorld w(nullptr, c.size_class);
     w.window->Paint();
-    expect_rect(w.window->rect(), {0, 0, w.shared.page_width, w.shared.page_height});
-    expect_rect(w.window->Control(kResetHeadingText)->rect, c.heading);
-    expect_rect(w.window->Control(kResetExplanationText)->rect, c.explanation);
-    expect_rect(w.window->Control(kResetButton)->rect, c.button);
-    EXPECT_EQ(w.window->Text(kResetHeadingText), "T134");
-    EXPECT_EQ(w.window->Text(kResetExplanationText), "T135");
-    EXPECT_EQ(w.window->Text(kResetButton), "T136");
+    EXPECT_EQ(Box(w.window->rect()), Box(PixelRect{0, 0, w.shared.page_width, w.shared.page_height}));
+    EXPECT_EQ(Box(w.window->Control(kResetHeadingText)->rect), Box(c.heading));
+    EXPECT_EQ(Box(w.window->Control(kResetExplanationText)->rect), Box(c.explanation));
+    EXPECT_EQ(Box(w.window->Control(kResetButton)->rect), Box(c.button));
+    EXPECT_EQ(w.window->Text(kResetHeadingText), T(lang::kResetHeading));
+    EXPECT_EQ(w.window->Text(kResetExplanationText), T(lang::kResetExplanation));
+    EXPECT_EQ(w.window->Text(kResetButton), T(lang::kResetButton));
   }
 }
 

@@ -6,32 +6,24 @@
 #include <string>
 #include <utility>
 
-#include "link/controller_link.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
+#include "pages/service/schema_controls.hpp"
 #include "pages/service/schema_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
 
 namespace korvel {
 namespace {
 
 using headless::DrawKind;
 using headless::DrawOp;
-using headless::HeadlessHost;
-using headless::HeadlessWindow;
+using testing::Box;
 
-struct SchemaWorld {
-  explicit SchemaWorld(int size_class, const char* language = "pol") {
+struct SchemaWorld : testing::PageWorld {
+  explicit SchemaWorld(int size_class, const char* language = "pol") : PageWorld(size_class, {1280, 1024}) {
     std::snprintf(language_code, sizeof language_code, "%s", language);
-    ApplyClass(shared, size_class);
     // The main window as the shell leaves it: the page size, less a caption and menu bar.
     host.non_client = {8, 46};
     host.MoveMainWindow(0, 0, shared.page_width, shared.page_height);
-    window = static_cast<HeadlessWindow*>(host.CreatePage(kSchemaTemplate, page));
-    page.Build(*window);
+    Open(page);
   }
 
   // The last diagram copy drawn on the page.
@@ -43,19 +35,9 @@ struct SchemaWorld {
     return found;
   }
 
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ControllerLink link{port};
-  HeadlessHost host{clock, {1280, 1024}};
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  PageContext context{link, texts, shared, gauges, host};
   char language_code[8] = {};
   SchemaState state;
   SchemaPage page{context, state, language_code};
-  HeadlessWindow* window = nullptr;
 };
 
 TEST(SchemaPage, ScrollRuleStepsStopAtTheEndsAndWrapBackToOne) {
@@ -105,11 +87,7 @@ TEST(SchemaPage, LayoutOfEachSizeClass) {
   for (const Case& c : cases) {
     SCOPED_TRACE("size class " + std::to_string(c.size_class));
     SchemaWorld w(c.size_class);
-    const SchemaRect& got = w.state.SchemaWindow;
-    EXPECT_EQ(got.x, c.window.x);
-    EXPECT_EQ(got.y, c.window.y);
-    EXPECT_EQ(got.width, c.window.width);
-    EXPECT_EQ(got.height, c.window.height);
+    EXPECT_EQ(Box(w.state.SchemaWindow), Box(c.window));
     EXPECT_EQ(w.state.SchemaOffset.x, 0u);
     EXPECT_EQ(w.state.SchemaOffset.y, 0u);
     const headless::ControlState* h = w.window->Control(kSchemaHorizontalBar);
@@ -120,12 +98,8 @@ TEST(SchemaPage, LayoutOfEachSizeClass) {
     EXPECT_EQ(h->visible, scrolled);
     EXPECT_EQ(v->visible, scrolled);
     if (scrolled) {
-      for (const auto& [got_bar, want] : {std::pair{h->rect, c.horizontal}, std::pair{v->rect, c.vertical}}) {
-        EXPECT_EQ(got_bar.x, want.x);
-        EXPECT_EQ(got_bar.y, want.y);
-        EXPECT_EQ(got_bar.width, want.width);
-        EXPECT_EQ(got_bar.height, want.height);
-      }
+      EXPECT_EQ(Box(h->rect), Box(c.horizontal));
+      EXPECT_EQ(Box(v->rect), Box(c.vertical));
       EXPECT_EQ(h->scroll_min, 1);
       EXPECT_EQ(h->scroll_max, c.max_x);
       EXPECT_EQ(v->scroll_min, 1);

@@ -11,11 +11,11 @@
 
 #include "link/controller_link.hpp"
 #include "pages/common/page_context.hpp"
+#include "pages/common/size_classes.hpp"
 #include "pages/oscilloscope/oscilloscope_page.hpp"
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
 #include "tests/qt/image_page.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
@@ -28,7 +28,7 @@ using qt_test::ThreadCpuNs;
 TEST(OscilloscopeQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();
   SharedState shared;
-  ApplyClass(shared, 5);
+  ApplyWholeSizeClass(shared, 5);
   LanguageTable texts;
   for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "Text %d", slot);
   GaugeTables gauges{};

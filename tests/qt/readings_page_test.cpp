@@ -10,45 +10,26 @@
 #include <set>
 #include <string>
 
-#include "link/controller_link.hpp"
 #include "link/conversions.hpp"
-#include "pages/common/gauge_geometry.hpp"
-#include "pages/common/page_context.hpp"
 #include "pages/readings/readings_page.hpp"
-#include "sim/controller_model.hpp"
-#include "sim/simulated_port.hpp"
-#include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "tests/pages/page_world.hpp"
 #include "tests/qt/image_page.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
 namespace korvel {
 namespace {
 
-// The page on an image of its window's size, with its own link and texts.
-struct QtReadingsWorld {
-  explicit QtReadingsWorld(int size_class, QColor fill = Qt::white) {
-    ApplyClass(shared, size_class);
-    for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "T%d", slot);
-    ArcScratch arc;
-    BuildGaugeTables(gauges, arc);
-    window = std::make_unique<qt_test::ImagePage>(shared.page_width, shared.page_height, fonts, bitmaps, fill);
+// The page world with the page on an image of its window's size.
+struct QtReadingsWorld : testing::PageWorld {
+  explicit QtReadingsWorld(int size_class, QColor fill = Qt::white) : PageWorld(size_class) {
+    image_page = std::make_unique<qt_test::ImagePage>(shared.page_width, shared.page_height, fonts, bitmaps, fill);
   }
   QApplication& application = qt_test::App();  // before the fonts
-  VirtualClock clock;
-  sim::ControllerModel model;
-  sim::SimulatedPort port{model, clock};
-  ControllerLink link{port};
-  LanguageTable texts;
-  SharedState shared;
-  GaugeTables gauges{};
-  headless::HeadlessHost host{clock};
-  PageContext context{link, texts, shared, gauges, host};
   ReadingsState state;
   ReadingsPage page{context, state};
   QtFontSet fonts;
   QtBitmapCache bitmaps;
-  std::unique_ptr<qt_test::ImagePage> window;
+  std::unique_ptr<qt_test::ImagePage> image_page;
 };
 
 int DifferingPixels(const QImage& a, const QImage& b) {
@@ -64,13 +45,13 @@ TEST(ReadingsQt, LpgOnTemperatureLeavesNoDigitOfALongerValue) {
     // '100', then '60': the page must look as if '60' had been the only value.
     QtReadingsWorld stale(size_class);
     stale.link.ConfigRecord[11] = 255;
-    stale.page.DrawReadingsValues(*stale.window);
+    stale.page.DrawReadingsValues(*stale.image_page);
     stale.link.ConfigRecord[11] = RawFromTemperature(60);
-    stale.page.DrawReadingsValues(*stale.window);
+    stale.page.DrawReadingsValues(*stale.image_page);
     QtReadingsWorld fresh(size_class);
     fresh.link.ConfigRecord[11] = RawFromTemperature(60);
-    fresh.page.DrawReadingsValues(*fresh.window);
-    EXPECT_EQ(DifferingPixels(stale.window->image(), fresh.window->image()), 0) << "class " << size_class;
+    fresh.page.DrawReadingsValues(*fresh.image_page);
+    EXPECT_EQ(DifferingPixels(stale.image_page->image(), fresh.image_page->image()), 0) << "class " << size_class;
   }
 }
 
@@ -80,8 +61,8 @@ TEST(ReadingsQt, FrameCoversTheWholePageWindow) {
   const QColor light(240, 240, 240);
   for (int size_class = 1; size_class <= 5; ++size_class) {
     QtReadingsWorld w(size_class, light);
-    w.page.DrawReadingsFrame(*w.window);
-    const QImage& image = w.window->image();
+    w.page.DrawReadingsFrame(*w.image_page);
+    const QImage& image = w.image_page->image();
     int uncovered = 0, lowest = -1;
     for (int y = 0; y < image.height(); ++y) {
       for (int x = 0; x < image.width(); ++x) {

@@ -23,7 +23,6 @@
 #include "sim/controller_model.hpp"
 #include "sim/simulated_port.hpp"
 #include "tests/headless/headless_host.hpp"
-#include "tests/pages/size_class_state.hpp"
 #include "tests/qt/image_page.hpp"
 #include "tests/qt/qt_test_support.hpp"
 
@@ -36,7 +35,7 @@ TEST(ReadingsQtBenchmark, TickInClass5TakesUnderOneMillisecondOfCpu) {
   qt_test::App();
   const int size_class = 5;
   SharedState shared;
-  ApplyClass(shared, size_class);
+  ApplyWholeSizeClass(shared, size_class);
   LanguageTable texts;
   for (int slot = 0; slot < kLanguageSlots; ++slot) std::snprintf(texts.slots[slot], kSlotBytes, "Text %d", slot);
   GaugeTables gauges{};
