@@ -21,6 +21,9 @@ constexpr char kSpaces[] =
 
 int SlotLength(const char* text) { return static_cast<int>(strnlen(text, kSlotBytes)); }
 
+// Outline pens of the indicator segments 1..4.
+constexpr Pen kSegmentPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
+
 // Dial points: the 260 x 260 dial box sits at design (495, 40); both axes use ScaleX so that the
 // dial stays round.
 Point DialPoint(const SharedState& s, const GaugeTable& table, uint32_t index) {
@@ -87,6 +90,11 @@ void ReadingsPage::Text(int design_x, int design_y, const char* text, int count)
 
 void ReadingsPage::WholeText(int design_x, int design_y, const char* text) {
   Text(design_x, design_y, text, SlotLength(text));
+}
+
+void ReadingsPage::Label(const FrameLabel& label) {
+  const char* text = label.slot >= 0 ? context_.texts.Text(label.slot) : label.fixed;
+  dc_.text->TextOut(label.at.x, label.at.y, text, label.slot >= 0 ? SlotLength(text) : label.count);
 }
 
 void ReadingsPage::SetPenBrush(Pen pen, Brush brush) {
@@ -190,64 +198,39 @@ void ReadingsPage::LearnAction(Window& page) {
 
 void ReadingsPage::DrawReadingsFrame(Window& page) {
   const SharedState& s = context_.shared;
-  const LanguageTable& texts = context_.texts;
-  page.SetControlText(kLearnButtonId, texts.Text(lang::kLearnButton));
+  const ReadingsFrameLayout f = LayoutReadingsFrame(s);
+  page.SetControlText(kLearnButtonId, context_.texts.Text(lang::kLearnButton));
 
   Acquire(page);
   Canvas& shape = *dc_.shape;
-  auto round_rect = [&](int x1, int y1, int x2, int y2) {
-    shape.RoundRect(DesignX(s, x1), DesignY(s, y1), DesignX(s, x2), DesignY(s, y2), 20, 20);
+  auto rect = [&](const DeviceRect& r) { shape.Rectangle(r.left, r.top, r.right, r.bottom); };
+  auto round_rect = [&](const DeviceRect& r) {
+    shape.RoundRect(r.left, r.top, r.right, r.bottom, kPanelCorner, kPanelCorner);
   };
 
   SetPenBrush(Pen::PenGrey1, Brush::BrushGrey);
-  Rect(0, 0, 800, 570);
-  // In the smallest size the page window is taller than the scaled frame (450 against 438
-  // pixels). A main window whose client area reaches that far (no caption bar above it) would
-  // show the page's own light background there as a strip under the frame: fill it grey too.
-  if (s.page_height > DesignY(s, 570)) shape.Rectangle(0, DesignY(s, 570), s.page_width, s.page_height);
-
+  rect(f.background);
+  if (f.fills_below_frame) rect(f.below_frame);
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
-  round_rect(20, 20, 450, 110);    // lambda
-  round_rect(20, 130, 450, 220);   // second input
-  round_rect(20, 240, 450, 370);   // Att
-  round_rect(20, 390, 450, 520);   // messages
-  round_rect(470, 340, 780, 430);  // temperature
-  round_rect(470, 450, 780, 520);  // state
+  for (const DeviceRect& panel : f.panels) round_rect(panel);
   SetPenBrush(Pen::PenBlack1, Brush::BrushBlack);
-  round_rect(470, 20, 780, 320);   // dial
-
+  round_rect(f.dial_panel);
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
-  Rect(135, 45, 440, 80);
-  Rect(135, 155, 440, 190);
-  Rect(135, 265, 440, 315);
+  for (const DeviceRect& track : f.tracks) rect(track);
   SetPenBrush(Pen::PenGrey1, Brush::BrushSilver);
-  Rect(159, 268, 419, 292);
+  rect(f.att_bar_frame);
   SetPenBrush(Pen::PenBlack1, Brush::BrushWhite);
-  Rect(30, 400, 440, 510);
-
-  static constexpr Pen kSegmentPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
+  rect(f.message_area);
   for (int k = 0; k < 4; ++k) {
     SetPenBrush(kSegmentPens[k], Brush::BrushSilver);
-    shape.Rectangle(s.indicator_box[0] + s.column_offsets[k], s.indicator_box[1],
-                    s.indicator_box[2] + s.column_offsets[k], s.indicator_box[3]);
+    rect(f.segments[k]);
   }
 
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
-  WholeText(240, 25, texts.Text(lang::kLambdaPanel));
-  WholeText(270, 135, texts.Text(lang::kSecondInputPanel));
-  WholeText(245, 245, texts.Text(lang::kAttPanel));
-  WholeText(150, 196, texts.Text(lang::kTpsInertReadout));
-  Text(345, 196, "V", 1);
-  Text(630, 385, "LPG ON:", 7);
-  Text(730, 385, "\xB0\x43", 2);
-  WholeText(520, 345, texts.Text(lang::kTemperaturePanel));
-  WholeText(150, 86, texts.Text(lang::kLambdaLean));
-  WholeText(360, 86, texts.Text(lang::kLambdaRich));
+  for (const FrameLabel& label : f.labels) Label(label);
   SetFont(s.ValueFont);
-  Text(110, 45, "V", 1);
-  Text(110, 155, "V", 1);
-  Text(550, 375, "\xB0\x43", 2);
+  for (const FrameLabel& label : f.value_labels) Label(label);
   Release(page);
 
   DrawDial(page);
@@ -376,7 +359,6 @@ void ReadingsPage::DrawLambdaPanel() {
 
 void ReadingsPage::DrawIndicator() {
   const SharedState& s = context_.shared;
-  static constexpr Pen kPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
   static constexpr Brush kBrushes[4] = {Brush::BrushCyan, Brush::BrushGreen, Brush::BrushYellow,
                                         Brush::BrushRed};
   int lit = -1;
@@ -389,16 +371,16 @@ void ReadingsPage::DrawIndicator() {
   }
   state_.SegmentRaised = lit >= 1;
   auto segment = [&](int k) {
-    dc_.shape->Rectangle(s.indicator_box[0] + s.column_offsets[k], s.indicator_box[1],
-                         s.indicator_box[2] + s.column_offsets[k], s.indicator_box[3]);
+    const DeviceRect r = IndicatorSegment(s, k);
+    dc_.shape->Rectangle(r.left, r.top, r.right, r.bottom);
   };
   if (lit >= 0) {
-    SetPenBrush(kPens[lit], kBrushes[lit]);
+    SetPenBrush(kSegmentPens[lit], kBrushes[lit]);
     segment(lit);
   }
   for (int k = 0; k < 4; ++k) {
     if (k == lit) continue;
-    SetPenBrush(kPens[k], Brush::BrushSilver);
+    SetPenBrush(kSegmentPens[k], Brush::BrushSilver);
     segment(k);
   }
 }

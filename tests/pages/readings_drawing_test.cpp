@@ -183,25 +183,6 @@ TEST(ReadingsDrawing, ValuesAtDeviceCoordinatesOfClasses1_2_5) {
   }
 }
 
-TEST(ReadingsDrawing, IndicatorSegmentsSitInTheirColumnsInEveryClass) {
-  struct Segments {
-    int size_class;
-    int left[4];
-    int width, top, bottom;
-  };
-  const Segments classes[] = {{1, {113, 172, 231, 290}, 57, 123, 142}, {2, {140, 214, 288, 362}, 72, 160, 185},
-                              {3, {180, 274, 368, 462}, 92, 211, 243}, {4, {225, 343, 461, 579}, 115, 268, 313},
-                              {5, {225, 343, 461, 579}, 115, 288, 335}};
-  for (const Segments& e : classes) {
-    ReadingsWorld w(e.size_class);
-    w.page.DrawReadingsFrame(*w.window);
-    for (int k = 0; k < 4; ++k) {
-      const Box segment{e.left[k], e.top, e.left[k] + e.width, e.bottom};
-      EXPECT_TRUE(HasRect(w, segment, Brush::BrushSilver)) << "class " << e.size_class << " segment " << k + 1;
-    }
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Lambda slider, indicator and second input.
 

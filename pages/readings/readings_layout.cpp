@@ -1,0 +1,69 @@
+#include "pages/readings/readings_layout.hpp"
+
+#include "texts/text_slots.hpp"
+
+namespace korvel {
+
+namespace {
+
+// Design rectangles of the frame (the layout of class 2).
+constexpr DeviceRect kPanels[6] = {{20, 20, 450, 110},  {20, 130, 450, 220},  {20, 240, 450, 370},
+                                   {20, 390, 450, 520}, {470, 340, 780, 430}, {470, 450, 780, 520}};
+constexpr DeviceRect kDialPanel{470, 20, 780, 320};
+constexpr DeviceRect kTracks[3] = {{135, 45, 440, 80}, {135, 155, 440, 190}, {135, 265, 440, 315}};
+constexpr DeviceRect kAttBarFrame{159, 268, 419, 292};
+constexpr DeviceRect kMessageArea{30, 400, 440, 510};
+constexpr DeviceRect kFrame{0, 0, 800, 570};
+
+// Labels at design positions, in the order they are drawn.
+constexpr FrameLabel kLabels[10] = {
+    {lang::kLambdaPanel, nullptr, 0, {240, 25}},
+    {lang::kSecondInputPanel, nullptr, 0, {270, 135}},
+    {lang::kAttPanel, nullptr, 0, {245, 245}},
+    {lang::kTpsInertReadout, nullptr, 0, {150, 196}},
+    {-1, "V", 1, {345, 196}},
+    {-1, "LPG ON:", 7, {630, 385}},
+    {-1, "\xB0\x43", 2, {730, 385}},
+    {lang::kTemperaturePanel, nullptr, 0, {520, 345}},
+    {lang::kLambdaLean, nullptr, 0, {150, 86}},
+    {lang::kLambdaRich, nullptr, 0, {360, 86}},
+};
+constexpr FrameLabel kValueLabels[3] = {
+    {-1, "V", 1, {110, 45}},
+    {-1, "V", 1, {110, 155}},
+    {-1, "\xB0\x43", 2, {550, 375}},
+};
+
+DeviceRect Scaled(const SharedState& s, const DeviceRect& r) {
+  return {DesignX(s, r.left), DesignY(s, r.top), DesignX(s, r.right), DesignY(s, r.bottom)};
+}
+
+FrameLabel Scaled(const SharedState& s, FrameLabel label) {
+  label.at = {DesignX(s, label.at.x), DesignY(s, label.at.y)};
+  return label;
+}
+
+}  // namespace
+
+DeviceRect IndicatorSegment(const SharedState& s, int k) {
+  return {s.indicator_box[0] + s.column_offsets[k], s.indicator_box[1], s.indicator_box[2] + s.column_offsets[k],
+          s.indicator_box[3]};
+}
+
+ReadingsFrameLayout LayoutReadingsFrame(const SharedState& s) {
+  ReadingsFrameLayout f{};
+  f.background = Scaled(s, kFrame);
+  f.fills_below_frame = s.page_height > f.background.bottom;
+  f.below_frame = {0, f.background.bottom, s.page_width, s.page_height};
+  for (int i = 0; i < 6; ++i) f.panels[i] = Scaled(s, kPanels[i]);
+  f.dial_panel = Scaled(s, kDialPanel);
+  for (int i = 0; i < 3; ++i) f.tracks[i] = Scaled(s, kTracks[i]);
+  f.att_bar_frame = Scaled(s, kAttBarFrame);
+  f.message_area = Scaled(s, kMessageArea);
+  for (int k = 0; k < 4; ++k) f.segments[k] = IndicatorSegment(s, k);
+  for (int i = 0; i < 10; ++i) f.labels[i] = Scaled(s, kLabels[i]);
+  for (int i = 0; i < 3; ++i) f.value_labels[i] = Scaled(s, kValueLabels[i]);
+  return f;
+}
+
+}  // namespace korvel
