@@ -143,6 +143,14 @@ TEST(ScopeValues, SweepStepColumnsAcrossAWrapInThreeClasses) {
     EXPECT_EQ(step.history_slot, static_cast<int>(c.position) - 199);
     EXPECT_EQ(step.redraw_point, static_cast<int>(c.position) - 198);
   }
+  // The value cursor's line over the first and the last slot it reads.
+  const std::pair<int, BandColumns> cursor[] = {{1, {162, 163}}, {2, {203, 204}}, {5, {324, 325}}};
+  for (const auto& [size_class, first] : cursor) {
+    SharedState shared;
+    ApplyClass(shared, size_class);
+    EXPECT_EQ(CursorColumns(shared, kFirstCursorSlot), first) << "class " << size_class;
+    EXPECT_EQ(CursorColumns(shared, kLastCursorSlot).left, DesignX(shared, 596)) << "class " << size_class;
+  }
 }
 
 TEST(ScopeValues, SweepSegmentsStartFlatAndOtherwiseContinueFromThePreviousY) {
