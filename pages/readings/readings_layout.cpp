@@ -1,19 +1,20 @@
 #include "pages/readings/readings_layout.hpp"
 
+#include "link/live_data.hpp"
 #include "texts/text_slots.hpp"
 
 namespace korvel {
 
 namespace {
 
-// Design rectangles of the frame (the layout of class 2).
-constexpr DeviceRect kPanels[6] = {{20, 20, 450, 110},  {20, 130, 450, 220},  {20, 240, 450, 370},
+// The frame in design units.
+constexpr DesignRect kPanels[6] = {{20, 20, 450, 110},  {20, 130, 450, 220},  {20, 240, 450, 370},
                                    {20, 390, 450, 520}, {470, 340, 780, 430}, {470, 450, 780, 520}};
-constexpr DeviceRect kDialPanel{470, 20, 780, 320};
-constexpr DeviceRect kTracks[3] = {{135, 45, 440, 80}, {135, 155, 440, 190}, {135, 265, 440, 315}};
-constexpr DeviceRect kAttBarFrame{159, 268, 419, 292};
-constexpr DeviceRect kMessageArea{30, 400, 440, 510};
-constexpr DeviceRect kFrame{0, 0, 800, 570};
+constexpr DesignRect kDialPanel{470, 20, 780, 320};
+constexpr DesignRect kTracks[3] = {{135, 45, 440, 80}, {135, 155, 440, 190}, {135, 265, 440, 315}};
+constexpr DesignRect kAttBarFrame{159, 268, 419, 292};
+constexpr DesignRect kMessageArea{30, 400, 440, 510};
+constexpr DesignRect kFrame{0, 0, 800, 570};
 
 // Labels at design positions, in the order they are drawn.
 constexpr FrameLabel kLabels[10] = {
@@ -34,7 +35,7 @@ constexpr FrameLabel kValueLabels[3] = {
     {-1, "\xB0\x43", 2, {550, 375}},
 };
 
-DeviceRect Scaled(const SharedState& s, const DeviceRect& r) {
+DeviceRect Scaled(const SharedState& s, const DesignRect& r) {
   return {DesignX(s, r.left), DesignY(s, r.top), DesignX(s, r.right), DesignY(s, r.bottom)};
 }
 
@@ -64,6 +65,39 @@ ReadingsFrameLayout LayoutReadingsFrame(const SharedState& s) {
   for (int i = 0; i < 10; ++i) f.labels[i] = Scaled(s, kLabels[i]);
   for (int i = 0; i < 3; ++i) f.value_labels[i] = Scaled(s, kValueLabels[i]);
   return f;
+}
+
+LambdaSliderLayout LayoutLambdaSlider(uint8_t probe, uint8_t lambda_type) {
+  int p = probe;
+  if (LambdaRange(lambda_type) == 0) p *= 5;  // the 0..1 V probe
+  if (p > 255) p = 255;
+  return {{140 + p, 52, 180 + p, 73}, {137, 52, 140 + p, 73}, {439, 52, 180 + p, 73}};
+}
+
+AttPanelLayout LayoutAttPanel(int att, int att_init, const AttLimits& limits) {
+  // The bar's inside runs from 161; the bands may reach 418, one column past the bar's fill.
+  constexpr int kBarLeft = 161;
+  constexpr int kBandRight = 418;
+  auto at_least = [](int v, int low) { return v < low ? low : v; };
+  auto at_most = [](int v, int high) { return v > high ? high : v; };
+  AttPanelLayout a{};
+  a.bar = {kBarLeft, 270, kBarLeft + att, 290};
+  a.bar_rest = {kBarLeft + att, 270, 417, 290};
+  a.caret = {att_init + 157, 315};
+  a.caret_caption = {att_init + 144, 345};
+  a.caret_value = {att_init + 147, 326};
+  const int c = att_init + kBarLeft;
+  const int cyan_left = at_least(c - limits.min_bj, kBarLeft);
+  const int cyan_right = at_most(c + limits.max_bj, kBandRight);
+  const int red_left = at_least(c - limits.min, kBarLeft);
+  const int red_right = at_most(c + limits.max, kBandRight);
+  a.cyan_band = {cyan_left, 295, cyan_right, 300};
+  a.red_band = {red_left, 305, red_right, 310};
+  a.band_rests[0] = {160, 295, cyan_left, 300};
+  a.band_rests[1] = {cyan_right, 295, kBandRight, 300};
+  a.band_rests[2] = {160, 305, red_left, 310};
+  a.band_rests[3] = {red_right, 305, kBandRight, 310};
+  return a;
 }
 
 }  // namespace korvel

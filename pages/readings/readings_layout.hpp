@@ -1,7 +1,10 @@
 #pragma once
-// Where the Readings page's static frame lies in device pixels of the size class in force: the
-// background, the panels, the tracks and the Att bar frame, the indicator segments and the labels.
-// Drawing the frame only walks these values.
+// Where the Readings page draws, decided before it draws: the static frame in device pixels of the
+// size class in force (background, panels, tracks, Att bar frame, indicator segments, labels), and
+// the bars that move with the values (lambda slider, Att bar, caret and limit bands) in design
+// units. Drawing only walks these values.
+#include <cstdint>
+
 #include "pages/common/shared_state.hpp"
 #include "platform/drawing.hpp"
 
@@ -11,6 +14,12 @@ namespace korvel {
 struct DeviceRect {
   int left, top, right, bottom;
   friend bool operator==(const DeviceRect&, const DeviceRect&) = default;
+};
+
+// A rectangle in design units (the layout of class 2); it is drawn at its scaled corners.
+struct DesignRect {
+  int left, top, right, bottom;
+  friend bool operator==(const DesignRect&, const DesignRect&) = default;
 };
 
 // A label of the frame: a language text drawn whole, or `count` characters of a fixed text.
@@ -43,5 +52,29 @@ ReadingsFrameLayout LayoutReadingsFrame(const SharedState& shared);
 
 // Segment k (0..3) of the four-segment indicator: the class's box moved by the segment's column.
 DeviceRect IndicatorSegment(const SharedState& shared, int k);
+
+// The lambda slider: its block at the probe's position (the 0..1 V probe moves five times as far,
+// and the block stops at 255) and the track cleared on both sides of it.
+struct LambdaSliderLayout {
+  DesignRect block, left_rest, right_rest;
+};
+LambdaSliderLayout LayoutLambdaSlider(uint8_t probe, uint8_t lambda_type);
+
+// The Att limits of the options record around the caret: the wide (cyan) and the narrow (red) band.
+struct AttLimits {
+  int min_bj, max_bj, min, max;
+};
+// The Att panel: the bar filled up to Att and its empty rest, the caret with its caption and value
+// under AttInit, and the two limit bands around the caret, held inside the bar whatever the
+// limits say, with the bar's rest on either side of each.
+struct AttPanelLayout {
+  DesignRect bar, bar_rest;
+  Point caret, caret_caption, caret_value;
+  DesignRect cyan_band, red_band;
+  DesignRect band_rests[4];  // left and right of the cyan band, then of the red band
+};
+AttPanelLayout LayoutAttPanel(int att, int att_init, const AttLimits& limits);
+// Cleared when the caret moves.
+constexpr DesignRect kAttCaretZone{140, 316, 440, 360};
 
 }  // namespace korvel

@@ -109,6 +109,8 @@ void ReadingsPage::Rect(int x1, int y1, int x2, int y2) {
   dc_.shape->Rectangle(DesignX(s, x1), DesignY(s, y1), DesignX(s, x2), DesignY(s, y2));
 }
 
+void ReadingsPage::Rect(const DesignRect& r) { Rect(r.left, r.top, r.right, r.bottom); }
+
 // ---------------------------------------------------------------------------------------------
 // Page procedure.
 
@@ -337,9 +339,7 @@ void ReadingsPage::DrawLambdaPanel() {
   SetColours(kBlack, kWhite);
   Text(40, 45, VoltText(VoltsFromRaw(probe)).text, 4);
 
-  int p = probe;
-  if (LambdaRange(Stored(link, Parameter::LambdaType)) == 0) p *= 5;  // the 0..1 V probe
-  if (p > 255) p = 255;
+  const LambdaSliderLayout slider = LayoutLambdaSlider(probe, Stored(link, Parameter::LambdaType));
   switch (link.LiveDataRecord[kIndicatorFlags] & 7) {
     case 1:
       SetPenBrush(Pen::PenGreen1, Brush::BrushGreen);
@@ -351,10 +351,10 @@ void ReadingsPage::DrawLambdaPanel() {
       SetPenBrush(Pen::PenYellow1, Brush::BrushYellow);
       break;
   }
-  Rect(140 + p, 52, 180 + p, 73);
+  Rect(slider.block);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(137, 52, 140 + p, 73);
-  Rect(439, 52, 180 + p, 73);
+  Rect(slider.left_rest);
+  Rect(slider.right_rest);
 }
 
 void ReadingsPage::DrawIndicator() {
@@ -410,6 +410,10 @@ void ReadingsPage::DrawAttPanel() {
   const ControllerLink& link = context_.link;
   const int att = link.LiveDataRecord[kAtt];
   const int att_init = link.LiveDataRecord[kAttInit];
+  const AttPanelLayout a =
+      LayoutAttPanel(att, att_init,
+                     {Stored(link, Parameter::AttMin_BJ), Stored(link, Parameter::AttMax_BJ),
+                      Stored(link, Parameter::AttMin), Stored(link, Parameter::AttMax)});
   char buffer[16];
 
   SetFont(s.ValueFont);
@@ -418,42 +422,29 @@ void ReadingsPage::DrawAttPanel() {
   Text(40, 265, buffer, 3);
 
   SetPenBrush(Pen::PenNavy1, Brush::BrushNavy);
-  Rect(161, 270, 161 + att, 290);
+  Rect(a.bar);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(161 + att, 270, 417, 290);
+  Rect(a.bar_rest);
 
   if (static_cast<uint32_t>(att_init) != state_.last_att_init_drawn) {
     SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-    Rect(140, 316, 440, 360);
+    Rect(kAttCaretZone);
   }
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
-  Text(att_init + 157, 315, "^", 1);
-  WholeText(att_init + 144, 345, context_.texts.Text(lang::kAttInitCaret));
+  Text(a.caret.x, a.caret.y, "^", 1);
+  WholeText(a.caret_caption.x, a.caret_caption.y, context_.texts.Text(lang::kAttInitCaret));
   SetColours(kBlack, kWhite);
   std::snprintf(buffer, sizeof buffer, "%03dl", att_init);
-  Text(att_init + 147, 326, buffer, 3);
+  Text(a.caret_value.x, a.caret_value.y, buffer, 3);
   state_.last_att_init_drawn = static_cast<uint32_t>(att_init);
 
-  // Limit bands around the caret, kept inside the bar.
-  const int c = att_init + 161;
-  int a = c - Stored(link, Parameter::AttMin_BJ);
-  int b = c + Stored(link, Parameter::AttMax_BJ);
-  if (a < 161) a = 161;
-  if (b > 418) b = 418;
-  int a2 = c - Stored(link, Parameter::AttMin);
-  int b2 = c + Stored(link, Parameter::AttMax);
-  if (a2 < 161) a2 = 161;
-  if (b2 > 418) b2 = 418;
   SetPenBrush(Pen::PenCyan1, Brush::BrushCyan);
-  Rect(a, 295, b, 300);
+  Rect(a.cyan_band);
   SetPenBrush(Pen::PenRed1, Brush::BrushRed);
-  Rect(a2, 305, b2, 310);
+  Rect(a.red_band);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(160, 295, a, 300);
-  Rect(b, 295, 418, 300);
-  Rect(160, 305, a2, 310);
-  Rect(b2, 305, 418, 310);
+  for (const DesignRect& rest : a.band_rests) Rect(rest);
 }
 
 void ReadingsPage::DrawSwitchingSpeeds(Window& page) {

@@ -59,6 +59,7 @@ class ReadingsPage : public PageProcedure {
   // Shape context.
   void SetPenBrush(Pen pen, Brush brush);
   void Rect(int x1, int y1, int x2, int y2);  // design units
+  void Rect(const DesignRect& r);
 
   void DrawLambdaPanel();
   void DrawIndicator();

@@ -1,9 +1,11 @@
-// Where the Readings frame lies in each size class: design rectangles and labels scaled and
-// truncated with the class's factors, the per-class indicator segments, and the strip under the
-// frame that only the smallest page window has.
+// Where the Readings page draws: the frame in each size class (design rectangles and labels scaled
+// and truncated with the class's factors, the per-class indicator segments, the strip under the
+// frame that only the smallest page window has), and the lambda slider and the Att bars, held
+// inside their tracks.
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 #include "pages/readings/readings_layout.hpp"
 #include "tests/pages/size_class_state.hpp"
@@ -12,6 +14,9 @@
 namespace korvel {
 
 std::ostream& operator<<(std::ostream& os, const DeviceRect& r) {
+  return os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+std::ostream& operator<<(std::ostream& os, const DesignRect& r) {
   return os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
 }
 
@@ -70,6 +75,93 @@ TEST(ReadingsLayout, FrameInEverySizeClass) {
     EXPECT_EQ(f.labels[9].slot, lang::kLambdaRich);
     EXPECT_EQ(f.labels[9].at, c.rich_label);
     EXPECT_EQ(f.value_labels[2].at, c.degrees_value);
+  }
+}
+
+TEST(ReadingsLayout, DesignClassFrameIsTheDesignLayout) {
+  SharedState shared;
+  ApplyClass(shared, 2);
+  const ReadingsFrameLayout f = LayoutReadingsFrame(shared);
+  const DeviceRect panels[6] = {{20, 20, 450, 110},  {20, 130, 450, 220},  {20, 240, 450, 370},
+                                {20, 390, 450, 520}, {470, 340, 780, 430}, {470, 450, 780, 520}};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(f.panels[i], panels[i]) << "panel " << i;
+  const DeviceRect tracks[3] = {{135, 45, 440, 80}, {135, 155, 440, 190}, {135, 265, 440, 315}};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(f.tracks[i], tracks[i]) << "track " << i;
+  struct Label {
+    int slot;
+    const char* fixed;
+    int count;
+    Point at;
+  };
+  const Label labels[10] = {{lang::kLambdaPanel, nullptr, 0, {240, 25}}, {lang::kSecondInputPanel, nullptr, 0, {270, 135}},
+                            {lang::kAttPanel, nullptr, 0, {245, 245}},   {lang::kTpsInertReadout, nullptr, 0, {150, 196}},
+                            {-1, "V", 1, {345, 196}},                    {-1, "LPG ON:", 7, {630, 385}},
+                            {-1, "\xB0\x43", 2, {730, 385}},             {lang::kTemperaturePanel, nullptr, 0, {520, 345}},
+                            {lang::kLambdaLean, nullptr, 0, {150, 86}},  {lang::kLambdaRich, nullptr, 0, {360, 86}}};
+  const Label value_labels[3] = {{-1, "V", 1, {110, 45}}, {-1, "V", 1, {110, 155}}, {-1, "\xB0\x43", 2, {550, 375}}};
+  auto expect_label = [](const FrameLabel& got, const Label& want) {
+    EXPECT_EQ(got.slot, want.slot);
+    EXPECT_EQ(got.at, want.at);
+    if (want.fixed != nullptr) {
+      ASSERT_NE(got.fixed, nullptr);
+      EXPECT_EQ(std::string(got.fixed, static_cast<size_t>(got.count)), want.fixed);
+    }
+  };
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE("label " + std::to_string(i));
+    expect_label(f.labels[i], labels[i]);
+  }
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("value label " + std::to_string(i));
+    expect_label(f.value_labels[i], value_labels[i]);
+  }
+}
+
+TEST(ReadingsLayout, LambdaSliderStopsAt255) {
+  struct Case {
+    uint8_t probe, lambda_type;
+    int block_left;
+  };
+  const Case cases[] = {
+      {0, 0x00, 140},   {51, 0x00, 395},  // the 0..1 V probe moves five times as far ...
+      {60, 0x00, 395},  {60, 0x10, 200},  // ... and stops at 255 (300 held); other probes move by the raw value
+      {255, 0x5F, 395},
+  };
+  for (const Case& c : cases) {
+    const LambdaSliderLayout slider = LayoutLambdaSlider(c.probe, c.lambda_type);
+    EXPECT_EQ(slider.block, (DesignRect{c.block_left, 52, c.block_left + 40, 73})) << int(c.probe);
+    EXPECT_EQ(slider.left_rest, (DesignRect{137, 52, c.block_left, 73})) << int(c.probe);
+    EXPECT_EQ(slider.right_rest, (DesignRect{439, 52, c.block_left + 40, 73})) << int(c.probe);
+  }
+}
+
+TEST(ReadingsLayout, AttBandsStayInsideTheBar) {
+  struct Case {
+    const char* what;
+    int att, att_init;
+    AttLimits limits;  // min_bj, max_bj, min, max
+    int cyan_left, cyan_right, red_left, red_right;
+  };
+  const Case cases[] = {
+      {"red band held at the bar's left end", 255, 10, {5, 30, 50, 20}, 166, 201, 161, 191},
+      {"red band held at 418", 0, 250, {0, 0, 0, 50}, 411, 411, 411, 418},
+      {"caret at 0, widest limits", 100, 0, {255, 255, 255, 255}, 161, 416, 161, 416},
+      {"caret at 255, widest limits", 100, 255, {255, 255, 0, 0}, 161, 418, 416, 416},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const AttPanelLayout a = LayoutAttPanel(c.att, c.att_init, c.limits);
+    EXPECT_EQ(a.bar, (DesignRect{161, 270, 161 + c.att, 290}));
+    EXPECT_EQ(a.bar_rest, (DesignRect{161 + c.att, 270, 417, 290}));
+    EXPECT_EQ(a.caret, (Point{c.att_init + 157, 315}));
+    EXPECT_EQ(a.caret_caption, (Point{c.att_init + 144, 345}));
+    EXPECT_EQ(a.caret_value, (Point{c.att_init + 147, 326}));
+    EXPECT_EQ(a.cyan_band, (DesignRect{c.cyan_left, 295, c.cyan_right, 300}));
+    EXPECT_EQ(a.red_band, (DesignRect{c.red_left, 305, c.red_right, 310}));
+    EXPECT_EQ(a.band_rests[0], (DesignRect{160, 295, c.cyan_left, 300}));
+    EXPECT_EQ(a.band_rests[1], (DesignRect{c.cyan_right, 295, 418, 300}));
+    EXPECT_EQ(a.band_rests[2], (DesignRect{160, 305, c.red_left, 310}));
+    EXPECT_EQ(a.band_rests[3], (DesignRect{c.red_right, 305, 418, 310}));
   }
 }
 
