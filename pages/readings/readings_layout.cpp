@@ -35,6 +35,28 @@ constexpr FrameLabel kValueLabels[3] = {
     {-1, "\xB0\x43", 2, {550, 375}},
 };
 
+// Dial positions, scaled by ScaleX on both axes.
+constexpr uint32_t kMaxNeedleIndex = 160;
+constexpr Point kDigits[9] = {{540, 205}, {525, 155}, {540, 110}, {570, 80}, {617, 65},
+                              {664, 80},  {699, 110}, {714, 155}, {699, 205}};
+constexpr Point kCaption{575, 115};
+constexpr DesignRect kHubCap{605, 150, 645, 190};
+
+int DialCoord(const SharedState& s, int design) { return static_cast<int>(design * s.ScaleX); }
+
+// The point of a gauge table at `index` (held to its last position), on the page: the 260 x 260
+// dial box sits at design (495, 40).
+Point DialPoint(const SharedState& s, const GaugeTable& table, uint32_t index) {
+  if (index >= static_cast<uint32_t>(kArcPositions)) index = kArcPositions - 1;
+  return {static_cast<int32_t>(495 * s.ScaleX + table.u[index] * s.ScaleX),
+          static_cast<int32_t>(40 * s.ScaleX + table.v[index] * s.ScaleX)};
+}
+
+DialLine Spoke(const SharedState& s, const GaugeTable& from, uint32_t from_index, const GaugeTable& to,
+               uint32_t to_index) {
+  return {DialPoint(s, from, from_index), DialPoint(s, to, to_index)};
+}
+
 DeviceRect Scaled(const SharedState& s, const DesignRect& r) {
   return {DesignX(s, r.left), DesignY(s, r.top), DesignX(s, r.right), DesignY(s, r.bottom)};
 }
@@ -65,6 +87,28 @@ ReadingsFrameLayout LayoutReadingsFrame(const SharedState& s) {
   for (int i = 0; i < 10; ++i) f.labels[i] = Scaled(s, kLabels[i]);
   for (int i = 0; i < 3; ++i) f.value_labels[i] = Scaled(s, kValueLabels[i]);
   return f;
+}
+
+DialPicture DecideDial(const SharedState& s, const GaugeTables& g, uint32_t engine_speed,
+                       uint32_t last_needle_index, bool red_zone, uint32_t lpg_off_speed) {
+  DialPicture d{};
+  const uint32_t last = last_needle_index > kMaxNeedleIndex ? kMaxNeedleIndex : last_needle_index;
+  d.old_needle = Spoke(s, g.hub, last, g.needle, last);
+  d.needle_index = engine_speed / 50 > kMaxNeedleIndex ? kMaxNeedleIndex : engine_speed / 50;
+  d.needle = Spoke(s, g.hub, d.needle_index, g.needle, d.needle_index);
+  d.hub_cap = {DialCoord(s, kHubCap.left), DialCoord(s, kHubCap.top), DialCoord(s, kHubCap.right),
+               DialCoord(s, kHubCap.bottom)};
+  for (uint32_t k = 0; k <= 8; ++k) {
+    d.major[k] = Spoke(s, g.rim, 20 * k, g.major, k);
+    d.major_red[k] = red_zone && lpg_off_speed / 1000 < k;
+  }
+  for (uint32_t k = 0; k <= 40; ++k) {
+    d.minor[k] = Spoke(s, g.rim, 4 * k, g.minor, k);
+    d.minor_red[k] = red_zone && lpg_off_speed / 200 < k;
+  }
+  for (int k = 0; k < 9; ++k) d.digits[k] = {DialCoord(s, kDigits[k].x), DialCoord(s, kDigits[k].y)};
+  d.caption = {DialCoord(s, kCaption.x), DialCoord(s, kCaption.y)};
+  return d;
 }
 
 LambdaSliderLayout LayoutLambdaSlider(uint8_t probe, uint8_t lambda_type) {

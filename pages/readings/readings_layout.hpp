@@ -5,6 +5,7 @@
 // units. Drawing only walks these values.
 #include <cstdint>
 
+#include "pages/common/gauge_geometry.hpp"
 #include "pages/common/shared_state.hpp"
 #include "platform/drawing.hpp"
 
@@ -76,5 +77,27 @@ struct AttPanelLayout {
 AttPanelLayout LayoutAttPanel(int att, int att_init, const AttLimits& limits);
 // Cleared when the caret moves.
 constexpr DesignRect kAttCaretZone{140, 316, 440, 360};
+
+// The engine-speed dial in device pixels. Its points come from the gauge tables placed at the dial
+// box; both axes scale by ScaleX, so that the dial stays round.
+struct DialLine {
+  Point from, to;
+};
+struct DialPicture {
+  DialLine old_needle;    // drawn over in black
+  DialLine needle;        // hub to rim at one step per 50 rpm, held at 8000 rpm
+  uint32_t needle_index;
+  DeviceRect hub_cap;
+  DialLine major[9];      // a tick per 1000 rpm
+  DialLine minor[41];     // a tick per 200 rpm
+  // The red zone: the ticks above the thousand (and above the 200 rpm step) of the LPG-off speed,
+  // only while the LPG-off switching is enabled.
+  bool major_red[9];
+  bool minor_red[41];
+  Point digits[9];        // "0" to "8"
+  Point caption;          // "RPM x 1000"
+};
+DialPicture DecideDial(const SharedState& shared, const GaugeTables& gauges, uint32_t engine_speed,
+                       uint32_t last_needle_index, bool red_zone, uint32_t lpg_off_speed);
 
 }  // namespace korvel

@@ -13,8 +13,6 @@ namespace korvel {
 
 namespace {
 
-constexpr uint32_t kMaxNeedleIndex = 160;
-
 // Enough spaces for the longest blanking run (73).
 constexpr char kSpaces[] =
     "                                                                                ";
@@ -23,25 +21,6 @@ int SlotLength(const char* text) { return static_cast<int>(strnlen(text, kSlotBy
 
 // Outline pens of the indicator segments 1..4.
 constexpr Pen kSegmentPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
-
-// Dial points: the 260 x 260 dial box sits at design (495, 40); both axes use ScaleX so that the
-// dial stays round.
-Point DialPoint(const SharedState& s, const GaugeTable& table, uint32_t index) {
-  if (index >= static_cast<uint32_t>(kArcPositions)) index = kArcPositions - 1;
-  return {static_cast<int32_t>(495 * s.ScaleX + table.u[index] * s.ScaleX),
-          static_cast<int32_t>(40 * s.ScaleX + table.v[index] * s.ScaleX)};
-}
-int DialCoord(const SharedState& s, int design) { return static_cast<int>(design * s.ScaleX); }
-
-void DialLine(Canvas& shape, const SharedState& s, const GaugeTable& from, uint32_t from_index,
-              const GaugeTable& to, uint32_t to_index) {
-  const Point line[2] = {DialPoint(s, from, from_index), DialPoint(s, to, to_index)};
-  shape.Polyline(line, 2);
-}
-
-void DialHubCap(Canvas& shape, const SharedState& s) {
-  shape.Ellipse(DialCoord(s, 605), DialCoord(s, 150), DialCoord(s, 645), DialCoord(s, 190));
-}
 
 }  // namespace
 
@@ -243,55 +222,49 @@ void ReadingsPage::DrawReadingsFrame(Window& page) {
 
 void ReadingsPage::DrawDial(Window& page) {
   const SharedState& s = context_.shared;
-  const GaugeTables& g = context_.gauges;
+  const DialPicture d = DecideDial(s, context_.gauges, s.CurrentEngineSpeed, state_.LastNeedleIndex,
+                                   (Stored(context_.link, Parameter::Options) & 0x40) != 0,
+                                   state_.LpgOffSpeedShown);
   Canvas& text = page.GetContext();
   Canvas& shape = page.GetContext();
+  auto line = [&](const DialLine& l) {
+    const Point points[2] = {l.from, l.to};
+    shape.Polyline(points, 2);
+  };
+  auto hub_cap = [&] { shape.Ellipse(d.hub_cap.left, d.hub_cap.top, d.hub_cap.right, d.hub_cap.bottom); };
 
-  uint32_t last = state_.LastNeedleIndex;
-  if (last > kMaxNeedleIndex) last = kMaxNeedleIndex;
   shape.SelectPen(Pen::PenBlack4);
-  DialLine(shape, s, g.hub, last, g.needle, last);
-
+  line(d.old_needle);
   shape.SelectPen(Pen::PenRed4);
   shape.SelectBrush(Brush::BrushRed);
-  uint32_t n = s.CurrentEngineSpeed / 50;
-  if (n > kMaxNeedleIndex) n = kMaxNeedleIndex;
-  DialLine(shape, s, g.hub, n, g.needle, n);
-  DialHubCap(shape, s);
-
-  // The red zone: the ticks above the thousand (and above the 200 rpm step) of the LPG-off speed,
-  // shown only while the LPG-off switching is enabled.
-  const bool red_zone = (Stored(context_.link, Parameter::Options) & 0x40) != 0;
-  for (uint32_t k = 0; k <= 8; ++k) {
-    shape.SelectPen(red_zone && state_.LpgOffSpeedShown / 1000 < k ? Pen::PenRed2 : Pen::PenLightGrey2);
-    DialLine(shape, s, g.rim, 20 * k, g.major, k);
+  line(d.needle);
+  hub_cap();
+  for (int k = 0; k <= 8; ++k) {
+    shape.SelectPen(d.major_red[k] ? Pen::PenRed2 : Pen::PenLightGrey2);
+    line(d.major[k]);
   }
-  for (uint32_t k = 0; k <= 40; ++k) {
-    shape.SelectPen(red_zone && state_.LpgOffSpeedShown / 200 < k ? Pen::PenRed2 : Pen::PenLightGrey2);
-    DialLine(shape, s, g.rim, 4 * k, g.minor, k);
+  for (int k = 0; k <= 40; ++k) {
+    shape.SelectPen(d.minor_red[k] ? Pen::PenRed2 : Pen::PenLightGrey2);
+    line(d.minor[k]);
   }
 
-  struct Digit {
-    const char* text;
-    int x, y;
-  };
-  static constexpr Digit kDigits[9] = {{"0", 540, 205}, {"1", 525, 155}, {"2", 540, 110},
-                                       {"3", 570, 80},  {"4", 617, 65},  {"5", 664, 80},
-                                       {"6", 699, 110}, {"7", 714, 155}, {"8", 699, 205}};
   text.SelectFont(s.LabelFont);
   text.SetTextColor(kWhite);
   text.SetBkColor(kBlack);
-  for (const Digit& d : kDigits) text.TextOut(DialCoord(s, d.x), DialCoord(s, d.y), d.text, 1);
+  for (int k = 0; k <= 8; ++k) {
+    const char digit[2] = {static_cast<char>('0' + k), '\0'};
+    text.TextOut(d.digits[k].x, d.digits[k].y, digit, 1);
+  }
   text.SetTextColor(kDialGrey);
-  text.TextOut(DialCoord(s, 575), DialCoord(s, 115), "RPM x 1000", 10);
+  text.TextOut(d.caption.x, d.caption.y, "RPM x 1000", 10);
 
   // The needle again, over the ticks and digits.
   shape.SelectPen(Pen::PenRed4);
   shape.SelectBrush(Brush::BrushRed);
-  DialHubCap(shape, s);
-  DialLine(shape, s, g.hub, n, g.needle, n);
+  hub_cap();
+  line(d.needle);
 
-  state_.LastNeedleIndex = n;
+  state_.LastNeedleIndex = d.needle_index;
   page.ReleaseContext(shape);
   page.ReleaseContext(text);
 }

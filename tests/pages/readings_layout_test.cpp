@@ -1,7 +1,7 @@
 // Where the Readings page draws: the frame in each size class (design rectangles and labels scaled
 // and truncated with the class's factors, the per-class indicator segments, the strip under the
-// frame that only the smallest page window has), and the lambda slider and the Att bars, held
-// inside their tracks.
+// frame that only the smallest page window has), the lambda slider and the Att bars, held inside
+// their tracks, and the dial's needle and red zone.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -132,6 +132,42 @@ TEST(ReadingsLayout, AttBandsStayInsideTheBar) {
     EXPECT_EQ(a.band_rests[1], (DesignRect{c.cyan_right, 295, 418, 300}));
     EXPECT_EQ(a.band_rests[2], (DesignRect{160, 305, c.red_left, 310}));
     EXPECT_EQ(a.band_rests[3], (DesignRect{c.red_right, 305, 418, 310}));
+  }
+}
+
+TEST(ReadingsLayout, DialNeedleIsHeldAt8000RpmAndTheRedZoneStartsAboveTheLpgOffSpeed) {
+  GaugeTables gauges{};
+  ArcScratch arc;
+  BuildGaugeTables(gauges, arc);
+  SharedState shared;
+  ApplyClass(shared, 2);
+  const DialLine rest{{608, 180}, {525, 227}};
+  const DialLine at_8000{{642, 180}, {725, 227}};
+  struct Case {
+    uint32_t speed, last_index;
+    bool red_zone;
+    uint32_t lpg_off;
+    uint32_t needle_index;
+    int first_red_major, first_red_minor;  // every tick from there on is red; 9 and 41: none
+  };
+  const Case cases[] = {
+      {0, 0, true, 5500, 0, 6, 28},           {4999, 0, false, 5500, 99, 9, 41},
+      {9000, 160, true, 0, 160, 1, 1},        {12000, 500, true, 6000, 160, 7, 31},
+      {8000, 0, true, 9999, 160, 9, 41},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("speed " + std::to_string(c.speed) + " LPG off " + std::to_string(c.lpg_off));
+    const DialPicture d = DecideDial(shared, gauges, c.speed, c.last_index, c.red_zone, c.lpg_off);
+    EXPECT_EQ(d.needle_index, c.needle_index);
+    const DialLine& old_needle = c.last_index == 0 ? rest : at_8000;
+    EXPECT_EQ(d.old_needle.from, old_needle.from);
+    EXPECT_EQ(d.old_needle.to, old_needle.to);
+    if (c.needle_index == 160) {
+      EXPECT_EQ(d.needle.from, at_8000.from);
+      EXPECT_EQ(d.needle.to, at_8000.to);
+    }
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(d.major_red[k], k >= c.first_red_major) << "major " << k;
+    for (int k = 0; k < 41; ++k) EXPECT_EQ(d.minor_red[k], k >= c.first_red_minor) << "minor " << k;
   }
 }
 
