@@ -169,6 +169,23 @@ TEST(ReadingsLayout, DialNeedleIsHeldAt8000RpmAndTheRedZoneStartsAboveTheLpgOffS
     for (int k = 0; k < 9; ++k) EXPECT_EQ(d.major_red[k], k >= c.first_red_major) << "major " << k;
     for (int k = 0; k < 41; ++k) EXPECT_EQ(d.minor_red[k], k >= c.first_red_minor) << "minor " << k;
   }
+  // Class 2 puts the dial box at (495, 40): the scale's digits, the caption, the hub cap, and tick
+  // k of each row from the rim at its position (20k, 4k) to the row's own table.
+  const DialPicture d = DecideDial(shared, gauges, 0, 0, false, 0);
+  const Point digits[9] = {{540, 205}, {525, 155}, {540, 110}, {570, 80}, {617, 65},
+                           {664, 80},  {699, 110}, {714, 155}, {699, 205}};
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(d.digits[k], digits[k]) << "digit " << k;
+  EXPECT_EQ(d.caption, (Point{575, 115}));
+  EXPECT_EQ(d.hub_cap, (DeviceRect{605, 150, 645, 190}));
+  auto placed = [](const GaugeTable& table, int i) { return Point{495 + table.u[i], 40 + table.v[i]}; };
+  for (int k : {1, 7}) {
+    EXPECT_EQ(d.major[k].from, placed(gauges.rim, 20 * k)) << "major " << k;
+    EXPECT_EQ(d.major[k].to, placed(gauges.major, k)) << "major " << k;
+  }
+  for (int k : {1, 39}) {
+    EXPECT_EQ(d.minor[k].from, placed(gauges.rim, 4 * k)) << "minor " << k;
+    EXPECT_EQ(d.minor[k].to, placed(gauges.minor, k)) << "minor " << k;
+  }
 }
 
 }  // namespace
