@@ -153,7 +153,7 @@ TEST(ReadingsLayout, DialNeedleIsHeldAt8000RpmAndTheRedZoneStartsAboveTheLpgOffS
   const Case cases[] = {
       {0, 0, true, 5500, 0, 6, 28},           {4999, 0, false, 5500, 99, 9, 41},
       {9000, 160, true, 0, 160, 1, 1},        {12000, 500, true, 6000, 160, 7, 31},
-      {8000, 0, true, 9999, 160, 9, 41},
+      {8000, 0, true, 9999, 160, 9, 41},      {8100, 0, false, 0, 160, 9, 41},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("speed " + std::to_string(c.speed) + " LPG off " + std::to_string(c.lpg_off));
@@ -178,11 +178,11 @@ TEST(ReadingsLayout, DialNeedleIsHeldAt8000RpmAndTheRedZoneStartsAboveTheLpgOffS
   EXPECT_EQ(d.caption, (Point{575, 115}));
   EXPECT_EQ(d.hub_cap, (DeviceRect{605, 150, 645, 190}));
   auto placed = [](const GaugeTable& table, int i) { return Point{495 + table.u[i], 40 + table.v[i]}; };
-  for (int k : {1, 7}) {
+  for (int k : {0, 1, 8}) {
     EXPECT_EQ(d.major[k].from, placed(gauges.rim, 20 * k)) << "major " << k;
     EXPECT_EQ(d.major[k].to, placed(gauges.major, k)) << "major " << k;
   }
-  for (int k : {1, 39}) {
+  for (int k : {0, 1, 40}) {
     EXPECT_EQ(d.minor[k].from, placed(gauges.rim, 4 * k)) << "minor " << k;
     EXPECT_EQ(d.minor[k].to, placed(gauges.minor, k)) << "minor " << k;
   }
