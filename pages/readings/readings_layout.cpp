@@ -35,8 +35,9 @@ constexpr FrameLabel kValueLabels[3] = {
     {-1, "\xB0\x43", 2, {550, 375}},
 };
 
-// Dial positions, scaled by ScaleX on both axes.
+// The needle's last position: 8000 rpm.
 constexpr uint32_t kMaxNeedleIndex = 160;
+// Dial positions, scaled by ScaleX on both axes.
 constexpr Point kDigits[9] = {{540, 205}, {525, 155}, {540, 110}, {570, 80}, {617, 65},
                               {664, 80},  {699, 110}, {714, 155}, {699, 205}};
 constexpr Point kCaption{575, 115};

@@ -2,7 +2,7 @@
 // Where the Readings page draws, decided before it draws: the static frame in device pixels of the
 // size class in force (background, panels, tracks, Att bar frame, indicator segments, labels), and
 // the bars that move with the values (lambda slider, Att bar, caret and limit bands) in design
-// units. Drawing only walks these values.
+// units, and the engine-speed dial with its needle and red zone. Drawing only walks these values.
 #include <cstdint>
 
 #include "pages/common/gauge_geometry.hpp"
