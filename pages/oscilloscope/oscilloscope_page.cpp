@@ -27,7 +27,6 @@ constexpr Pane kPanes[4] = {
     {{198, 370, 600, 470}, 373, 467},
 };
 
-constexpr int kBaseline[kScopeTraceCount] = {130, 240, 240, 350, 460};
 constexpr Pen kTracePen[kScopeTraceCount] = {Pen::PenOlive2, Pen::PenLime2, Pen::PenGreen1, Pen::PenBlue2,
                                              Pen::PenNavy2};
 // Redraws put trace C under B, as the sweep never does: C is drawn whatever the PWA switch says.
@@ -89,8 +88,32 @@ bool OscilloscopePage::PaintFromMainWindow(Window& page) {
 // ---------------------------------------------------------------------------------------------
 // Drawing helpers.
 
-void OscilloscopePage::FillBands(Canvas& shape, int left, int right) const {
-  for (const Pane& pane : kPanes) shape.Rectangle(left, Y(pane.band_top), right, Y(pane.band_bottom + 1));
+void OscilloscopePage::FillBands(Canvas& shape, BandColumns columns) const {
+  for (const Pane& pane : kPanes) {
+    shape.Rectangle(columns.left, Y(pane.band_top), columns.right, Y(pane.band_bottom + 1));
+  }
+}
+
+void OscilloscopePage::DrawSweepStep(Canvas& shape, const SweepStep& step) const {
+  shape.SelectBrush(Brush::DefaultBrush);
+  if (step.clears_start_strip) {
+    shape.SelectPen(Pen::PenWhite1);
+    FillBands(shape, step.start_strip);
+  }
+  shape.SelectPen(Pen::PenRed1);
+  FillBands(shape, step.beam);
+  shape.SelectPen(Pen::PenWhite1);
+  FillBands(shape, step.erase_ahead);
+  for (ScopeTrace t : kSweepOrder) {
+    if (t == kTraceC && !state_.PwaTraceEnabled) continue;
+    shape.SelectPen(kTracePen[t]);
+    shape.Polyline(step.segment[t], 2);
+  }
+  if (step.wraps) {
+    shape.SelectPen(Pen::PenWhite1);
+    FillBands(shape, step.last_beam);
+    FillBands(shape, step.wrap_strip);
+  }
 }
 
 void OscilloscopePage::DrawPaneFrames(Canvas& shape) const {
@@ -118,7 +141,7 @@ void OscilloscopePage::ResetScopeHistory() {
   for (int i = 0; i < kHistorySlots; ++i) {
     state_.SampleHistory[i] = ScopeSample{};
     for (int t = 0; t < kScopeTraceCount; ++t) {
-      state_.TraceRedrawPoints[t][i + 1] = {DesignX(s, i + 201), DesignY(s, kBaseline[t])};
+      state_.TraceRedrawPoints[t][i + 1] = {DesignX(s, i + 201), DesignY(s, kTraceBaseline[t])};
     }
   }
 }
@@ -220,42 +243,20 @@ void OscilloscopePage::ScopeLiveTick(Window& page) {
   const ControllerLink& link = context_.link;
   const uint8_t(&live)[11] = link.LiveDataRecord;
   const uint8_t lambda_type = link.ConfigRecord[kConfigLambdaType];
-  const int q = s.SizeClass == 1 ? 1 : 0;
 
   Canvas& text = page.GetContext();
   Canvas& shape = page.GetContext();
   if (!state_.ValueCursorMode && link.Connected()) {
-    const uint32_t x = ++state_.SweepPosition;
-    shape.SelectBrush(Brush::DefaultBrush);
-    if (x > 203) {
-      // Keeps the start strip clean of the jump line that the wrap leaves.
-      shape.SelectPen(Pen::PenWhite1);
-      FillBands(shape, X(199 - q) + q, X(204));
-    }
-    shape.SelectPen(Pen::PenRed1);
-    FillBands(shape, X(x + 2), X(x + 2) + 1);
-    // Removes the previous beam and the old trace in front of the new segment.
-    shape.SelectPen(Pen::PenWhite1);
-    FillBands(shape, X(x + q), X(x + 2));
-
-    const TraceHeights heights = ScopeTraceHeights(live, lambda_type);
+    const SweepStep step =
+        NextSweepStep(s, state_.SweepPosition, ScopeTraceHeights(live, lambda_type), state_.previous_y);
+    DrawSweepStep(shape, step);
     for (ScopeTrace t : kSweepOrder) {
       if (t == kTraceC && !state_.PwaTraceEnabled) continue;
-      const int32_t y = Y(kBaseline[t] - heights.h[t]);
-      if (x == 203) state_.previous_y[t] = y;  // a sweep starts flat
-      const Point segment[2] = {{X(x - 1), state_.previous_y[t]}, {X(x), y}};
-      shape.SelectPen(kTracePen[t]);
-      shape.Polyline(segment, 2);
-      state_.previous_y[t] = y;
-      state_.TraceRedrawPoints[t][x - 199].y = y;
+      state_.previous_y[t] = step.segment[t][1].y;
+      state_.TraceRedrawPoints[t][step.redraw_point].y = step.segment[t][1].y;
     }
-    if (x > kSweepLast - 1) {
-      state_.SweepPosition = kSweepRestart;
-      shape.SelectPen(Pen::PenWhite1);
-      FillBands(shape, X(598), X(599));
-      FillBands(shape, X(199) + q, X(203));
-    }
-    state_.SampleHistory[x - 200] = SampleOfRecords(live, lambda_type);
+    state_.SweepPosition = step.next_position;
+    state_.SampleHistory[step.history_slot] = SampleOfRecords(live, lambda_type);
   }
 
   const ScopeReadouts readouts = ScopeReadoutsOf(SampleOfRecords(live, lambda_type));
@@ -277,11 +278,11 @@ void OscilloscopePage::ScopeCursorTick(Window& page) {
   Canvas& shape = page.GetContext();
   shape.SelectPen(Pen::DefaultPen);
   shape.SelectBrush(Brush::BrushWhite);
-  FillBands(shape, X(201 + c), X(201 + c) + 1);
+  FillBands(shape, CursorColumns(context_.shared, c));
   const uint32_t d = state_.DrawnCursorSlot;
   if (d != c) {
     shape.SelectPen(Pen::PenWhite1);
-    FillBands(shape, X(201 + d), X(201 + d) + 1);
+    FillBands(shape, CursorColumns(context_.shared, d));
     // Put back the pieces of the traces that the old line covered.
     for (ScopeTrace t : kRedrawOrder) {
       const Point* points = state_.TraceRedrawPoints[t];
@@ -292,7 +293,7 @@ void OscilloscopePage::ScopeCursorTick(Window& page) {
     state_.DrawnCursorSlot = c;
   }
   shape.SelectPen(Pen::PenRed1);
-  FillBands(shape, X(state_.SweepPosition + 2), X(state_.SweepPosition + 2) + 1);
+  FillBands(shape, BeamColumns(context_.shared, state_.SweepPosition));
 
   ScopeSample sample = state_.SampleHistory[c];
   sample.engine_speed = CursorEngineSpeed(sample.engine_speed);

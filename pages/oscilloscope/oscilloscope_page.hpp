@@ -9,10 +9,6 @@
 
 namespace korvel {
 
-// First and last design x of a sweep: the first sample is drawn at 203, the last at 596.
-constexpr uint32_t kSweepStart = 202;
-constexpr uint32_t kSweepRestart = 201;
-constexpr uint32_t kSweepLast = 596;
 constexpr uint32_t kScopePollPeriodMs = 20;
 // Points 1..400 of a trace's redraw line (index 0 is not used).
 constexpr int kRedrawPoints = 401;
@@ -70,8 +66,10 @@ class OscilloscopePage : public PageProcedure {
  private:
   int X(double design_x) const { return DesignX(context_.shared, design_x); }
   int Y(double design_y) const { return DesignY(context_.shared, design_y); }
-  // A rectangle over the device columns left..right-1 in the band of each pane.
-  void FillBands(Canvas& shape, int left, int right) const;
+  // A rectangle over the columns in the band of each pane.
+  void FillBands(Canvas& shape, BandColumns columns) const;
+  // The strips, the beam and the new trace segments of a decided sweeping tick.
+  void DrawSweepStep(Canvas& shape, const SweepStep& step) const;
   void DrawPaneFrames(Canvas& shape) const;
   void DrawReadouts(Canvas& text, Canvas& shape, const ScopeReadouts& readouts, bool cursor);
   void Text(Canvas& text, int design_x, int design_y, const char* s, int count) const;

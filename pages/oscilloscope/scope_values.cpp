@@ -125,4 +125,44 @@ uint32_t ScrollCursorSlot(uint32_t slot, int request, int thumb_position) {
   }
 }
 
+BandColumns BeamColumns(const SharedState& shared, uint32_t x) {
+  const int left = DesignX(shared, x + 2);
+  return {left, left + 1};
+}
+
+BandColumns CursorColumns(const SharedState& shared, uint32_t slot) {
+  const int left = DesignX(shared, 201 + slot);
+  return {left, left + 1};
+}
+
+SweepStep NextSweepStep(const SharedState& shared, uint32_t sweep_position, const TraceHeights& heights,
+                        const int32_t (&previous_y)[kScopeTraceCount]) {
+  // The smallest class shifts the erased strips one pixel right of the scaled design x, so that
+  // they leave the pane frame standing.
+  const int q = shared.SizeClass == 1 ? 1 : 0;
+  auto X = [&](uint32_t design_x) { return DesignX(shared, design_x); };
+  SweepStep step{};
+  const uint32_t x = sweep_position + 1;
+  step.x = x;
+  step.next_position = x;
+  step.clears_start_strip = x > kSweepStart + 1;
+  step.start_strip = {X(199 - q) + q, X(204)};
+  step.beam = BeamColumns(shared, x);
+  step.erase_ahead = {X(x + q), X(x + 2)};
+  for (int t = 0; t < kScopeTraceCount; ++t) {
+    const int32_t y = DesignY(shared, kTraceBaseline[t] - heights.h[t]);
+    step.segment[t][0] = {X(x - 1), x == kSweepStart + 1 ? y : previous_y[t]};
+    step.segment[t][1] = {X(x), y};
+  }
+  step.wraps = x >= kSweepLast;
+  if (step.wraps) {
+    step.next_position = kSweepRestart;
+    step.last_beam = {X(598), X(599)};
+    step.wrap_strip = {X(199) + q, X(203)};
+  }
+  step.redraw_point = static_cast<int>(x) - 199;
+  step.history_slot = static_cast<int>(x) - 200;
+  return step;
+}
+
 }  // namespace korvel

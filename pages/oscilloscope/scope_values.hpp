@@ -1,11 +1,23 @@
 #pragma once
 // What the Oscilloscope shows, decided from the records and the page state before anything is
-// drawn: trace heights, read-out texts, the recorded sample of a tick and the cursor scroll rule.
+// drawn: trace heights, read-out texts, the recorded sample of a tick, the cursor scroll rule and
+// where a sweeping tick draws.
 #include <cstdint>
+
+#include "pages/common/shared_state.hpp"
+#include "platform/drawing.hpp"
 
 namespace korvel {
 
 enum ScopeTrace : int { kTraceA, kTraceB, kTraceC, kTraceD, kTraceE, kScopeTraceCount };
+
+// Design y of each trace's baseline: a trace of height h is drawn at baseline - h.
+constexpr int kTraceBaseline[kScopeTraceCount] = {130, 240, 240, 350, 460};
+
+// First and last design x of a sweep: the first sample is drawn at 203, the last at 596.
+constexpr uint32_t kSweepStart = 202;
+constexpr uint32_t kSweepRestart = 201;
+constexpr uint32_t kSweepLast = 596;
 
 constexpr int kHistorySlots = 400;
 // The value cursor reads these history slots.
@@ -66,5 +78,36 @@ uint32_t CursorEngineSpeed(uint32_t recorded);
 
 // CursorSlot after a horizontal scroll request (thumb_position is the thumb of a thumb track).
 uint32_t ScrollCursorSlot(uint32_t slot, int request, int thumb_position);
+
+// Device columns left..right-1, covered in the band of every pane.
+struct BandColumns {
+  int left, right;
+  friend bool operator==(const BandColumns&, const BandColumns&) = default;
+};
+
+// The one-pixel beam two design units ahead of the sample at design x.
+BandColumns BeamColumns(const SharedState& shared, uint32_t x);
+// The one-pixel value-cursor line over history slot `slot`.
+BandColumns CursorColumns(const SharedState& shared, uint32_t slot);
+
+// One sweeping tick, decided before it is drawn, in device pixels of the size class in force.
+struct SweepStep {
+  uint32_t x;              // design x of the new sample: the sweep position + 1
+  uint32_t next_position;  // the sweep position after the tick: back to 201 after the sample at 596
+  bool clears_start_strip;  // from 204 on, the start strip is wiped of the jump line a wrap leaves
+  BandColumns start_strip;
+  BandColumns beam;
+  BandColumns erase_ahead;  // the previous beam and the old trace in front of the new segment
+  Point segment[kScopeTraceCount][2];  // each trace from its previous y to its new one
+  bool wraps;               // the sample at 596 ends the sweep: its beam goes, the start strip is cleared
+  BandColumns last_beam;
+  BandColumns wrap_strip;
+  int redraw_point;         // the redraw point that takes the new ys
+  int history_slot;         // the history slot that keeps the sample
+};
+// The tick after `sweep_position` for the trace heights of this tick and the device y each trace
+// was last drawn at. The first sample of a sweep (203) starts flat at its own height.
+SweepStep NextSweepStep(const SharedState& shared, uint32_t sweep_position, const TraceHeights& heights,
+                        const int32_t (&previous_y)[kScopeTraceCount]);
 
 }  // namespace korvel

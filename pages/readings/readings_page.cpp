@@ -13,32 +13,14 @@ namespace korvel {
 
 namespace {
 
-constexpr uint32_t kMaxNeedleIndex = 160;
-
 // Enough spaces for the longest blanking run (73).
 constexpr char kSpaces[] =
     "                                                                                ";
 
 int SlotLength(const char* text) { return static_cast<int>(strnlen(text, kSlotBytes)); }
 
-// Dial points: the 260 x 260 dial box sits at design (495, 40); both axes use ScaleX so that the
-// dial stays round.
-Point DialPoint(const SharedState& s, const GaugeTable& table, uint32_t index) {
-  if (index >= static_cast<uint32_t>(kArcPositions)) index = kArcPositions - 1;
-  return {static_cast<int32_t>(495 * s.ScaleX + table.u[index] * s.ScaleX),
-          static_cast<int32_t>(40 * s.ScaleX + table.v[index] * s.ScaleX)};
-}
-int DialCoord(const SharedState& s, int design) { return static_cast<int>(design * s.ScaleX); }
-
-void DialLine(Canvas& shape, const SharedState& s, const GaugeTable& from, uint32_t from_index,
-              const GaugeTable& to, uint32_t to_index) {
-  const Point line[2] = {DialPoint(s, from, from_index), DialPoint(s, to, to_index)};
-  shape.Polyline(line, 2);
-}
-
-void DialHubCap(Canvas& shape, const SharedState& s) {
-  shape.Ellipse(DialCoord(s, 605), DialCoord(s, 150), DialCoord(s, 645), DialCoord(s, 190));
-}
+// Outline pens of the indicator segments 1..4.
+constexpr Pen kSegmentPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
 
 }  // namespace
 
@@ -89,6 +71,11 @@ void ReadingsPage::WholeText(int design_x, int design_y, const char* text) {
   Text(design_x, design_y, text, SlotLength(text));
 }
 
+void ReadingsPage::Label(const FrameLabel& label) {
+  const char* text = label.slot >= 0 ? context_.texts.Text(label.slot) : label.fixed;
+  dc_.text->TextOut(label.at.x, label.at.y, text, label.slot >= 0 ? SlotLength(text) : label.count);
+}
+
 void ReadingsPage::SetPenBrush(Pen pen, Brush brush) {
   dc_.pen = pen;
   dc_.brush = brush;
@@ -100,6 +87,8 @@ void ReadingsPage::Rect(int x1, int y1, int x2, int y2) {
   const SharedState& s = context_.shared;
   dc_.shape->Rectangle(DesignX(s, x1), DesignY(s, y1), DesignX(s, x2), DesignY(s, y2));
 }
+
+void ReadingsPage::Rect(const DesignRect& r) { Rect(r.left, r.top, r.right, r.bottom); }
 
 // ---------------------------------------------------------------------------------------------
 // Page procedure.
@@ -190,64 +179,39 @@ void ReadingsPage::LearnAction(Window& page) {
 
 void ReadingsPage::DrawReadingsFrame(Window& page) {
   const SharedState& s = context_.shared;
-  const LanguageTable& texts = context_.texts;
-  page.SetControlText(kLearnButtonId, texts.Text(lang::kLearnButton));
+  const ReadingsFrameLayout f = LayoutReadingsFrame(s);
+  page.SetControlText(kLearnButtonId, context_.texts.Text(lang::kLearnButton));
 
   Acquire(page);
   Canvas& shape = *dc_.shape;
-  auto round_rect = [&](int x1, int y1, int x2, int y2) {
-    shape.RoundRect(DesignX(s, x1), DesignY(s, y1), DesignX(s, x2), DesignY(s, y2), 20, 20);
+  auto rect = [&](const DeviceRect& r) { shape.Rectangle(r.left, r.top, r.right, r.bottom); };
+  auto round_rect = [&](const DeviceRect& r) {
+    shape.RoundRect(r.left, r.top, r.right, r.bottom, kPanelCorner, kPanelCorner);
   };
 
   SetPenBrush(Pen::PenGrey1, Brush::BrushGrey);
-  Rect(0, 0, 800, 570);
-  // In the smallest size the page window is taller than the scaled frame (450 against 438
-  // pixels). A main window whose client area reaches that far (no caption bar above it) would
-  // show the page's own light background there as a strip under the frame: fill it grey too.
-  if (s.page_height > DesignY(s, 570)) shape.Rectangle(0, DesignY(s, 570), s.page_width, s.page_height);
-
+  rect(f.background);
+  if (f.fills_below_frame) rect(f.below_frame);
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
-  round_rect(20, 20, 450, 110);    // lambda
-  round_rect(20, 130, 450, 220);   // second input
-  round_rect(20, 240, 450, 370);   // Att
-  round_rect(20, 390, 450, 520);   // messages
-  round_rect(470, 340, 780, 430);  // temperature
-  round_rect(470, 450, 780, 520);  // state
+  for (const DeviceRect& panel : f.panels) round_rect(panel);
   SetPenBrush(Pen::PenBlack1, Brush::BrushBlack);
-  round_rect(470, 20, 780, 320);   // dial
-
+  round_rect(f.dial_panel);
   SetPenBrush(Pen::PenBlack1, Brush::BrushSilver);
-  Rect(135, 45, 440, 80);
-  Rect(135, 155, 440, 190);
-  Rect(135, 265, 440, 315);
+  for (const DeviceRect& track : f.tracks) rect(track);
   SetPenBrush(Pen::PenGrey1, Brush::BrushSilver);
-  Rect(159, 268, 419, 292);
+  rect(f.att_bar_frame);
   SetPenBrush(Pen::PenBlack1, Brush::BrushWhite);
-  Rect(30, 400, 440, 510);
-
-  static constexpr Pen kSegmentPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
+  rect(f.message_area);
   for (int k = 0; k < 4; ++k) {
     SetPenBrush(kSegmentPens[k], Brush::BrushSilver);
-    shape.Rectangle(s.indicator_box[0] + s.column_offsets[k], s.indicator_box[1],
-                    s.indicator_box[2] + s.column_offsets[k], s.indicator_box[3]);
+    rect(f.segments[k]);
   }
 
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
-  WholeText(240, 25, texts.Text(lang::kLambdaPanel));
-  WholeText(270, 135, texts.Text(lang::kSecondInputPanel));
-  WholeText(245, 245, texts.Text(lang::kAttPanel));
-  WholeText(150, 196, texts.Text(lang::kTpsInertReadout));
-  Text(345, 196, "V", 1);
-  Text(630, 385, "LPG ON:", 7);
-  Text(730, 385, "\xB0\x43", 2);
-  WholeText(520, 345, texts.Text(lang::kTemperaturePanel));
-  WholeText(150, 86, texts.Text(lang::kLambdaLean));
-  WholeText(360, 86, texts.Text(lang::kLambdaRich));
+  for (const FrameLabel& label : f.labels) Label(label);
   SetFont(s.ValueFont);
-  Text(110, 45, "V", 1);
-  Text(110, 155, "V", 1);
-  Text(550, 375, "\xB0\x43", 2);
+  for (const FrameLabel& label : f.value_labels) Label(label);
   Release(page);
 
   DrawDial(page);
@@ -258,55 +222,49 @@ void ReadingsPage::DrawReadingsFrame(Window& page) {
 
 void ReadingsPage::DrawDial(Window& page) {
   const SharedState& s = context_.shared;
-  const GaugeTables& g = context_.gauges;
+  const DialPicture d = DecideDial(s, context_.gauges, s.CurrentEngineSpeed, state_.LastNeedleIndex,
+                                   (Stored(context_.link, Parameter::Options) & 0x40) != 0,
+                                   state_.LpgOffSpeedShown);
   Canvas& text = page.GetContext();
   Canvas& shape = page.GetContext();
+  auto line = [&](const DialLine& l) {
+    const Point points[2] = {l.from, l.to};
+    shape.Polyline(points, 2);
+  };
+  auto hub_cap = [&] { shape.Ellipse(d.hub_cap.left, d.hub_cap.top, d.hub_cap.right, d.hub_cap.bottom); };
 
-  uint32_t last = state_.LastNeedleIndex;
-  if (last > kMaxNeedleIndex) last = kMaxNeedleIndex;
   shape.SelectPen(Pen::PenBlack4);
-  DialLine(shape, s, g.hub, last, g.needle, last);
-
+  line(d.old_needle);
   shape.SelectPen(Pen::PenRed4);
   shape.SelectBrush(Brush::BrushRed);
-  uint32_t n = s.CurrentEngineSpeed / 50;
-  if (n > kMaxNeedleIndex) n = kMaxNeedleIndex;
-  DialLine(shape, s, g.hub, n, g.needle, n);
-  DialHubCap(shape, s);
-
-  // The red zone: the ticks above the thousand (and above the 200 rpm step) of the LPG-off speed,
-  // shown only while the LPG-off switching is enabled.
-  const bool red_zone = (Stored(context_.link, Parameter::Options) & 0x40) != 0;
-  for (uint32_t k = 0; k <= 8; ++k) {
-    shape.SelectPen(red_zone && state_.LpgOffSpeedShown / 1000 < k ? Pen::PenRed2 : Pen::PenLightGrey2);
-    DialLine(shape, s, g.rim, 20 * k, g.major, k);
+  line(d.needle);
+  hub_cap();
+  for (int k = 0; k <= 8; ++k) {
+    shape.SelectPen(d.major_red[k] ? Pen::PenRed2 : Pen::PenLightGrey2);
+    line(d.major[k]);
   }
-  for (uint32_t k = 0; k <= 40; ++k) {
-    shape.SelectPen(red_zone && state_.LpgOffSpeedShown / 200 < k ? Pen::PenRed2 : Pen::PenLightGrey2);
-    DialLine(shape, s, g.rim, 4 * k, g.minor, k);
+  for (int k = 0; k <= 40; ++k) {
+    shape.SelectPen(d.minor_red[k] ? Pen::PenRed2 : Pen::PenLightGrey2);
+    line(d.minor[k]);
   }
 
-  struct Digit {
-    const char* text;
-    int x, y;
-  };
-  static constexpr Digit kDigits[9] = {{"0", 540, 205}, {"1", 525, 155}, {"2", 540, 110},
-                                       {"3", 570, 80},  {"4", 617, 65},  {"5", 664, 80},
-                                       {"6", 699, 110}, {"7", 714, 155}, {"8", 699, 205}};
   text.SelectFont(s.LabelFont);
   text.SetTextColor(kWhite);
   text.SetBkColor(kBlack);
-  for (const Digit& d : kDigits) text.TextOut(DialCoord(s, d.x), DialCoord(s, d.y), d.text, 1);
+  for (int k = 0; k <= 8; ++k) {
+    const char digit[2] = {static_cast<char>('0' + k), '\0'};
+    text.TextOut(d.digits[k].x, d.digits[k].y, digit, 1);
+  }
   text.SetTextColor(kDialGrey);
-  text.TextOut(DialCoord(s, 575), DialCoord(s, 115), "RPM x 1000", 10);
+  text.TextOut(d.caption.x, d.caption.y, "RPM x 1000", 10);
 
   // The needle again, over the ticks and digits.
   shape.SelectPen(Pen::PenRed4);
   shape.SelectBrush(Brush::BrushRed);
-  DialHubCap(shape, s);
-  DialLine(shape, s, g.hub, n, g.needle, n);
+  hub_cap();
+  line(d.needle);
 
-  state_.LastNeedleIndex = n;
+  state_.LastNeedleIndex = d.needle_index;
   page.ReleaseContext(shape);
   page.ReleaseContext(text);
 }
@@ -354,9 +312,7 @@ void ReadingsPage::DrawLambdaPanel() {
   SetColours(kBlack, kWhite);
   Text(40, 45, VoltText(VoltsFromRaw(probe)).text, 4);
 
-  int p = probe;
-  if (LambdaRange(Stored(link, Parameter::LambdaType)) == 0) p *= 5;  // the 0..1 V probe
-  if (p > 255) p = 255;
+  const LambdaSliderLayout slider = LayoutLambdaSlider(probe, Stored(link, Parameter::LambdaType));
   switch (link.LiveDataRecord[kIndicatorFlags] & 7) {
     case 1:
       SetPenBrush(Pen::PenGreen1, Brush::BrushGreen);
@@ -368,15 +324,14 @@ void ReadingsPage::DrawLambdaPanel() {
       SetPenBrush(Pen::PenYellow1, Brush::BrushYellow);
       break;
   }
-  Rect(140 + p, 52, 180 + p, 73);
+  Rect(slider.block);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(137, 52, 140 + p, 73);
-  Rect(439, 52, 180 + p, 73);
+  Rect(slider.left_rest);
+  Rect(slider.right_rest);
 }
 
 void ReadingsPage::DrawIndicator() {
   const SharedState& s = context_.shared;
-  static constexpr Pen kPens[4] = {Pen::PenCyan1, Pen::PenGreen1, Pen::PenYellow1, Pen::PenRed1};
   static constexpr Brush kBrushes[4] = {Brush::BrushCyan, Brush::BrushGreen, Brush::BrushYellow,
                                         Brush::BrushRed};
   int lit = -1;
@@ -389,16 +344,16 @@ void ReadingsPage::DrawIndicator() {
   }
   state_.SegmentRaised = lit >= 1;
   auto segment = [&](int k) {
-    dc_.shape->Rectangle(s.indicator_box[0] + s.column_offsets[k], s.indicator_box[1],
-                         s.indicator_box[2] + s.column_offsets[k], s.indicator_box[3]);
+    const DeviceRect r = IndicatorSegment(s, k);
+    dc_.shape->Rectangle(r.left, r.top, r.right, r.bottom);
   };
   if (lit >= 0) {
-    SetPenBrush(kPens[lit], kBrushes[lit]);
+    SetPenBrush(kSegmentPens[lit], kBrushes[lit]);
     segment(lit);
   }
   for (int k = 0; k < 4; ++k) {
     if (k == lit) continue;
-    SetPenBrush(kPens[k], Brush::BrushSilver);
+    SetPenBrush(kSegmentPens[k], Brush::BrushSilver);
     segment(k);
   }
 }
@@ -428,6 +383,10 @@ void ReadingsPage::DrawAttPanel() {
   const ControllerLink& link = context_.link;
   const int att = link.LiveDataRecord[kAtt];
   const int att_init = link.LiveDataRecord[kAttInit];
+  const AttPanelLayout a =
+      LayoutAttPanel(att, att_init,
+                     {Stored(link, Parameter::AttMin_BJ), Stored(link, Parameter::AttMax_BJ),
+                      Stored(link, Parameter::AttMin), Stored(link, Parameter::AttMax)});
   char buffer[16];
 
   SetFont(s.ValueFont);
@@ -436,42 +395,29 @@ void ReadingsPage::DrawAttPanel() {
   Text(40, 265, buffer, 3);
 
   SetPenBrush(Pen::PenNavy1, Brush::BrushNavy);
-  Rect(161, 270, 161 + att, 290);
+  Rect(a.bar);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(161 + att, 270, 417, 290);
+  Rect(a.bar_rest);
 
   if (static_cast<uint32_t>(att_init) != state_.last_att_init_drawn) {
     SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-    Rect(140, 316, 440, 360);
+    Rect(kAttCaretZone);
   }
   SetFont(s.LabelFont);
   SetColours(kBlack, kSilver);
-  Text(att_init + 157, 315, "^", 1);
-  WholeText(att_init + 144, 345, context_.texts.Text(lang::kAttInitCaret));
+  Text(a.caret.x, a.caret.y, "^", 1);
+  WholeText(a.caret_caption.x, a.caret_caption.y, context_.texts.Text(lang::kAttInitCaret));
   SetColours(kBlack, kWhite);
   std::snprintf(buffer, sizeof buffer, "%03dl", att_init);
-  Text(att_init + 147, 326, buffer, 3);
+  Text(a.caret_value.x, a.caret_value.y, buffer, 3);
   state_.last_att_init_drawn = static_cast<uint32_t>(att_init);
 
-  // Limit bands around the caret, kept inside the bar.
-  const int c = att_init + 161;
-  int a = c - Stored(link, Parameter::AttMin_BJ);
-  int b = c + Stored(link, Parameter::AttMax_BJ);
-  if (a < 161) a = 161;
-  if (b > 418) b = 418;
-  int a2 = c - Stored(link, Parameter::AttMin);
-  int b2 = c + Stored(link, Parameter::AttMax);
-  if (a2 < 161) a2 = 161;
-  if (b2 > 418) b2 = 418;
   SetPenBrush(Pen::PenCyan1, Brush::BrushCyan);
-  Rect(a, 295, b, 300);
+  Rect(a.cyan_band);
   SetPenBrush(Pen::PenRed1, Brush::BrushRed);
-  Rect(a2, 305, b2, 310);
+  Rect(a.red_band);
   SetPenBrush(Pen::PenSilver1, Brush::BrushSilver);
-  Rect(160, 295, a, 300);
-  Rect(b, 295, 418, 300);
-  Rect(160, 305, a2, 310);
-  Rect(b2, 305, 418, 310);
+  for (const DesignRect& rest : a.band_rests) Rect(rest);
 }
 
 void ReadingsPage::DrawSwitchingSpeeds(Window& page) {

@@ -4,6 +4,7 @@
 #include "pages/common/page_context.hpp"
 #include "pages/common/page_procedure.hpp"
 #include "pages/readings/readings_controls.hpp"
+#include "pages/readings/readings_layout.hpp"
 #include "pages/readings/readings_messages.hpp"
 #include "platform/window.hpp"
 
@@ -54,9 +55,11 @@ class ReadingsPage : public PageProcedure {
   void SetColours(Rgb text, Rgb background);
   void Text(int design_x, int design_y, const char* text, int count);
   void WholeText(int design_x, int design_y, const char* text);
+  void Label(const FrameLabel& label);  // at its device position
   // Shape context.
   void SetPenBrush(Pen pen, Brush brush);
   void Rect(int x1, int y1, int x2, int y2);  // design units
+  void Rect(const DesignRect& r);
 
   void DrawLambdaPanel();
   void DrawIndicator();
