@@ -27,6 +27,47 @@ volatile std::sig_atomic_t g_plug = 0;
 void OnStopSignal(int) { g_stop = 1; }
 void OnPlugSignal(int sig) { g_plug = sig == SIGUSR1 ? -1 : +1; }
 
+// SIGINT, SIGTERM and SIGHUP end the service; SIGUSR1 unplugs the device and SIGUSR2 plugs it back,
+// for a simulator without a terminal. All five are blocked except while the server waits, so none
+// slips in between two waits; returns the mask the server waits with.
+sigset_t InstallSignalHandlers() {
+  struct sigaction stop_action{};
+  stop_action.sa_handler = OnStopSignal;
+  sigemptyset(&stop_action.sa_mask);
+  struct sigaction plug_action{};
+  plug_action.sa_handler = OnPlugSignal;
+  sigemptyset(&plug_action.sa_mask);
+  sigset_t handled;
+  sigemptyset(&handled);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
+    sigaction(sig, sig == SIGUSR1 || sig == SIGUSR2 ? &plug_action : &stop_action, nullptr);
+    sigaddset(&handled, sig);
+  }
+  signal(SIGPIPE, SIG_IGN);
+  // A simulator started in the background of an interactive shell must not stop on reading the
+  // terminal: the read then fails and commands are simply off.
+  signal(SIGTTIN, SIG_IGN);
+  sigset_t wait_mask;
+  sigprocmask(SIG_BLOCK, &handled, &wait_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigdelset(&wait_mask, sig);
+  return wait_mask;
+}
+
+// The parameters of a configuration file the simulator starts with; false (said on stderr) for a
+// file this controller could not take.
+bool LoadStartingParameters(const std::string& path, korvel::sim::ControllerModel& model) {
+  korvel::ExpectedStrings keys{};
+  korvel::BuildExpectedStrings(keys);
+  const korvel::LoadedConfiguration loaded = korvel::ReadConfigurationFile(keys, path.c_str());
+  if (loaded.status != korvel::LoadStatus::kOk) {
+    std::fprintf(stderr, "korvel-sim: %s: not a configuration file this controller can take%s%s\n",
+                 korvel::PrintableText(path).c_str(), loaded.reason.empty() ? "" : ": ", loaded.reason.c_str());
+    return false;
+  }
+  for (int i = 0; i < korvel::kParameterCount; ++i) model.SetParameter(korvel::ParameterMap[i].address, loaded.values[i]);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,52 +87,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // SIGINT, SIGTERM and SIGHUP end the service. These and the plug signals are blocked except
-  // while the server waits, so none slips in between two waits.
-  struct sigaction stop_action{};
-  stop_action.sa_handler = OnStopSignal;
-  sigemptyset(&stop_action.sa_mask);
-  sigaction(SIGINT, &stop_action, nullptr);
-  sigaction(SIGTERM, &stop_action, nullptr);
-  sigaction(SIGHUP, &stop_action, nullptr);
-  // SIGUSR1 unplugs the device and SIGUSR2 plugs it back, for a simulator without a terminal.
-  struct sigaction plug_action{};
-  plug_action.sa_handler = OnPlugSignal;
-  sigemptyset(&plug_action.sa_mask);
-  sigaction(SIGUSR1, &plug_action, nullptr);
-  sigaction(SIGUSR2, &plug_action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  // A simulator started in the background of an interactive shell must not stop on reading the
-  // terminal: the read then fails and commands are simply off.
-  signal(SIGTTIN, SIG_IGN);
-  sigset_t stop_signals;
-  sigset_t wait_mask;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGHUP);
-  sigaddset(&stop_signals, SIGUSR1);
-  sigaddset(&stop_signals, SIGUSR2);
-  sigprocmask(SIG_BLOCK, &stop_signals, &wait_mask);
-  sigdelset(&wait_mask, SIGINT);
-  sigdelset(&wait_mask, SIGTERM);
-  sigdelset(&wait_mask, SIGHUP);
-  sigdelset(&wait_mask, SIGUSR1);
-  sigdelset(&wait_mask, SIGUSR2);
+  sigset_t wait_mask = InstallSignalHandlers();
 
   ControllerModel model(options.engine);
   ApplySimOptions(options, model);
-  if (!options.config_path.empty()) {
-    korvel::ExpectedStrings keys{};
-    korvel::BuildExpectedStrings(keys);
-    const korvel::LoadedConfiguration loaded = korvel::ReadConfigurationFile(keys, options.config_path.c_str());
-    if (loaded.status != korvel::LoadStatus::kOk) {
-      std::fprintf(stderr, "korvel-sim: %s: not a configuration file this controller can take%s%s\n",
-                   korvel::PrintableText(options.config_path).c_str(), loaded.reason.empty() ? "" : ": ", loaded.reason.c_str());
-      return 2;
-    }
-    for (int i = 0; i < korvel::kParameterCount; ++i) model.SetParameter(korvel::ParameterMap[i].address, loaded.values[i]);
-  }
+  if (!options.config_path.empty() && !LoadStartingParameters(options.config_path, model)) return 2;
   std::unique_ptr<DriveReplay> replay;
   if (!options.replay_path.empty()) {
     DriveLog log;
