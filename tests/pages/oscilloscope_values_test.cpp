@@ -8,7 +8,7 @@
 #include "link/live_data.hpp"
 #include "pages/oscilloscope/scope_values.hpp"
 #include "platform/window.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "pages/common/size_classes.hpp"
 
 namespace korvel {
 
@@ -121,7 +121,7 @@ TEST(ScopeValues, SweepStepAcrossAWrapInThreeClasses) {
   for (const Case& c : cases) {
     SCOPED_TRACE("class " + std::to_string(c.size_class) + " position " + std::to_string(c.position));
     SharedState shared;
-    ApplyClass(shared, c.size_class);
+    ApplyWholeSizeClass(shared, c.size_class);
     const SweepStep step = NextSweepStep(shared, c.position, heights, previous);
     EXPECT_EQ(step.next_position, c.next);
     EXPECT_EQ(step.clears_start_strip, c.clears);
@@ -144,7 +144,7 @@ TEST(ScopeValues, SweepStepAcrossAWrapInThreeClasses) {
   const std::pair<int, BandColumns> cursor[] = {{1, {162, 163}}, {2, {203, 204}}, {5, {324, 325}}};
   for (const auto& [size_class, first] : cursor) {
     SharedState shared;
-    ApplyClass(shared, size_class);
+    ApplyWholeSizeClass(shared, size_class);
     EXPECT_EQ(CursorColumns(shared, kFirstCursorSlot), first) << "class " << size_class;
     EXPECT_EQ(CursorColumns(shared, kLastCursorSlot).left, DesignX(shared, 596)) << "class " << size_class;
   }

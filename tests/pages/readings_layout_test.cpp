@@ -8,7 +8,7 @@
 #include <string>
 
 #include "pages/readings/readings_layout.hpp"
-#include "tests/pages/size_class_state.hpp"
+#include "pages/common/size_classes.hpp"
 #include "texts/text_slots.hpp"
 
 namespace korvel {
@@ -41,7 +41,7 @@ TEST(ReadingsLayout, FrameInEverySizeClass) {
   for (const Case& c : cases) {
     SCOPED_TRACE("class " + std::to_string(c.size_class));
     SharedState shared;
-    ApplyClass(shared, c.size_class);
+    ApplyWholeSizeClass(shared, c.size_class);
     const ReadingsFrameLayout f = LayoutReadingsFrame(shared);
     EXPECT_EQ(f.background, c.background);
     EXPECT_EQ(f.panels[0], c.lambda_panel);
@@ -62,7 +62,7 @@ TEST(ReadingsLayout, FrameInEverySizeClass) {
 
 TEST(ReadingsLayout, DesignClassFrameIsTheDesignLayout) {
   SharedState shared;
-  ApplyClass(shared, 2);
+  ApplyWholeSizeClass(shared, 2);
   const ReadingsFrameLayout f = LayoutReadingsFrame(shared);
   const DeviceRect panels[6] = {{20, 20, 450, 110},  {20, 130, 450, 220},  {20, 240, 450, 370},
                                 {20, 390, 450, 520}, {470, 340, 780, 430}, {470, 450, 780, 520}};
@@ -140,7 +140,7 @@ TEST(ReadingsLayout, DialNeedleIsHeldAt8000RpmAndTheRedZoneStartsAboveTheLpgOffS
   ArcScratch arc;
   BuildGaugeTables(gauges, arc);
   SharedState shared;
-  ApplyClass(shared, 2);
+  ApplyWholeSizeClass(shared, 2);
   const DialLine rest{{608, 180}, {525, 227}};
   const DialLine at_8000{{642, 180}, {725, 227}};
   struct Case {
