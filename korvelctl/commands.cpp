@@ -417,44 +417,8 @@ class Session {
       Error("%s: its COMn links are not used", PrintableText(why).c_str());
     }
     const std::vector<SerialDevice> devices = env_.list_devices(args_.builtin_ports);
-    // Only the devices that may be asked are probed; the system console is listed, never written.
-    std::vector<std::string> paths;
-    std::vector<size_t> asked;
-    for (size_t i = 0; i < devices.size(); ++i) {
-      if (!devices[i].not_probed.empty()) continue;
-      paths.push_back(devices[i].path);
-      asked.push_back(i);
-    }
-    const std::vector<PortProbe> answered = ProbePorts(paths, env_.make_port);
-    std::vector<PortProbe> probes(devices.size());
-    for (size_t k = 0; k < asked.size(); ++k) probes[asked[k]] = answered[k];
-
-    if (devices.empty()) std::fprintf(env_.out, "no serial devices found\n");
-    int path_width = 6;
-    int answer_width = 6;
-    std::vector<std::string> answers;
-    std::vector<std::string> shown_paths;
-    for (size_t i = 0; i < devices.size(); ++i) {
-      answers.push_back(PrintableText(devices[i].not_probed.empty() ? ProbeAnswerText(probes[i]) : devices[i].not_probed));
-      shown_paths.push_back(PrintableText(devices[i].path));
-      path_width = std::max(path_width, static_cast<int>(shown_paths[i].size()));
-      answer_width = std::max(answer_width, static_cast<int>(answers[i].size()));
-    }
-    auto pad = [](const std::string& text, int width) {
-      return text + std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ');
-    };
-    if (!devices.empty()) {
-      std::fprintf(env_.out, "%s  %s  NAMES\n", pad("DEVICE", path_width).c_str(), pad("ANSWER", answer_width).c_str());
-    }
-    std::vector<size_t> controllers;
-    for (size_t i = 0; i < devices.size(); ++i) {
-      std::string names;
-      for (const std::string& name : devices[i].names) names += (names.empty() ? "" : ", ") + PrintableText(name);
-      const std::string answer = names.empty() ? answers[i] : pad(answers[i], answer_width) + "  " + names;
-      std::fprintf(env_.out, "%s  %s\n", pad(shown_paths[i], path_width).c_str(), answer.c_str());
-      if (devices[i].not_probed.empty() && probes[i].answer == ProbeAnswer::kController) controllers.push_back(i);
-    }
-    std::fflush(env_.out);
+    const std::vector<PortProbe> probes = ProbeDevices(devices);
+    const std::vector<size_t> controllers = PrintDeviceTable(devices, probes);
     if (args_.link_port.empty()) return kExitOk;
 
     const std::string link = env_.ports_folder + "/" + args_.link_port;
@@ -487,6 +451,54 @@ class Session {
     }
     std::fprintf(env_.out, "%s -> %s\n", link.c_str(), PrintableText(target).c_str());
     return kExitOk;
+  }
+
+  // What each device answered, in the list's order. Only the devices that may be asked are probed;
+  // the system console is listed, never written.
+  std::vector<PortProbe> ProbeDevices(const std::vector<SerialDevice>& devices) {
+    std::vector<std::string> paths;
+    std::vector<size_t> asked;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      if (!devices[i].not_probed.empty()) continue;
+      paths.push_back(devices[i].path);
+      asked.push_back(i);
+    }
+    const std::vector<PortProbe> answered = ProbePorts(paths, env_.make_port);
+    std::vector<PortProbe> probes(devices.size());
+    for (size_t k = 0; k < asked.size(); ++k) probes[asked[k]] = answered[k];
+    return probes;
+  }
+
+  // Prints the devices as a table (device, answer, other names), the columns as wide as their
+  // longest entry; returns the indexes of the devices that answered as a controller.
+  std::vector<size_t> PrintDeviceTable(const std::vector<SerialDevice>& devices, const std::vector<PortProbe>& probes) {
+    if (devices.empty()) std::fprintf(env_.out, "no serial devices found\n");
+    int path_width = 6;
+    int answer_width = 6;
+    std::vector<std::string> answers;
+    std::vector<std::string> shown_paths;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      answers.push_back(PrintableText(devices[i].not_probed.empty() ? ProbeAnswerText(probes[i]) : devices[i].not_probed));
+      shown_paths.push_back(PrintableText(devices[i].path));
+      path_width = std::max(path_width, static_cast<int>(shown_paths[i].size()));
+      answer_width = std::max(answer_width, static_cast<int>(answers[i].size()));
+    }
+    auto pad = [](const std::string& text, int width) {
+      return text + std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ');
+    };
+    if (!devices.empty()) {
+      std::fprintf(env_.out, "%s  %s  NAMES\n", pad("DEVICE", path_width).c_str(), pad("ANSWER", answer_width).c_str());
+    }
+    std::vector<size_t> controllers;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      std::string names;
+      for (const std::string& name : devices[i].names) names += (names.empty() ? "" : ", ") + PrintableText(name);
+      const std::string answer = names.empty() ? answers[i] : pad(answers[i], answer_width) + "  " + names;
+      std::fprintf(env_.out, "%s  %s\n", pad(shown_paths[i], path_width).c_str(), answer.c_str());
+      if (devices[i].not_probed.empty() && probes[i].answer == ProbeAnswer::kController) controllers.push_back(i);
+    }
+    std::fflush(env_.out);
+    return controllers;
   }
 
   // Makes `link` a symlink to `target`: a new link beside it renamed over it, so the old link
