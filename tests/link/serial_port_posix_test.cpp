@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -106,9 +107,11 @@ TEST_F(PtyTest, LineIsRawNineThousandSixHundredEightNOneWithoutFlowControl) {
   EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
   EXPECT_EQ(tio.c_cflag & (CREAD | CLOCAL), static_cast<tcflag_t>(CREAD | CLOCAL));
-  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY | INPCK | ISTRIP | ICRNL | INLCR | IGNCR | PARMRK), 0u);
-  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
-  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+  // Raw both ways: no input, output or local processing of any kind (flow control, parity
+  // marking, break handling, CR/NL translation, echo, signal characters).
+  EXPECT_EQ(tio.c_iflag, 0u);
+  EXPECT_EQ(tio.c_oflag, 0u);
+  EXPECT_EQ(tio.c_lflag, 0u);
 
   // Bytes that a cooked terminal would change or swallow pass untouched both ways.
   const std::vector<uint8_t> awkward = {0x65, 0x0D, 0x0A, 0x11, 0x13, 0x03, 0x7F, 0xFF, 0x00, 0x04, 0x1A};
@@ -316,18 +319,96 @@ TEST(OtherProgramsLine, IsLockedWhileOpenAndLeftWithItsOwnSettings) {
   EXPECT_TRUE(same_settings());
   EXPECT_FALSE(std::filesystem::exists(lock));
 
-  // A lock whose process is gone does not keep the line, and is not ours to remove.
+  // A lock whose process is gone, or one that names no process (left half-written), does not keep
+  // the line, and is not ours to remove.
   const pid_t gone = fork();
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);
-  write_lock(static_cast<long>(gone));
-  const OpenResult stale = port->Open(name);
-  ASSERT_EQ(stale.status, OpenStatus::kOpen) << stale.reason;
-  port->Close();
-  EXPECT_TRUE(std::filesystem::exists(lock));
-  EXPECT_TRUE(same_settings());
+  for (const long stale_owner : {static_cast<long>(gone), 0L}) {
+    SCOPED_TRACE(stale_owner);
+    write_lock(stale_owner);
+    const OpenResult stale = port->Open(name);
+    ASSERT_EQ(stale.status, OpenStatus::kOpen) << stale.reason;
+    port->Close();
+    EXPECT_TRUE(std::filesystem::exists(lock));
+    EXPECT_TRUE(same_settings());
+  }
 
   port.reset();
+  close(master);
+  close(slave);
+  std::filesystem::remove_all(folder);
+}
+
+// The lowest free descriptor number: one that an open left behind takes it.
+int LowestFreeDescriptor() {
+  const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  close(fd);
+  return fd;
+}
+
+// Whatever an open comes to, it leaves no descriptor, no lock file and no lock on the line behind
+// once it failed or the port closed. A terminal another program holds (its flock) is busy and not
+// touched; a missing device or one that is no terminal cannot be opened. Opening the port's own
+// open line again does not make it look busy.
+TEST(LineOpen, TellsBusyFromMissingAndLeavesNothingBehind) {
+  int master = -1;
+  int slave = -1;
+  char name[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios before{};
+  ASSERT_EQ(tcgetattr(slave, &before), 0);
+  auto untouched = [&] {
+    termios now{};
+    tcgetattr(slave, &now);
+    return now.c_iflag == before.c_iflag && now.c_lflag == before.c_lflag && now.c_cflag == before.c_cflag &&
+           cfgetospeed(&now) == cfgetospeed(&before);
+  };
+  // The other program's handle on the line, and its lock.
+  const int other = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  char folder_pattern[] = "/tmp/korvel-locks-XXXXXX";
+  ASSERT_NE(mkdtemp(folder_pattern), nullptr);
+  const std::filesystem::path folder = folder_pattern;
+
+  const struct {
+    const char* name;
+    std::string device;
+    bool held_by_other;
+    bool already_open;
+    OpenStatus status;
+    const char* reason;
+  } cases[] = {
+      {"free terminal", name, false, false, OpenStatus::kOpen, ""},
+      {"terminal this port has open", name, false, true, OpenStatus::kOpen, ""},
+      {"terminal another program holds", name, true, false, OpenStatus::kBusy, "in use by another program"},
+      {"device that is no terminal", "/dev/null", false, false, OpenStatus::kCannotOpen, "not a serial line"},
+      {"missing device", "/nonexistent/ttyS9", false, false, OpenStatus::kCannotOpen, "No such file"},
+  };
+  auto port = CreateSystemSerialPort({folder.string()});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.held_by_other) {
+      ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    }
+    const int free_before = LowestFreeDescriptor();
+    if (c.already_open) {
+      ASSERT_EQ(port->Open(name).status, OpenStatus::kOpen);
+    }
+    const OpenResult result = port->Open(c.device.c_str());
+    EXPECT_EQ(result.status, c.status) << result.reason;
+    EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+    if (c.held_by_other) {
+      EXPECT_TRUE(untouched()) << "the settings of a line another program holds changed";
+    }
+    port->Close();
+    EXPECT_EQ(LowestFreeDescriptor(), free_before) << "a descriptor was left open";
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "a lock file was left behind";
+    flock(other, LOCK_UN);
+    EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "the line is still locked";
+    flock(other, LOCK_UN);
+  }
+  close(other);
   close(master);
   close(slave);
   std::filesystem::remove_all(folder);
