@@ -154,6 +154,8 @@ TEST(OscilloscopePage, SweepingTickAndWrapDrawExactPixels) {
     ASSERT_NE(state_box, nullptr);
     EXPECT_EQ(state_box->pen, Pen::PenBlack1);
     EXPECT_EQ(state_box->brush, Brush::BrushLime);
+    EXPECT_EQ(state_box->right, w.X(755));
+    EXPECT_EQ(state_box->bottom, w.Y(505));
     ASSERT_NE(w.LastTextAt(655, 475), nullptr);
     EXPECT_EQ(w.LastTextAt(655, 475)->background, kLime);
 

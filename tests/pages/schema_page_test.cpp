@@ -117,6 +117,10 @@ TEST(SchemaPage, LayoutOfEachSizeClass) {
     EXPECT_EQ(copy->bottom, c.window.y + c.window.height);
     EXPECT_EQ(copy->src_x, 0);
     EXPECT_EQ(copy->src_y, 0);
+    // Its paint puts the page back over the whole page area of the class.
+    w.window->MoveWindow(5, 5, 10, 10);
+    w.page.OnPaint(*w.window);
+    EXPECT_EQ(Box(w.window->rect()), Box(PixelRect{0, 0, w.shared.page_width, w.shared.page_height}));
   }
 }
 
