@@ -20,7 +20,8 @@ TEST(SimOptionsTest, ReadsEveryOption) {
                      "--seed", "42", "--ambient", "-5", "--warmup", "60", "--warm", "--fast-forward", "12.5",
                      "--wire-timing", "--turnaround", "2.5", "--silence", "--bad-checksum", "0.25", "--short-replies",
                      "2", "--noise", "4", "--other-variant", "--no-ack", "--short-ack", "--slow", "--late", "0.2",
-                     "--late-sums-right", "--adapter-latency", "16"},
+                     "--late-sums-right", "--adapter-latency", "16", "--replay", "drive.csv", "--loop", "--config",
+                     "start.kvs"},
                     o, error))
       << error;
   EXPECT_EQ(o.link_path, "bin/ports/COM1");
@@ -42,6 +43,9 @@ TEST(SimOptionsTest, ReadsEveryOption) {
   EXPECT_TRUE(o.faults.other_variant && o.faults.no_acknowledgement && o.faults.short_acknowledgement &&
               o.faults.slow_replies && o.faults.late_reply_sums_right);
   EXPECT_DOUBLE_EQ(o.faults.late_reply_fraction, 0.2);
+  EXPECT_EQ(o.replay_path, "drive.csv");
+  EXPECT_TRUE(o.replay_loop);
+  EXPECT_EQ(o.config_path, "start.kvs");
 
   ControllerModel model(o.engine);
   ApplySimOptions(o, model);
