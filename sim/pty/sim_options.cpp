@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "link/conversions.hpp"
@@ -15,7 +16,7 @@ namespace korvel::sim {
 
 namespace {
 
-const char kHelp[] =
+constexpr char kHelp[] =
     "Usage: korvel-sim [options]\n"
     "\n"
     "Simulates the LPG injection controller on a pseudo-terminal. The first line on standard\n"
@@ -206,6 +207,138 @@ bool SetFaultValue(const FaultSetting& setting, const char* text, Faults& faults
   return true;
 }
 
+// How a setting takes its value. An action and a switch take none on the command line (the
+// option turns them on); on the command input an action is done at once whatever follows, and a
+// switch takes on|off (none: on). A number is whole or has fractions, within [low, high].
+enum class SettingKind { kAction, kSwitch, kInteger, kDecimal };
+
+// Where the command line keeps a setting until the model is built: one of the three is set.
+struct OptionField {
+  constexpr OptionField(bool SimOptions::*field) : flag(field) {}
+  constexpr OptionField(int SimOptions::*field) : whole(field) {}
+  constexpr OptionField(double SimOptions::*field) : decimal(field) {}
+  bool SimOptions::*flag = nullptr;
+  int SimOptions::*whole = nullptr;
+  double SimOptions::*decimal = nullptr;
+
+  void Set(SimOptions& options, double value) const {
+    if (flag != nullptr) options.*flag = value != 0.0;
+    if (whole != nullptr) options.*whole = static_cast<int>(value);
+    if (decimal != nullptr) options.*decimal = value;
+  }
+  double Get(const SimOptions& options) const {
+    if (flag != nullptr) return options.*flag ? 1.0 : 0.0;
+    if (whole != nullptr) return options.*whole;
+    return options.*decimal;
+  }
+};
+
+uint32_t Microseconds(double ms) { return static_cast<uint32_t>(ms * 1000.0 + 0.5); }
+
+// The controller's and the line's settings that the command line (--NAME [VALUE]) and the command
+// input (NAME [VALUE]) both take: the command line keeps the value in `option`, a command puts it
+// into the running model at once, and `apply` is what it does to the controller either way. A new
+// model gets them in this order (the engine is warmed before it runs ahead).
+struct ControllerSetting {
+  const char* name;
+  SettingKind kind;
+  double low;
+  double high;
+  OptionField option;
+  void (*apply)(ControllerModel& model, double value);
+};
+constexpr ControllerSetting kControllerSettings[] = {
+    {"variant", SettingKind::kInteger, 1, 8, &SimOptions::variant,
+     [](ControllerModel& model, double n) { model.SetVariant(static_cast<int>(n)); }},
+    {"firmware", SettingKind::kInteger, 0, 31, &SimOptions::firmware,
+     [](ControllerModel& model, double n) { model.SetFirmwareVersion(static_cast<int>(n)); }},
+    {"wire-timing", SettingKind::kSwitch, 0, 1, &SimOptions::wire_timing,
+     [](ControllerModel& model, double on) { model.wire.enabled = on != 0.0; }},
+    {"turnaround", SettingKind::kDecimal, 0.0, 10000.0, &SimOptions::turnaround_ms,
+     [](ControllerModel& model, double ms) { model.wire.turnaround_us = Microseconds(ms); }},
+    {"adapter-latency", SettingKind::kDecimal, 0.0, 1000.0, &SimOptions::adapter_latency_ms,
+     [](ControllerModel& model, double ms) { model.wire.adapter_latency_us = Microseconds(ms); }},
+    {"warm", SettingKind::kAction, 0, 1, &SimOptions::warm,
+     [](ControllerModel& model, double on) { if (on != 0.0) model.MakeEngineWarm(); }},
+    {"fast-forward", SettingKind::kDecimal, 0.0, 86400.0, &SimOptions::fast_forward_s,
+     [](ControllerModel& model, double s) { model.FastForward(static_cast<uint64_t>(s * 1000.0)); }},
+};
+
+const ControllerSetting* FindControllerSetting(const std::string& name) {
+  for (const ControllerSetting& setting : kControllerSettings) {
+    if (name == setting.name) return &setting;
+  }
+  return nullptr;
+}
+
+bool TakesNumber(const ControllerSetting& setting) {
+  return setting.kind == SettingKind::kInteger || setting.kind == SettingKind::kDecimal;
+}
+
+// A setting's number from its text; false when it is not one within the setting's range.
+bool ParseSettingNumber(const ControllerSetting& setting, const char* text, double& value) {
+  if (setting.kind == SettingKind::kDecimal) return ParseDouble(text, setting.low, setting.high, value);
+  long n = 0;
+  if (!ParseInt(text, static_cast<long>(setting.low), static_cast<long>(setting.high), n)) return false;
+  value = static_cast<double>(n);
+  return true;
+}
+
+// A switch on the command input: "on" or "off" (or 1 and 0), on when no word follows.
+bool ReadSwitch(const char* word, bool& on) {
+  if (word == nullptr) {
+    on = true;
+    return true;
+  }
+  return ParseOnOff(word, on);
+}
+
+// The value a command gives a setting; false when the command's word does not fit the setting.
+bool ReadCommandValue(const ControllerSetting& setting, const char* word, double& value) {
+  bool on = true;
+  switch (setting.kind) {
+    case SettingKind::kAction:
+      value = 1.0;
+      return true;
+    case SettingKind::kSwitch:
+      if (!ReadSwitch(word, on)) return false;
+      value = on ? 1.0 : 0.0;
+      return true;
+    case SettingKind::kInteger:
+    case SettingKind::kDecimal:
+      break;
+  }
+  return ParseSettingNumber(setting, word, value);
+}
+
+// Whether the help text lists `name` both as an option ("  --NAME") and, below the heading of
+// the commands, as a command (" NAME"), each followed by a space or the end of the line.
+constexpr bool HelpLists(std::string_view name) {
+  const std::string_view help(kHelp);
+  const auto listed = [&](std::string_view lead, size_t from) {
+    for (size_t at = help.find(lead, from); at != std::string_view::npos; at = help.find(lead, at + 1)) {
+      const size_t end = at + lead.size() + name.size();
+      if (end < help.size() && help.substr(at + lead.size(), name.size()) == name &&
+          (help[end] == ' ' || help[end] == '\n')) {
+        return true;
+      }
+    }
+    return false;
+  };
+  return listed("  --", 0) && listed(" ", help.find("Commands on standard input"));
+}
+
+constexpr bool HelpListsEverySetting() {
+  for (const FaultSetting& setting : kFaultSettings) {
+    if (!HelpLists(setting.name)) return false;
+  }
+  for (const ControllerSetting& setting : kControllerSettings) {
+    if (!HelpLists(setting.name)) return false;
+  }
+  return true;
+}
+static_assert(HelpListsEverySetting(), "every setting of the command line and the command input is in kHelp");
+
 std::string FaultList(const Faults& f) {
   std::string text;
   char buffer[48];
@@ -231,6 +364,7 @@ const char* SimHelpText() { return kHelp; }
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const std::string name = arg.rfind("--", 0) == 0 ? arg.substr(2) : std::string();
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     long n = 0;
     double d = 0.0;
@@ -251,12 +385,6 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--link") {
       ok = value != nullptr && *value != '\0';
       if (ok) options.link_path = value;
-    } else if (arg == "--variant") {
-      ok = ParseInt(value, 1, 8, n);
-      options.variant = static_cast<int>(n);
-    } else if (arg == "--firmware") {
-      ok = ParseInt(value, 0, 31, n);
-      options.firmware = static_cast<int>(n);
     } else if (arg == "--set") {
       ParameterSetting setting;
       ok = ParseParameterSetting(value, setting);
@@ -272,22 +400,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     } else if (arg == "--warmup") {
       ok = ParseDouble(value, 1.0, 36000.0, d);
       options.engine.warmup_s = d;
-    } else if (arg == "--warm") {
-      options.warm = true;
-      used_value = false;
-    } else if (arg == "--fast-forward") {
-      ok = ParseDouble(value, 0.0, 86400.0, d);
-      options.fast_forward_s = d;
-    } else if (arg == "--wire-timing") {
-      options.wire_timing = true;
-      used_value = false;
-    } else if (arg == "--turnaround") {
-      ok = ParseDouble(value, 0.0, 10000.0, d);
-      options.turnaround_ms = d;
-    } else if (arg == "--adapter-latency") {
-      ok = ParseDouble(value, 0.0, 1000.0, d);
-      options.adapter_latency_ms = d;
-    } else if (const FaultSetting* fault = arg.rfind("--", 0) == 0 ? FindFaultSetting(arg.substr(2)) : nullptr) {
+    } else if (const ControllerSetting* setting = FindControllerSetting(name)) {
+      double number = 1.0;  // an action or a switch named on the command line is on
+      used_value = TakesNumber(*setting);
+      ok = !used_value || ParseSettingNumber(*setting, value, number);
+      if (ok) setting->option.Set(options, number);
+    } else if (const FaultSetting* fault = FindFaultSetting(name)) {
       if (fault->flag != nullptr) {
         options.faults.*fault->flag = true;
         used_value = false;
@@ -309,15 +427,9 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
 }
 
 void ApplySimOptions(const SimOptions& options, ControllerModel& model) {
-  model.SetVariant(options.variant);
-  model.SetFirmwareVersion(options.firmware);
   for (const ParameterSetting& setting : options.parameters) model.SetParameter(setting.address, setting.value);
   model.faults = options.faults;
-  model.wire.enabled = options.wire_timing;
-  model.wire.turnaround_us = static_cast<uint32_t>(options.turnaround_ms * 1000.0 + 0.5);
-  model.wire.adapter_latency_us = static_cast<uint32_t>(options.adapter_latency_ms * 1000.0 + 0.5);
-  if (options.warm) model.MakeEngineWarm();
-  if (options.fast_forward_s > 0.0) model.FastForward(static_cast<uint64_t>(options.fast_forward_s * 1000.0));
+  for (const ControllerSetting& setting : kControllerSettings) setting.apply(model, setting.option.Get(options));
 }
 
 std::string StatusLine(const ControllerModel& model) {
@@ -346,19 +458,6 @@ std::string RunSimCommand(const std::string& line, ControllerModel& model, int& 
   const std::string& cmd = words[0];
   const char* arg = words.size() > 1 ? words[1].c_str() : nullptr;
   const std::string bad = "cannot do '" + line + "' (type help)";
-  long n = 0;
-  double d = 0.0;
-  bool flag = false;
-
-  const auto switch_fault = [&](bool& field) {
-    if (words.size() < 2) {
-      field = true;
-      return true;
-    }
-    if (!ParseOnOff(words[1], flag)) return false;
-    field = flag;
-    return true;
-  };
 
   if (cmd == "help") return SimHelpText();
   if (cmd == "status") return StatusLine(model);
@@ -382,28 +481,17 @@ std::string RunSimCommand(const std::string& line, ControllerModel& model, int& 
     return "faults cleared";
   }
   if (const FaultSetting* fault = FindFaultSetting(cmd)) {
-    if (fault->flag != nullptr ? !switch_fault(model.faults.*fault->flag) : !SetFaultValue(*fault, arg, model.faults)) {
-      return bad;
+    if (fault->flag == nullptr) {
+      if (!SetFaultValue(*fault, arg, model.faults)) return bad;
+    } else {
+      bool on = true;
+      if (!ReadSwitch(arg, on)) return bad;
+      model.faults.*fault->flag = on;
     }
-  } else if (cmd == "wire-timing") {
-    if (!switch_fault(model.wire.enabled)) return bad;
-  } else if (cmd == "turnaround") {
-    if (!ParseDouble(arg, 0.0, 10000.0, d)) return bad;
-    model.wire.turnaround_us = static_cast<uint32_t>(d * 1000.0 + 0.5);
-  } else if (cmd == "adapter-latency") {
-    if (!ParseDouble(arg, 0.0, 1000.0, d)) return bad;
-    model.wire.adapter_latency_us = static_cast<uint32_t>(d * 1000.0 + 0.5);
-  } else if (cmd == "variant") {
-    if (!ParseInt(arg, 1, 8, n)) return bad;
-    model.SetVariant(static_cast<int>(n));
-  } else if (cmd == "firmware") {
-    if (!ParseInt(arg, 0, 31, n)) return bad;
-    model.SetFirmwareVersion(static_cast<int>(n));
-  } else if (cmd == "warm") {
-    model.MakeEngineWarm();
-  } else if (cmd == "fast-forward") {
-    if (!ParseDouble(arg, 0.0, 86400.0, d)) return bad;
-    model.FastForward(static_cast<uint64_t>(d * 1000.0));
+  } else if (const ControllerSetting* setting = FindControllerSetting(cmd)) {
+    double value = 0.0;
+    if (!ReadCommandValue(*setting, arg, value)) return bad;
+    setting->apply(model, value);
   } else if (cmd == "learn") {
     model.RunCommand(kLearnCommand);
   } else if (cmd == "reset") {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace korvel::sim {
@@ -19,7 +20,8 @@ TEST(SimOptionsTest, ReadsEveryOption) {
                      "--seed", "42", "--ambient", "-5", "--warmup", "60", "--warm", "--fast-forward", "12.5",
                      "--wire-timing", "--turnaround", "2.5", "--silence", "--bad-checksum", "0.25", "--short-replies",
                      "2", "--noise", "4", "--other-variant", "--no-ack", "--short-ack", "--slow", "--late", "0.2",
-                     "--late-sums-right", "--adapter-latency", "16"},
+                     "--late-sums-right", "--adapter-latency", "16", "--replay", "drive.csv", "--loop", "--config",
+                     "start.kvs"},
                     o, error))
       << error;
   EXPECT_EQ(o.link_path, "bin/ports/COM1");
@@ -41,6 +43,9 @@ TEST(SimOptionsTest, ReadsEveryOption) {
   EXPECT_TRUE(o.faults.other_variant && o.faults.no_acknowledgement && o.faults.short_acknowledgement &&
               o.faults.slow_replies && o.faults.late_reply_sums_right);
   EXPECT_DOUBLE_EQ(o.faults.late_reply_fraction, 0.2);
+  EXPECT_EQ(o.replay_path, "drive.csv");
+  EXPECT_TRUE(o.replay_loop);
+  EXPECT_EQ(o.config_path, "start.kvs");
 
   ControllerModel model(o.engine);
   ApplySimOptions(o, model);
@@ -167,6 +172,57 @@ TEST(SimOptionsTest, FaultValuesAtTheirEdgesAndTheStatusLineListsThem) {
   const char* too_many[] = {"korvel-sim", "--noise", "33"};
   EXPECT_FALSE(ParseSimOptions(3, too_many, options, error));
   EXPECT_NE(error.find("--noise has a bad value '33'"), std::string::npos) << error;
+}
+
+// Each setting that the command line and the command input share, at the edges of its range: the
+// option and the command take the same values and leave the controller the same; a refused
+// command says so and leaves the controller as it was.
+TEST(SimOptionsTest, SharedSettingsTakeTheSameValuesAsOptionAndAsCommand) {
+  const struct {
+    const char* name;
+    const char* value;
+    bool taken;
+  } cases[] = {
+      {"variant", "1", true},          {"variant", "8", true},           {"variant", "0", false},
+      {"variant", "9", false},         {"variant", "2.0", false},        {"firmware", "0", true},
+      {"firmware", "31", true},        {"firmware", "-1", false},        {"firmware", "32", false},
+      {"turnaround", "0", true},       {"turnaround", "10000", true},    {"turnaround", "10000.5", false},
+      {"turnaround", "-0.5", false},   {"adapter-latency", "0.5", true}, {"adapter-latency", "1000", true},
+      {"adapter-latency", "1000.1", false}, {"adapter-latency", "-1", false}, {"fast-forward", "0.5", true},
+      {"fast-forward", "86400.5", false},   {"fast-forward", "-1", false},
+  };
+  for (const auto& c : cases) {
+    const std::string option = std::string("--") + c.name;
+    const std::string command = std::string(c.name) + " " + c.value;
+    SimOptions o;
+    std::string error;
+    EXPECT_EQ(Parse({option.c_str(), c.value}, o, error), c.taken) << option << " " << c.value;
+    ControllerModel by_option(o.engine);
+    ApplySimOptions(o, by_option);
+    ControllerModel by_command;
+    const std::string before = StatusLine(by_command);
+    int plug = 0;
+    bool quit = false;
+    const std::string reply = RunSimCommand(command, by_command, plug, quit);
+    if (c.taken) {
+      EXPECT_EQ(reply, StatusLine(by_option)) << command;
+    } else {
+      EXPECT_EQ(reply, "cannot do '" + command + "' (type help)");
+      EXPECT_EQ(StatusLine(by_command), before) << command;
+    }
+  }
+  SimOptions o;
+  std::string error;
+  EXPECT_TRUE(Parse({"--fast-forward", "86400"}, o, error)) << error;
+
+  ControllerModel model;
+  int plug = 0;
+  bool quit = false;
+  RunSimCommand("wire-timing", model, plug, quit);
+  EXPECT_TRUE(model.wire.enabled);
+  RunSimCommand("wire-timing off", model, plug, quit);
+  EXPECT_FALSE(model.wire.enabled);
+  EXPECT_EQ(RunSimCommand("wire-timing maybe", model, plug, quit), "cannot do 'wire-timing maybe' (type help)");
 }
 
 TEST(SimOptionsTest, LearnAndResetCommandsActOnTheController) {
